@@ -1,0 +1,45 @@
+// Turning a statement's bytes into text: valid UTF-8 is used in place, anything else is decoded as
+// windows-1251 (or by a leading byte order mark as UTF-8 / UTF-16) and checked for plausibility.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "quorlane/errors.h"
+#include "quorlane/result.h"
+
+namespace quorlane {
+
+enum class Encoding : unsigned char { Utf8, Cp1251 };
+
+// "utf-8" or "cp1251".
+std::string_view encoding_name(Encoding encoding) noexcept;
+
+// The decoded text (valid UTF-8) and the encoding it was read in. For Utf8 the text is a view of the input,
+// which must outlive this object; for Cp1251 the text is owned here (moving keeps it valid).
+class DecodedInput {
+ public:
+  static DecodedInput in_place(std::string_view utf8_input) noexcept;
+  static DecodedInput owned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
+
+  std::string_view text() const noexcept { return text_; }
+  Encoding encoding() const noexcept { return encoding_; }
+
+ private:
+  DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept;
+  std::string_view text_;
+  Encoding encoding_;
+  std::unique_ptr<char[]> storage_;
+};
+
+// True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
+bool is_valid_utf8(std::string_view bytes) noexcept;
+
+// Decodes the input, or NotStatement (malformed sequence after a byte order mark, or an implausible text).
+Result<DecodedInput, StatementError> decode_input(std::string_view input);
+
+// Succeeds when the first line of the text is exactly "1CClientBankExchange"; otherwise NotStatement.
+Status<StatementError> check_first_line(std::string_view text);
+
+}  // namespace quorlane

@@ -1,0 +1,88 @@
+// Section records: an account section becomes an Interval, a document section a Document. The key tables,
+// required fields, examination order and missing-field messages of the format live here.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorlane/attribute_map.h"
+#include "quorlane/result.h"
+#include "quorlane/text_store.h"
+#include "quorlane/values.h"
+
+namespace quorlane {
+
+// A stored text, or absent. Absent differs from the empty text.
+class OptionalText {
+ public:
+  OptionalText() noexcept = default;
+  explicit OptionalText(std::string_view text) noexcept : data_(text.data() ? text.data() : ""), size_(text.size()) {}
+
+  bool has_value() const noexcept { return data_ != nullptr; }
+  std::string_view value() const noexcept { return {data_, size_}; }  // precondition: has_value()
+
+ private:
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// One account section: a period and its balances.
+struct Interval {
+  Date date_start;                     // "ДатаНачала"
+  std::optional<Date> date_end;        // "ДатаКонца"
+  Amount start_amount;                 // "НачальныйОстаток"
+  std::optional<Amount> end_amount;    // "КонечныйОстаток"
+  std::optional<Amount> total_income;  // "ВсегоПоступило"
+  std::optional<Amount> total_expense; // "ВсегоСписано"
+};
+
+// Equal in all six values; amounts by numeric value, an absent value equals only an absent value.
+bool same_interval(const Interval& a, const Interval& b) noexcept;
+
+struct Account {
+  std::string number;  // the value of "РасчСчет", unchanged
+  std::vector<Interval> intervals;  // ascending by start date (see the reader's filing rule)
+};
+
+// One document section. Every text is stored in the block that `texts` keeps alive.
+struct Document {
+  BlockRef texts;
+  std::string_view doc_number;           //  1 "Номер"
+  std::string_view doc_type;             //  2 "СекцияДокумент"
+  OptionalText payment_type;             //  3 "ВидОплаты"
+  Date doc_date;                         //  4 "Дата"
+  std::string_view purpose;              //  5 "НазначениеПлатежа"
+  OptionalText ordering;                 //  6 "Очередность"
+  Amount amount;                         //  7 "Сумма"
+  std::string_view counterparty_inn;     //  8 "ПлательщикИНН"
+  OptionalText counterparty_kpp;         //  9 "ПлательщикКПП"
+  std::string_view counterparty_bic;     // 10 "ПлательщикБИК"
+  std::string_view counterparty_bank1;   // 11 "ПлательщикБанк1"
+  std::string_view counterparty_account; // 12 "ПлательщикСчет"
+  OptionalText counterparty;             // 13 "Плательщик"
+  OptionalText counterparty_1;           // 14 "Плательщик1"
+  std::optional<Date> outcome_date;      // 15 "ДатаСписано"
+  OptionalText counterparty_ras_account; // 16 "ПлательщикРасчСчет"
+  OptionalText counterparty_cor_account; // 17 "ПлательщикКорсчет"
+  std::string_view payee_inn;            // 18 "ПолучательИНН"
+  OptionalText payee;                    // 19 "Получатель"
+  std::string_view payee_account;        // 20 "ПолучательСчет"
+  OptionalText payee_kpp;                // 21 "ПолучательКПП"
+  std::string_view payee_bic;            // 22 "ПолучательБИК"
+  std::string_view payee_bank1;          // 23 "ПолучательБанк1"
+  OptionalText payee_ras_account;        // 24 "ПолучательРасчСчет"
+  OptionalText payee_cor_account;        // 25 "ПолучательКорсчет"
+  std::optional<Date> income_date;       // 26 "ДатаПоступило"
+};
+
+// Converts an account section's attributes. Failure: a value message, or "missing field `KEY`".
+Result<Interval, std::string> convert_interval(const AttributeMap& attrs);
+
+// Converts a document section's attributes (the reader has already added "СекцияДокумент"), copying the
+// texts it keeps into `store` as one block. Failure: a value message, or "missing field `KEY`".
+Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store);
+
+}  // namespace quorlane

@@ -1,0 +1,53 @@
+// Owned storage for the texts of records: append-only blocks with a reference count, so that a record taken
+// out of a reading result (by the Python layer, for instance) keeps its own texts alive and nothing else
+// beyond its block.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace quorlane {
+
+class TextBlock;
+
+// Shared ownership of one TextBlock. Copying adds a reference; the block is freed with its last reference.
+class BlockRef {
+ public:
+  BlockRef() noexcept = default;
+  BlockRef(const BlockRef& other) noexcept;
+  BlockRef(BlockRef&& other) noexcept;
+  BlockRef& operator=(BlockRef other) noexcept;
+  ~BlockRef();
+
+  explicit operator bool() const noexcept { return block_ != nullptr; }
+
+ private:
+  friend class TextStore;
+  explicit BlockRef(TextBlock* adopted) noexcept : block_(adopted) {}
+  TextBlock* block_ = nullptr;
+};
+
+// Copies texts into blocks. A group of texts that must share one block (one record's) is announced with
+// reserve(), which returns the block that the next copies of that many bytes in all will land in.
+class TextStore {
+ public:
+  TextStore() noexcept = default;
+  TextStore(const TextStore&) = delete;
+  TextStore& operator=(const TextStore&) = delete;
+  TextStore(TextStore&&) noexcept = default;
+  TextStore& operator=(TextStore&&) noexcept = default;
+
+  BlockRef reserve(std::size_t total);
+  // Copies into the current block; the copy is never null, even for an empty text. The caller must have
+  // reserved room for it (or copy() reserves a fresh block itself when there is none).
+  std::string_view copy(std::string_view text);
+  // Drops this store's reference to its current block; records keep theirs.
+  void clear() noexcept;
+
+ private:
+  BlockRef current_;
+  char* next_ = nullptr;
+  std::size_t room_ = 0;
+};
+
+}  // namespace quorlane

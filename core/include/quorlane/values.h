@@ -1,0 +1,49 @@
+// Reading the value kinds of a statement (dates and amounts) and writing them back as text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "quorlane/result.h"
+
+namespace quorlane {
+
+// A date of the proleptic Gregorian calendar; any 32-bit year, year 0 and negative years included.
+struct Date {
+  std::int32_t year = 1;
+  std::uint8_t month = 1;  // 1..12
+  std::uint8_t day = 1;    // valid for the month and year
+
+  friend bool operator==(const Date&, const Date&) = default;
+  friend auto operator<=>(const Date&, const Date&) = default;  // chronological
+};
+
+// An exact decimal: sign, a magnitude below 2^96 and a scale 0..28 (the fractional digits as read).
+// 5.10 and 5.1 are different Amounts of equal value.
+struct Amount {
+  std::uint64_t low = 0;   // magnitude bits 0..63
+  std::uint32_t high = 0;  // magnitude bits 64..95
+  std::uint8_t scale = 0;
+  bool negative = false;
+
+  unsigned __int128 magnitude() const noexcept { return (static_cast<unsigned __int128>(high) << 64) | low; }
+  // Representation equality: sign, magnitude and scale. Equal exactly when the formatted texts are equal.
+  friend bool operator==(const Amount&, const Amount&) = default;
+};
+
+// True when both amounts have the same numeric value (5.10 equals 5.1; -0 equals 0).
+bool same_value(const Amount& a, const Amount& b) noexcept;
+
+// Failure texts are plain messages with no prefix and no line number.
+Result<Date, std::string> read_date(std::string_view value);                      // required
+Result<std::optional<Date>, std::string> read_optional_date(std::string_view value);  // blank: absent
+Result<Amount, std::string> read_amount(std::string_view value);
+
+// YYYY-MM-DD; a year outside 0..9999 gets an explicit sign and at least four digits (+10000-01-01).
+std::string format_date(const Date& date);
+// Plain decimal keeping the scale: "-12.30", "100", "0.05".
+std::string format_amount(const Amount& amount);
+
+}  // namespace quorlane

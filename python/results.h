@@ -1,0 +1,15 @@
+// The result classes Statement, Account, Document and Interval.
+#pragma once
+
+#include "common.h"
+#include "quorlane/reader.h"
+
+namespace quorlane_py {
+
+// Creates the classes (once per process) and registers them: Interval, Account, Document, Statement.
+bool register_result_classes(Registrar& registrar) noexcept;
+
+// Assembles a Statement from a successful reading. New reference, or null with an exception.
+PyObject* build_statement(quorlane::ReaderResult&& result) noexcept;
+
+}  // namespace quorlane_py

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the package and runs every test: the core's GoogleTest suite (through CTest), then pytest.
+# Needs Debian's libgtest-dev (see README.md). Exits non-zero when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+python3 -m pip install --quiet ".[test]"
+
+cmake -S . -B build/tests -DQUORLANE_PYTHON=OFF >/dev/null
+cmake --build build/tests -j "$(nproc)"
+ctest --test-dir build/tests --output-on-failure -j "$(nproc)"
+
+python3 -m pytest -q
