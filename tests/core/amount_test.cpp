@@ -24,6 +24,7 @@ struct AcceptedAmount {
 class AcceptedAmountTest : public ::testing::TestWithParam<AcceptedAmount> {};
 
 TEST_P(AcceptedAmountTest, ReadsSignMagnitudeAndScale) {
+  SCOPED_TRACE(GetParam().text);
   const auto amount = read_amount(GetParam().text);
   ASSERT_TRUE(amount.ok()) << amount.error();
   EXPECT_EQ(format_amount(amount.value()), GetParam().formatted);
@@ -69,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 class RefusedAmountTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RefusedAmountTest, FailsWithTheValueQuotedInTheMessage) {
+  SCOPED_TRACE(GetParam());
   const auto amount = read_amount(GetParam());
   ASSERT_FALSE(amount.ok()) << format_amount(amount.value());
   EXPECT_EQ(amount.error(), amount_message(quorlane::quoted(GetParam())));

@@ -21,6 +21,7 @@ struct AcceptedDate {
 class AcceptedDateTest : public ::testing::TestWithParam<AcceptedDate> {};
 
 TEST_P(AcceptedDateTest, ReadsTheCalendarDate) {
+  SCOPED_TRACE(GetParam().text);
   const auto required = read_date(GetParam().text);
   ASSERT_TRUE(required.ok()) << required.error();
   EXPECT_EQ(required.value(), GetParam().expected);
@@ -58,6 +59,7 @@ struct RefusedDate {
 class RefusedDateTest : public ::testing::TestWithParam<RefusedDate> {};
 
 TEST_P(RefusedDateTest, ReportsTheFirstFaultFromTheLeft) {
+  SCOPED_TRACE(GetParam().text);
   const auto required = read_date(GetParam().text);
   ASSERT_FALSE(required.ok());
   EXPECT_EQ(required.error(), GetParam().message);
