@@ -81,12 +81,13 @@ def test_failing_hooks_keep_counts(hooks):
 
 
 def test_bad_statement_types_keep_counts():
-    objects = [bytearray(b"x"), None, 5, "\udc80"]
+    objects = [bytearray(b"x"), object(), 12345678901234567890, "\udc80" + "x"]
     before = counts(*objects)
     for _ in range(50):
         for obj in objects:
             with pytest.raises(TypeError):
                 quorlane_py.parse(obj)
+    del obj
     assert counts(*objects) == before
 
 

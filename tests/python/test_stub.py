@@ -23,10 +23,11 @@ def test_stub_matches_the_module(tmp_path):
     assert (stubs / "quorlane_py.pyi").exists()
     env = dict(os.environ)
     env["MYPYPATH"] = str(stubs)
+    env["MYPY_CACHE_DIR"] = str(tmp_path / "cache")
     module_dir = str(Path(quorlane_py.__file__).parent)
     env["PYTHONPATH"] = os.pathsep.join(filter(None, [module_dir, env.get("PYTHONPATH")]))
     result = subprocess.run(
-        [sys.executable, "-m", "mypy.stubtest", "quorlane_py", "--cache-dir", str(tmp_path / "cache")],
+        [sys.executable, "-m", "mypy.stubtest", "quorlane_py"],
         env=env,
         cwd=tmp_path,
         capture_output=True,
