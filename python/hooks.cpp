@@ -55,6 +55,9 @@ std::string qualified_name(PyObject* type) {
 // Takes the pending exception (clearing it, never chaining it anywhere) and describes it as
 // "QUALNAME: str(exc)", or "QUALNAME: <exception str() failed>" when its string form fails.
 std::string take_failure_text() {
+#if PY_VERSION_HEX >= 0x030C0000
+  Ref value = Ref::steal(PyErr_GetRaisedException());
+#else
   PyObject* raw_type = nullptr;
   PyObject* raw_value = nullptr;
   PyObject* raw_traceback = nullptr;
@@ -63,11 +66,12 @@ std::string take_failure_text() {
   Ref type = Ref::steal(raw_type);
   Ref value = Ref::steal(raw_value);
   Ref traceback = Ref::steal(raw_traceback);
-  if (!type) return "SystemError: <exception str() failed>";  // cannot happen: only called with one pending
+#endif
+  if (!value) return "SystemError: <exception str() failed>";  // cannot happen: called with one pending
 
-  std::string text = qualified_name(type.get());
+  std::string text = qualified_name(reinterpret_cast<PyObject*>(Py_TYPE(value.get())));
   text += ": ";
-  Ref string_form = Ref::steal(PyObject_Str(value ? value.get() : Py_None));
+  Ref string_form = Ref::steal(PyObject_Str(value.get()));
   if (!string_form || !append_text(text, string_form.get())) {
     PyErr_Clear();  // append_text adds nothing when it fails, so "QUALNAME: " stands as it was
     text += "<exception str() failed>";
