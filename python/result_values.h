@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ref.h"
+#include "common.h"
 #include "quorlane/records.h"
 #include "quorlane/values.h"
 
@@ -46,7 +46,7 @@ PyObject* repr_of(Build&& build) noexcept {
   try {
     std::string text;
     build(text);
-    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+    return new_str(text);
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   }
