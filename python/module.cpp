@@ -1,4 +1,5 @@
 // The module quorlane_py: its initialisation and the `parse` entry.
+#include <algorithm>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -86,12 +87,11 @@ bool collect_hooks(PyObject* arg, std::vector<Ref>& hooks) {
   } else if (!PySequence_Check(arg)) {
     set_conversion_error(arg, "Sequence");
   } else {
+    // The length is only a capacity hint: a failing or absurd __len__ must not stop (or crash) the call.
+    constexpr Py_ssize_t kMaxHint = 1024;
     Py_ssize_t length = PySequence_Size(arg);
-    if (length < 0) {
-      PyErr_Clear();  // only a capacity hint
-    } else {
-      hooks.reserve(static_cast<std::size_t>(length));
-    }
+    if (length < 0) PyErr_Clear();
+    hooks.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(length, 0, kMaxHint)));
     Ref iterator = Ref::steal(PyObject_GetIter(arg));
     if (iterator) {
       while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) hooks.push_back(std::move(item));

@@ -1,4 +1,5 @@
 import array
+import sys
 
 import pytest
 
@@ -130,7 +131,7 @@ def test_iteration_type_error_subclass_is_not_wrapped():
     assert info.value is exc
 
 
-@pytest.mark.parametrize("length", [ValueError("no len"), 0, 1000])
+@pytest.mark.parametrize("length", [ValueError("no len"), 0, 1000, sys.maxsize])
 def test_length_is_only_a_hint(length):
     class Seq:
         def __len__(self):
