@@ -20,6 +20,7 @@ import statistics
 import subprocess
 import sys
 import time
+from collections.abc import Callable
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -43,7 +44,7 @@ def maxrss_bytes() -> int:
     return rss if sys.platform == "darwin" else rss * 1024  # Linux reports KiB
 
 
-def best_time(func, repeat: int) -> float:
+def best_time(func: Callable[[], object], repeat: int) -> float:
     times = []
     for _ in range(repeat):
         start = time.perf_counter()
@@ -73,10 +74,11 @@ def child(kind: str, path: str, repeat: int) -> None:
                       "decode": decode_time}))
 
 
-def run_child(kind: str, path: Path, repeat: int) -> dict:
+def run_child(kind: str, path: Path, repeat: int) -> dict[str, float]:
     out = subprocess.run([sys.executable, __file__, "--child", kind, str(path), "--repeat", str(repeat)],
                          check=True, capture_output=True, text=True).stdout
-    return json.loads(out)
+    result: dict[str, float] = json.loads(out)
+    return result
 
 
 def typical(repeat: int) -> float:
