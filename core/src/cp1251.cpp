@@ -75,7 +75,7 @@ DecodedBytes decode_cp1251(std::string_view input) {
   out.size = decoded_size(p, n);
   // Three bytes of slack: every character is stored as a four-byte word and the cursor then moves by its
   // real length. new[] without a value leaves the memory untouched until it is written.
-  out.bytes.reset(new char[out.size + 3]);
+  out.bytes = fresh_buffer(out.size + 3);
   char* dst = out.bytes.get();
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {

@@ -14,6 +14,9 @@ struct DecodedBytes {
   bool malformed = false;
 };
 
+// An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
+std::unique_ptr<char[]> fresh_buffer(std::size_t size);
+
 // windows-1251 through the WHATWG index (every byte maps to a character, so it never fails).
 DecodedBytes decode_cp1251(std::string_view input);
 

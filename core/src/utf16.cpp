@@ -35,7 +35,7 @@ DecodedBytes decode_utf16(std::string_view input, bool big_endian) {
   const std::size_t units = input.size() / 2;
   DecodedBytes out;
   // A unit gives at most three bytes, a surrogate pair four; an odd last byte gives U+FFFD.
-  out.bytes.reset(new char[units * 3 + 3]);
+  out.bytes = fresh_buffer(units * 3 + 3);
   char* dst = out.bytes.get();
   auto unit = [&](std::size_t i) -> char32_t {
     const char32_t a = p[2 * i], b = p[2 * i + 1];
