@@ -161,7 +161,7 @@ TEST(DecodeInput, ValidUtf8IsUsedInPlace) {
 }
 
 TEST(DecodeInput, Utf8ByteOrderMarkStaysInTheText) {
-  const std::string input = "\xEF\xBB\xBF" + kStatement;
+  const std::string input = "\xEF\xBB\xBF"s + kStatement;
   auto decoded = decode_input(input);
   ASSERT_TRUE(decoded.ok());
   EXPECT_EQ(decoded.value().encoding(), Encoding::Utf8);
@@ -200,10 +200,10 @@ std::vector<DecodeCase> decode_cases() {
       {"utf16_odd_length", odd, false, ""},
       {"utf16_bom_only", "\xFF\xFE", false, ""},
       // Not valid UTF-8, so the mark selects a UTF-8 decoder that must fail on the windows-1251 bytes.
-      {"utf8_bom_then_cp1251", "\xEF\xBB\xBF" + to_cp1251(kStatement), false, ""},
+      {"utf8_bom_then_cp1251", "\xEF\xBB\xBF"s + to_cp1251(kStatement), false, ""},
       // Two bytes are too short for the UTF-8 mark: read as windows-1251 "п»", half implausible.
       {"two_bytes_of_utf8_bom", "\xEF\xBB", false, ""},
-      {"control_characters", "\xC0" + std::string(30, '\x01'), false, ""},
+      {"control_characters", "\xC0"s + std::string(30, '\x01'), false, ""},
       {"vertical_tabs", to_cp1251(kStatement) + std::string(20, '\x0B'), false, ""},
       {"latin1_range_only", to_utf16(std::string(10, 'a') + "ϿϿ", false, true), false, ""},
       {"just_above_latin1_range", to_utf16(std::string(10, 'a') + "ЀЀ", false, true), true,
@@ -374,7 +374,7 @@ std::vector<PrepareCase> prepare_cases() {
   return {
       {"empty", "", Outcome::NotStatement},
       {"utf8_wrong_first_line", "1CClientBankExchange2\r\n" + kStatement, Outcome::NotStatement},
-      {"utf8_with_byte_order_mark", "\xEF\xBB\xBF" + kStatement, Outcome::NotStatement},
+      {"utf8_with_byte_order_mark", "\xEF\xBB\xBF"s + kStatement, Outcome::NotStatement},
       {"utf8", kStatement, Outcome::Utf8},
       {"utf8_lf_only", replace_all(kStatement, "\r\n", "\n"), Outcome::Utf8},
       {"cr_only_line_ends", replace_all(kStatement, "\r\n", "\r"), Outcome::NotStatement},
@@ -383,7 +383,7 @@ std::vector<PrepareCase> prepare_cases() {
       {"cp1251", to_cp1251(kStatement), Outcome::Cp1251},
       {"cp1251_wrong_first_line", to_cp1251("Выписка\r\n" + kStatement), Outcome::NotStatement},
       {"cp1251_implausible", to_cp1251(kStatement) + std::string(200, '\x02'), Outcome::NotStatement},
-      {"cp1251_after_utf8_bom", "\xEF\xBB\xBF" + to_cp1251(kStatement), Outcome::NotStatement},
+      {"cp1251_after_utf8_bom", "\xEF\xBB\xBF"s + to_cp1251(kStatement), Outcome::NotStatement},
       {"cp1251_unrecognized", to_cp1251(kStatement + "Мусор\r\n"), Outcome::UnrecognizedLine},
       {"utf16le_with_bom", to_utf16(kStatement, false, true), Outcome::Cp1251},
       {"utf16be_with_bom", to_utf16(kStatement, true, true), Outcome::Cp1251},
