@@ -5,6 +5,12 @@
 #include <cstring>
 
 #include "decoders.h"
+#include "quorlane/decode.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUORLANE_HAVE_SIMD_CP1251 1
+#endif
 
 namespace quorlane::detail {
 namespace {
@@ -66,17 +72,76 @@ std::size_t decoded_size(const unsigned char* p, std::size_t n) noexcept {
   return size;
 }
 
-}  // namespace
+// One windows-1251 character as the scalar decoder writes it: four bytes stored, cursor moved by its length.
+inline char* put_char(char* dst, unsigned char b) noexcept {
+  const std::uint32_t entry = kTable[b];
+  std::memcpy(dst, &entry, 4);  // little-endian: the character's bytes come first
+  return dst + (entry >> 24);
+}
 
-DecodedBytes decode_cp1251(std::string_view input) {
-  const auto* p = reinterpret_cast<const unsigned char*>(input.data());
-  const std::size_t n = input.size();
-  DecodedBytes out;
-  out.size = decoded_size(p, n);
-  // Three bytes of slack: every character is stored as a four-byte word and the cursor then moves by its
-  // real length. new[] without a value leaves the memory untouched until it is written.
-  out.bytes = fresh_buffer(out.size + 3);
-  char* dst = out.bytes.get();
+// Room that a decoder may write past the decoded size: a whole 16-byte vector, or one four-byte word.
+constexpr std::size_t kSlack = 16;
+
+#ifdef QUORLANE_HAVE_SIMD_CP1251
+
+// For each set of non-ASCII positions among eight bytes, the shuffle that keeps the lead byte of those
+// positions and the second byte of every position: [lead0, byte0, lead1, byte1, ...] becomes the UTF-8.
+struct Shuffles {
+  alignas(16) std::uint8_t index[256][16];
+};
+
+constexpr Shuffles make_shuffles() {
+  Shuffles s{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int out = 0;
+    for (int i = 0; i < 8; ++i) {
+      if (mask & (1 << i)) s.index[mask][out++] = static_cast<std::uint8_t>(2 * i);
+      s.index[mask][out++] = static_cast<std::uint8_t>(2 * i + 1);
+    }
+    while (out < 16) s.index[mask][out++] = 0x80;
+  }
+  return s;
+}
+constexpr Shuffles kShuffles = make_shuffles();
+
+// Text made of ASCII and the letters А..я (0xC0..0xFF, two UTF-8 bytes each) goes eight bytes at a time;
+// eight bytes holding anything from 0x80..0xBF go through the table.
+__attribute__((target("avx2"))) char* decode_vectorised(const unsigned char* p, std::size_t n, char* dst) noexcept {
+  const __m128i letter_low = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i letter_upper = _mm_set1_epi8(static_cast<char>(0xEF));
+  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xD0));
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x)) & 0xFF;
+    if (high == 0) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), x);
+      dst += 8;
+      continue;
+    }
+    // Signed comparisons: 0x80..0xBF are below -64, 0xF0..0xFF above -17, ASCII is not negative.
+    if ((_mm_movemask_epi8(_mm_cmplt_epi8(x, letter_low)) & 0xFF) != 0) {
+      for (std::size_t k = i; k < i + 8; ++k) dst = put_char(dst, p[k]);
+      continue;
+    }
+    const __m128i is_letter = _mm_cmplt_epi8(x, _mm_setzero_si128());
+    const __m128i is_upper_half = _mm_and_si128(is_letter, _mm_cmpgt_epi8(x, letter_upper));
+    // А..п (C0..EF) are D0 90..BF, р..я (F0..FF) are D1 80..8F.
+    const __m128i second = _mm_sub_epi8(_mm_sub_epi8(x, _mm_and_si128(is_letter, _mm_set1_epi8(0x30))),
+                                        _mm_and_si128(is_upper_half, _mm_set1_epi8(0x40)));
+    const __m128i first = _mm_sub_epi8(lead, is_upper_half);
+    const __m128i pairs = _mm_unpacklo_epi8(first, second);
+    const __m128i shuffle = _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffles.index[high]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(pairs, shuffle));
+    dst += 8 + std::popcount(high);
+  }
+  for (; i < n; ++i) dst = put_char(dst, p[i]);
+  return dst;
+}
+
+#endif
+
+char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept {
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const std::uint64_t word = load8(p + i);
@@ -85,17 +150,28 @@ DecodedBytes decode_cp1251(std::string_view input) {
       dst += 8;
       continue;
     }
-    for (std::size_t k = i; k < i + 8; ++k) {
-      const std::uint32_t entry = kTable[p[k]];
-      std::memcpy(dst, &entry, 4);  // little-endian: the character's bytes come first
-      dst += entry >> 24;
-    }
+    for (std::size_t k = i; k < i + 8; ++k) dst = put_char(dst, p[k]);
   }
-  for (; i < n; ++i) {
-    const std::uint32_t entry = kTable[p[i]];
-    std::memcpy(dst, &entry, 4);
-    dst += entry >> 24;
+  for (; i < n; ++i) dst = put_char(dst, p[i]);
+  return dst;
+}
+
+}  // namespace
+
+DecodedBytes decode_cp1251(std::string_view input, bool allow_vector) {
+  const auto* p = reinterpret_cast<const unsigned char*>(input.data());
+  const std::size_t n = input.size();
+  DecodedBytes out;
+  out.size = decoded_size(p, n);
+  // new[] without a value leaves the memory untouched until it is written.
+  out.bytes = fresh_buffer(out.size + kSlack);
+#ifdef QUORLANE_HAVE_SIMD_CP1251
+  if (allow_vector && cpu_has_avx2()) {
+    decode_vectorised(p, n, out.bytes.get());
+    return out;
   }
+#endif
+  decode_portable(p, n, out.bytes.get());
   return out;
 }
 

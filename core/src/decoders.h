@@ -17,8 +17,9 @@ struct DecodedBytes {
 // An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
 std::unique_ptr<char[]> fresh_buffer(std::size_t size);
 
-// windows-1251 through the WHATWG index (every byte maps to a character, so it never fails).
-DecodedBytes decode_cp1251(std::string_view input);
+// windows-1251 through the WHATWG index (every byte maps to a character, so it never fails). Uses the
+// vectorised decoder when the processor has AVX2 and `allow_vector` is set (tests compare the two).
+DecodedBytes decode_cp1251(std::string_view input, bool allow_vector = true);
 
 // UTF-16 without its byte order mark; lone surrogates and an odd trailing byte are malformed.
 DecodedBytes decode_utf16(std::string_view input, bool big_endian);

@@ -9,6 +9,8 @@
 
 #include "quorlane/lines.h"
 #include "quorlane/unicode.h"
+// The decoders are internal to the core; their test reaches them directly.
+#include "../../core/src/decoders.h"
 
 namespace quorlane {
 namespace {
@@ -259,6 +261,30 @@ TEST(DecodeInput, Cp1251UpperHalfInEveryPosition) {
                             0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
   for (char32_t c : upper) ASSERT_EQ(next_code_point(text, pos), c);
   EXPECT_EQ(text.substr(pos), std::string(1000, 'a'));
+}
+
+// The vectorised and the portable windows-1251 decoders against a byte-by-byte decoding, on texts mixing
+// ASCII, letters and the punctuation range, at every length around the eight-byte steps.
+TEST(DecodeCp1251, VectorisedAndPortableDecodersAgree) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "az 09=\r\n\xC0\xCF\xD0\xDF\xE0\xEF\xF0\xFF\xA8\xB8\xB9\x80\x88\x98\xA0\xBF";
+  for (int round = 0; round < 3000; ++round) {
+    std::string input;
+    const std::size_t size = rng() % 80;
+    // Some rounds are letters and ASCII only, the vectorised decoder's fast case.
+    const std::size_t choices = round % 2 == 0 ? 12 : alphabet.size();
+    for (std::size_t i = 0; i < size; ++i) input += alphabet[rng() % choices];
+    std::string expected;
+    for (char byte : input) {
+      const detail::DecodedBytes one = detail::decode_cp1251(std::string_view(&byte, 1));
+      expected.append(one.bytes.get(), one.size);
+    }
+    for (bool vector : {false, true}) {
+      const detail::DecodedBytes all = detail::decode_cp1251(input, vector);
+      ASSERT_EQ(std::string_view(all.bytes.get(), all.size), expected) << "round " << round << " vector " << vector;
+      ASSERT_FALSE(all.malformed);
+    }
+  }
 }
 
 // ---- plausibility -----------------------------------------------------------------------------------------
