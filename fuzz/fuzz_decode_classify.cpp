@@ -39,7 +39,20 @@ void check_lines(std::string_view text) {
   auto cursor = lines.value().cursor();
   quorlane::ClassifiedLine line;
   std::uint64_t last = 0;
+  // The cursor's one-pass scan must agree with splitting and classifying line by line.
+  std::size_t pos = 0;
+  std::uint64_t lineno = 0;
+  std::string_view piece;
   while (cursor.next(line)) {
+    quorlane::ClassifiedLine expected;
+    bool recognized = false;
+    bool produced = false;
+    while (!produced && quorlane::next_line(text, pos, piece)) {
+      produced = quorlane::classify_line(piece, ++lineno, expected, recognized);
+    }
+    check(produced && recognized && expected.lineno == line.lineno && expected.is_marker == line.is_marker);
+    check(expected.key == line.key && expected.value == line.value);
+    check(!line.is_marker || expected.marker == line.marker);
     check(line.lineno > last);
     last = line.lineno;
     check(inside(line.value, text));
@@ -52,6 +65,9 @@ void check_lines(std::string_view text) {
       check(inside(line.value, text) && line.value.data() + line.value.size() <= text.data() + text.size());
     }
   }
+  quorlane::ClassifiedLine rest;
+  bool recognized = false;
+  while (quorlane::next_line(text, pos, piece)) check(!quorlane::classify_line(piece, ++lineno, rest, recognized));
 }
 
 }  // namespace

@@ -206,6 +206,9 @@ TEST_P(UnrecognizedLineTest, ReportsTheFirstOneWithAnOwnedCopy) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, UnrecognizedLineTest,
     ::testing::Values(BadCase{"after_file_end", kText + "ABC\r\n", 11, "ABC"},
+                      BadCase{"equals_on_the_next_line", "1CClientBankExchange\nAB\nC=D\n", 2, "AB"},
+                      BadCase{"equals_after_the_last_line_end", "1CClientBankExchange\n" + std::string(40, 'x') + "\n=\n",
+                              2, std::string(40, 'x')},
                       BadCase{"first_of_two", "1CClientBankExchange\n\n  Мусор \nXYZ\n", 3, "  Мусор "},
                       BadCase{"last_line_trailing_cr", "1CClientBankExchange\r\nКонецФайла\r", 2, "КонецФайла\r"},
                       BadCase{"document_start_without_equals", "1CClientBankExchange\nСекцияДокумент\n", 2,
