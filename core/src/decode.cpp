@@ -46,8 +46,12 @@ Result<DecodedInput, StatementError> decode_input(std::string_view input) {
   // Not valid UTF-8 as a whole, yet it begins with the complete sequence EF BB BF: whatever follows the
   // mark is then malformed, so the UTF-8 decoder it selects would always fail.
   if (input.size() > 2 && starts_with_bytes(input, "\xEF\xBB\xBF")) return Err(StatementError(NotStatement{}));
-  if (input.size() >= 2 && starts_with_bytes(input, "\xFF\xFE")) return finish(detail::decode_utf16(input.substr(2), false));
-  if (input.size() >= 2 && starts_with_bytes(input, "\xFE\xFF")) return finish(detail::decode_utf16(input.substr(2), true));
+  if (input.size() >= 2 && starts_with_bytes(input, "\xFF\xFE")) {
+    return finish(detail::decode_utf16(input.substr(2), /*big_endian=*/false));
+  }
+  if (input.size() >= 2 && starts_with_bytes(input, "\xFE\xFF")) {
+    return finish(detail::decode_utf16(input.substr(2), /*big_endian=*/true));
+  }
   return finish(detail::decode_cp1251(input));
 }
 

@@ -68,9 +68,10 @@ bool cpu_has_avx2() noexcept { return __builtin_cpu_supports("avx2"); }
 
 namespace {
 
-// Lookup-table validation: the high and low nibbles of each byte and the high nibble of the byte after it
-// each select a set of error classes; a pair is wrong when all three sets share a class. Sequences that
-// need a third or fourth byte are checked by looking two and three bytes back.
+// Lookup-table validation (the method of Keiser and Lemire, "Validating UTF-8 in less than one instruction
+// per byte"): the high and low nibbles of each byte and the high nibble of the byte after it each select a
+// set of error classes; a pair is wrong when all three sets share a class. Sequences that need a third or
+// fourth byte are checked by looking two and three bytes back.
 constexpr std::uint8_t kTooShort = 1 << 0;   // lead byte followed by ASCII or another lead
 constexpr std::uint8_t kTooLong = 1 << 1;    // ASCII followed by a continuation
 constexpr std::uint8_t kOverlong3 = 1 << 2;  // E0 80..9F
