@@ -1,6 +1,7 @@
 // Output buffers of the decoders. They are allocated without being zeroed, and a large one is offered
 // huge pages: a decoded statement is written front to back once, and taking its pages 2 MB at a time
-// instead of 4 KB at a time makes the first write to a large buffer several times cheaper.
+// instead of 4 KB at a time makes the first write to a large buffer several times cheaper. The price is
+// an occasional stall while the kernel assembles huge pages for a process that had none yet.
 #include "decoders.h"
 
 #include <cstdint>
