@@ -20,6 +20,8 @@ class BlockRef {
   ~BlockRef();
 
   explicit operator bool() const noexcept { return block_ != nullptr; }
+  // Same block (or both empty).
+  friend bool operator==(const BlockRef& a, const BlockRef& b) noexcept { return a.block_ == b.block_; }
 
  private:
   friend class TextStore;
@@ -32,10 +34,13 @@ class BlockRef {
 class TextStore {
  public:
   TextStore() noexcept = default;
+  // `block_size`: the size of a fresh block unless one text group needs more.
+  explicit TextStore(std::size_t block_size) noexcept : block_size_(block_size) {}
   TextStore(const TextStore&) = delete;
   TextStore& operator=(const TextStore&) = delete;
-  TextStore(TextStore&&) noexcept = default;
-  TextStore& operator=(TextStore&&) noexcept = default;
+  // A moved-from store is empty (it starts a fresh block on its next copy).
+  TextStore(TextStore&& other) noexcept;
+  TextStore& operator=(TextStore&& other) noexcept;
 
   BlockRef reserve(std::size_t total);
   // Copies into the current block; the copy is never null, even for an empty text. The caller must have
@@ -45,7 +50,10 @@ class TextStore {
   void clear() noexcept;
 
  private:
+  static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+
   BlockRef current_;
+  std::size_t block_size_ = kDefaultBlockSize;
   char* next_ = nullptr;
   std::size_t room_ = 0;
 };
