@@ -5,6 +5,7 @@
 // checked in table order. The texts kept are copied into one block of the caller's store.
 #include <array>
 
+#include "document_fields.h"
 #include "key_table.h"
 #include "quorlane/records.h"
 #include "record_fields.h"
@@ -58,23 +59,23 @@ constexpr std::array<int, 13> kRequired = {kNumber,       kType,      kDate,    
                                            kPayerInn,     kPayerBic,  kPayerBank1,    kPayerAccount,
                                            kPayeeInn,     kPayeeAccount, kPayeeBic,   kPayeeBank1};
 
-constexpr bool is_text(int field) noexcept {
-  return field != kDate && field != kAmount && field != kOutcomeDate && field != kIncomeDate;
-}
+constexpr std::uint32_t kTextFields =
+    ((std::uint32_t{1} << kFieldCount) - 1) &
+    ~((1u << kDate) | (1u << kAmount) | (1u << kOutcomeDate) | (1u << kIncomeDate));
+
+static_assert(kFieldCount == detail::kDocumentFieldCount && kType == detail::kDocumentTypeField);
 
 }  // namespace
 
-Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store) {
-  const std::string_view* found[kFieldCount] = {};
-  for (const AttributeMap::Entry& entry : attrs.entries()) {
-    const int field = kKeys.find(entry.key);
-    if (field != kKeys.kAbsent) found[field] = &entry.value;
-  }
+namespace detail {
 
+int document_field(std::string_view key) noexcept { return kKeys.find(key); }
+
+Result<Document, std::string> convert_document_fields(const DocumentFields& fields, TextStore& store) {
   Document doc;
   for (int field : kExamined) {
-    if (found[field] == nullptr) continue;
-    const std::string_view value = *found[field];
+    if (!fields.has(field)) continue;
+    const std::string_view value = fields.values[field];
     if (field == kDate) {
       auto date = read_date(value);
       if (!date) return Err(std::move(date).error());
@@ -90,17 +91,17 @@ Result<Document, std::string> convert_document(const AttributeMap& attrs, TextSt
     }
   }
   for (int field : kRequired) {
-    if (found[field] == nullptr) return Err(detail::missing_field_message(kKeys.key(field)));
+    if (!fields.has(field)) return Err(missing_field_message(kKeys.key(field)));
   }
 
   std::size_t total = 0;
   for (int field = 0; field < kFieldCount; ++field) {
-    if (found[field] != nullptr && is_text(field)) total += found[field]->size();
+    if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
   }
   doc.texts = store.reserve(total);
-  const auto required = [&](int field) { return store.copy(*found[field]); };
+  const auto required = [&](int field) { return store.copy(fields.values[field]); };
   const auto optional = [&](int field) {
-    return found[field] == nullptr ? OptionalText() : OptionalText(store.copy(*found[field]));
+    return fields.has(field) ? OptionalText(store.copy(fields.values[field])) : OptionalText();
   };
   doc.doc_number = required(kNumber);
   doc.doc_type = required(kType);
@@ -125,6 +126,17 @@ Result<Document, std::string> convert_document(const AttributeMap& attrs, TextSt
   doc.payee_ras_account = optional(kPayeeRasAccount);
   doc.payee_cor_account = optional(kPayeeCorAccount);
   return doc;
+}
+
+}  // namespace detail
+
+Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store) {
+  detail::DocumentFields fields;
+  for (const AttributeMap::Entry& entry : attrs.entries()) {
+    const int field = kKeys.find(entry.key);
+    if (field != kKeys.kAbsent) fields.set(field, entry.value);
+  }
+  return detail::convert_document_fields(fields, store);
 }
 
 }  // namespace quorlane

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <string_view>
 
 namespace quorlane::detail {
@@ -12,7 +14,11 @@ namespace quorlane::detail {
 // Little-endian load that the compiler turns into one 8-byte read (and that also works at compile time).
 constexpr std::uint64_t load8(const char* p) noexcept {
   std::uint64_t v = 0;
-  for (int k = 0; k < 8; ++k) v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+  if (std::is_constant_evaluated()) {
+    for (int k = 0; k < 8; ++k) v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+  } else {
+    std::memcpy(&v, p, 8);  // the targets are little-endian
+  }
   return v;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "account_book.h"
+#include "document_fields.h"
 
 namespace quorlane {
 namespace {
@@ -64,8 +65,14 @@ class Reader {
           case State::InHeader:
             result_.header.insert_view(line.key, line.value);
             continue;
-          case State::InAccount:
           case State::InDocument:
+            if (hooks_.empty()) {
+              // No hook can see this section's map: gather the values by field at once.
+              if (const int field = detail::document_field(line.key); field >= 0) fields_.set(field, line.value);
+              continue;
+            }
+            [[fallthrough]];
+          case State::InAccount:
             section_.insert_view(line.key, line.value);
             continue;
           default:
@@ -85,6 +92,7 @@ class Reader {
         case Marker::DocumentStart:
           if (state_ != State::InHeader && state_ != State::ReadNextSection) break;
           section_.clear();
+          fields_.present = 0;
           document_type_ = line.value;
           state_ = State::InDocument;
           continue;
@@ -134,22 +142,31 @@ class Reader {
   }
 
   std::optional<StatementError> close_document(std::uint64_t lineno) {
+    if (hooks_.empty()) {
+      fields_.set(detail::kDocumentTypeField, document_type_);
+      file_document(lineno, detail::convert_document_fields(fields_, store_));
+      return std::nullopt;
+    }
     if (auto error = run_hooks(SectionType::Document, lineno)) return error;
     // Added after the hooks, so that the opening line's type wins over anything a hook stored under the key.
     section_.insert_view(kDocumentTypeKey, document_type_);
-    auto document = convert_document(section_, store_);
+    file_document(lineno, convert_document(section_, store_));
+    return std::nullopt;
+  }
+
+  void file_document(std::uint64_t lineno, Result<Document, std::string>&& document) {
     if (document) {
       result_.documents.push_back(std::move(document).value());
     } else {
       result_.warnings.push_back(StatementWarning{lineno, std::move(document).error()});
     }
-    return std::nullopt;
   }
 
   HookList hooks_;
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
+  detail::DocumentFields fields_;  // a document's values when there are no hooks
   std::string_view document_type_;
   detail::AccountBook accounts_;
   TextStore store_;  // documents' texts

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quorlane/parse.h"
+#include "quorlane/values.h"
 
 namespace quorlane {
 namespace {
@@ -482,6 +483,58 @@ TEST(ReaderSize, ManySectionsAndAHugeLine) {
   for (const Account& a : r.accounts) intervals += a.intervals.size();
   EXPECT_EQ(intervals, 20u);
   EXPECT_EQ(r.header.entries()[0].value, "1.03");
+}
+
+}  // namespace
+}  // namespace quorlane
+
+namespace quorlane {
+namespace {
+
+std::string dump(const Document& d) {
+  std::string out;
+  const auto text = [&](std::string_view t) { out.append("[").append(t).append("]"); };
+  const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
+  const auto date = [&](const std::optional<Date>& t) { out.append(t ? format_date(*t) : "-").append(";"); };
+  text(d.doc_number), text(d.doc_type), optional(d.payment_type), date(d.doc_date), text(d.purpose);
+  optional(d.ordering), out.append(format_amount(d.amount)), text(d.counterparty_inn), optional(d.counterparty_kpp);
+  text(d.counterparty_bic), text(d.counterparty_bank1), text(d.counterparty_account), optional(d.counterparty);
+  optional(d.counterparty_1), date(d.outcome_date), optional(d.counterparty_ras_account);
+  optional(d.counterparty_cor_account), text(d.payee_inn), optional(d.payee), text(d.payee_account);
+  optional(d.payee_kpp), text(d.payee_bic), text(d.payee_bank1), optional(d.payee_ras_account);
+  optional(d.payee_cor_account), date(d.income_date);
+  return out;
+}
+
+// Without hooks the reader gathers document values by field as it reads; with hooks it goes through the
+// section's map. Both must give the same documents and warnings.
+TEST(ReaderHooks, HooksThatChangeNothingChangeNothing) {
+  const Lines documents = concat({
+      document("1", {"Номер=2", "Номер=3", "Сумма =x", "Неизвестный=1", "ВидОплаты=", "ДатаСписано=  ",
+                     "ДатаПоступило=02.01.2024", "Плательщик=А", "Плательщик1=Б", "Получатель=В",
+                     "ПлательщикКПП=1", "ПолучательКПП=2", "ПлательщикРасчСчет=3", "ПолучательРасчСчет=4",
+                     "ПлательщикКорсчет=5", "ПолучательКорсчет=6", "Очередность=7", "СекцияДокумент =чужой"}),
+      document("4", {"Сумма=1,0"}),
+      {"СекцияДокумент=", "Номер=5", "КонецДокумента"},
+      document("6", {"Дата=01.01.2024", "Дата=31.02.2024"}),
+      document("7", {"Дата=31.02.2024", "Дата=01.01.2024"}),
+  });
+  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome::Continue(); });
+  SectionHook* hooks[] = {&noop};
+  auto plain = parse(concat({kHeader, documents, kEnd}));
+  auto hooked = parse(concat({kHeader, documents, kEnd}), hooks);
+  ASSERT_TRUE(plain.ok()) << message(plain.error());
+  ASSERT_TRUE(hooked.ok()) << message(hooked.error());
+  EXPECT_EQ(noop.calls, 5);
+  ASSERT_EQ(plain.value().documents.size(), 2u);
+  ASSERT_EQ(hooked.value().documents.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(dump(plain.value().documents[i]), dump(hooked.value().documents[i]));
+  }
+  EXPECT_EQ(plain.value().documents[0].doc_number, "3");
+  EXPECT_EQ(plain.value().documents[0].doc_type, "Платежное поручение");
+  EXPECT_EQ(plain.value().warnings.size(), 3u);
+  EXPECT_EQ(plain.value().warnings, hooked.value().warnings);
 }
 
 }  // namespace
