@@ -12,15 +12,15 @@ void AccountBook::file(std::string_view number, const Interval& interval) {
     return;
   }
   std::vector<Interval>& intervals = accounts_[slot->second].intervals;
-  for (const Interval& held : intervals) {
-    if (same_interval(held, interval)) return;
+  // An equal interval has the same start date, so only the run of that start date needs looking at.
+  const auto by_start = [](const Interval& a, const Interval& b) { return a.date_start < b.date_start; };
+  const auto [first, last] = std::equal_range(intervals.begin(), intervals.end(), interval, by_start);
+  for (auto held = first; held != last; ++held) {
+    if (same_interval(*held, interval)) return;
   }
   // After every earlier start date and before every later one; among intervals that share the start date, the
   // new one goes immediately before the last of them.
-  auto place = std::upper_bound(intervals.begin(), intervals.end(), interval.date_start,
-                                [](const Date& start, const Interval& held) { return start < held.date_start; });
-  if (place != intervals.begin() && std::prev(place)->date_start == interval.date_start) --place;
-  intervals.insert(place, interval);
+  intervals.insert(first == last ? last : std::prev(last), interval);
 }
 
 }  // namespace quorlane::detail

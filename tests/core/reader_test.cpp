@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -469,6 +470,10 @@ TEST(ReaderSize, ManySectionsAndAHugeLine) {
     text += join(document(std::to_string(i)));
     if (i % 1000 == 0) text += join(account(std::to_string(i % 3), "0" + std::to_string(i % 9 + 1) + ".01.2024", std::to_string(i)));
   }
+  for (int i = 0; i < 5000; ++i) {  // one account, filed in descending order of start date, each twice
+    const std::string start = "01.01." + std::to_string(9000 - i);
+    text += join(account("1", start)) + join(account("1", start));
+  }
   text += "КонецФайла";
   auto result = parse_statement(text);
   text.assign(text.size(), '#');  // nothing in the result refers into the input
@@ -481,7 +486,12 @@ TEST(ReaderSize, ManySectionsAndAHugeLine) {
   ASSERT_EQ(r.accounts.size(), 3u);
   std::size_t intervals = 0;
   for (const Account& a : r.accounts) intervals += a.intervals.size();
-  EXPECT_EQ(intervals, 20u);
+  EXPECT_EQ(intervals, 20u + 5000u);
+  ASSERT_EQ(r.accounts[0].number, "1");  // first filed at i = 1000
+  const std::vector<Interval>& many = r.accounts[0].intervals;
+  EXPECT_GT(many.size(), 5000u);
+  EXPECT_TRUE(std::is_sorted(many.begin(), many.end(),
+                             [](const Interval& a, const Interval& b) { return a.date_start < b.date_start; }));
   EXPECT_EQ(r.header.entries()[0].value, "1.03");
 }
 
