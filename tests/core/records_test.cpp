@@ -254,3 +254,29 @@ TEST(SameInterval, ComparesAllSixValuesAmountsByValue) {
 
 }  // namespace
 }  // namespace quorlane
+
+namespace quorlane {
+namespace {
+
+TEST(ConvertDocument, ACopiedRecordKeepsItsBlockAlone) {
+  Document copy;
+  {
+    TextStore store;
+    std::vector<Document> docs;
+    for (int i = 0; i < 3; ++i) {
+      auto doc = convert_document(section(kRequiredDocument, {{"Номер", "N" + std::to_string(i)}}), store);
+      ASSERT_TRUE(doc.ok());
+      docs.push_back(std::move(doc).value());
+    }
+    copy = docs[1];
+    EXPECT_TRUE(copy.texts == docs[0].texts);  // one block for the small records of one store
+  }
+  EXPECT_EQ(copy.doc_number, "N1");
+  EXPECT_EQ(copy.purpose, "Оплата по счету 5");
+  BlockRef moved = std::move(copy.texts);
+  EXPECT_TRUE(moved);
+  EXPECT_FALSE(copy.texts);
+}
+
+}  // namespace
+}  // namespace quorlane
