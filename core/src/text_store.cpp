@@ -73,14 +73,10 @@ BlockRef TextStore::reserve(std::size_t total) {
   return current_;
 }
 
-std::string_view TextStore::copy(std::string_view text) {
-  if (text.empty()) return {next_ != nullptr ? next_ : "", 0};
-  if (room_ < text.size()) reserve(text.size());
-  char* out = next_;
-  std::memcpy(out, text.data(), text.size());
-  next_ += text.size();
-  room_ -= text.size();
-  return {out, text.size()};
+std::string_view TextStore::copy_to_fresh_block(std::string_view text) {
+  if (text.empty()) return {"", 0};
+  reserve(text.size());
+  return copy(text);
 }
 
 void TextStore::clear() noexcept {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace quorlane {
@@ -45,11 +46,22 @@ class TextStore {
   BlockRef reserve(std::size_t total);
   // Copies into the current block; the copy is never null, even for an empty text. The caller must have
   // reserved room for it (or copy() reserves a fresh block itself when there is none).
-  std::string_view copy(std::string_view text);
+  std::string_view copy(std::string_view text) {
+    if (next_ == nullptr || room_ < text.size()) return copy_to_fresh_block(text);
+    char* out = next_;
+    if (!text.empty()) {  // an empty view may have a null pointer, which memcpy must not see
+      std::memcpy(out, text.data(), text.size());
+      next_ += text.size();
+      room_ -= text.size();
+    }
+    return {out, text.size()};
+  }
   // Drops this store's reference to its current block; records keep theirs.
   void clear() noexcept;
 
  private:
+  std::string_view copy_to_fresh_block(std::string_view text);
+
   static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
   BlockRef current_;
