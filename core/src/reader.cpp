@@ -29,9 +29,9 @@ ReaderContext context_of(State state) noexcept {
 constexpr std::string_view kDocumentTypeKey = "СекцияДокумент";
 constexpr std::string_view kAccountNumberKey = "РасчСчет";
 
-// A document section takes well over a kilobyte of a typical statement; reserving room for that many
+// A document section of a real statement takes more than 512 bytes; reserving room for that many
 // documents up front spares the copies of a growing vector, and pages never written cost no memory.
-constexpr std::size_t kBytesPerDocumentGuess = 1024;
+constexpr std::size_t kBytesPerDocumentGuess = 512;
 
 StatementError syntax(SyntaxDetail detail) { return StatementError{std::move(detail)}; }
 
