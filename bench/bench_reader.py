@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""Reader benchmark: the C++ reader against CPython's bytes.decode() of the same statement, in the same run.
+"""Reading a whole statement into a ReaderResult, against CPython's bytes.decode() of the same bytes.
 
-Makes the 100,000-document UTF-8 statement under bench/data/ with gen_statement.py (once), times the best of
-several decodes with CPython, runs bench_reader on the same file, and prints both figures and their ratio.
+    python3 bench/bench_reader.py [--documents N] [--runs R] [--build-dir DIR]
 
-    python3 bench/bench_reader.py [--binary build/bench/bench/bench_reader] [--documents 100000] [--runs 5]
+Generates the UTF-8 statement into bench/data/ if absent (the file bench_decode.py uses too), builds the C++
+benchmark if needed (-DQUORLANE_BENCH=ON), times CPython's bytes.decode() of the file before and after the C++
+run in the same process, and prints both figures, their ratio and the reader's peak memory beyond the input.
+Targets: the ratio at most 0.40, the memory at most 1.5 times the input.
 """
+
 import argparse
 import pathlib
 import subprocess
@@ -13,18 +16,32 @@ import sys
 import time
 
 HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parent
 
 
-def statement(documents: int, seed: int) -> pathlib.Path:
-    path = HERE / "data" / f"statement-{documents}-utf-8-{seed}.txt"
+def ensure_statement(documents):
+    data = HERE / "data"
+    data.mkdir(exist_ok=True)
+    path = data / ("statement_%d_utf-8.txt" % documents)
     if not path.exists():
-        path.parent.mkdir(parents=True, exist_ok=True)
+        print("generating %s" % path, flush=True)
         subprocess.run([sys.executable, str(HERE / "gen_statement.py"), "--documents", str(documents),
-                        "--encoding", "utf-8", "--seed", str(seed), "-o", str(path)], check=True)
+                        "--encoding", "utf-8", "-o", str(path)], check=True)
     return path
 
 
-def best_decode_seconds(data: bytes, runs: int) -> float:
+def ensure_binary(build_dir):
+    binary = build_dir / "bench" / "bench_reader"
+    if not binary.exists():
+        subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Release",
+                        "-DQUORLANE_BENCH=ON", "-DQUORLANE_PYTHON=OFF", "-DQUORLANE_TESTS=OFF"], check=True,
+                       stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", str(build_dir), "-j2", "--target", "bench_reader"], check=True,
+                       stdout=subprocess.DEVNULL)
+    return binary
+
+
+def best_decode_seconds(data, runs):
     best = float("inf")
     for _ in range(runs):
         start = time.perf_counter()
@@ -34,30 +51,31 @@ def best_decode_seconds(data: bytes, runs: int) -> float:
     return best
 
 
-def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--binary", default=str(HERE.parent / "build" / "bench" / "bench" / "bench_reader"))
+def main():
+    parser = argparse.ArgumentParser()
     parser.add_argument("--documents", type=int, default=100_000)
-    parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--build-dir", type=pathlib.Path, default=ROOT / "build" / "bench")
     args = parser.parse_args()
 
-    path = statement(args.documents, args.seed)
+    path = ensure_statement(args.documents)
+    binary = ensure_binary(args.build_dir)
     data = path.read_bytes()
     decode = best_decode_seconds(data, args.runs)
-    out = subprocess.run([args.binary, str(path), str(args.runs)], check=True, capture_output=True, text=True)
-    fields = dict(item.split("=", 1) for item in out.stdout.split())
-    reader = float(fields["seconds"])
-    # The C++ run comes between two decode timings, so that a change of machine load shows in the figures.
+    out = subprocess.run([str(binary), str(path), str(args.runs)], check=True, capture_output=True,
+                         text=True).stdout
+    # Decoding again after the C++ run, so that a change of machine load during the run shows less.
     decode = min(decode, best_decode_seconds(data, args.runs))
+    fields = dict(item.split("=", 1) for item in out.split())
+    reader = float(fields["seconds"])
 
     mb = len(data) / 1e6
-    print(f"statement: {path.name}, {mb:.1f} MB, {fields['documents']} documents")
-    print(f"CPython bytes.decode(): {decode:.4f} s ({mb / decode:.0f} MB/s)")
-    print(f"quorlane parse_statement: {reader:.4f} s ({mb / reader:.0f} MB/s)")
-    print(f"ratio reader/decode: {reader / decode:.2f} (target at most 0.40)")
-    print(f"peak memory beyond the input: {fields['peak_extra_mb']} MB = {fields['peak_extra_ratio']}x the input "
-          f"(target at most 1.50x)")
+    print("statement: %s, %.1f MB, %s documents" % (path.name, mb, fields["documents"]))
+    print("CPython bytes.decode(): best %.4f s (%.0f MB/s)" % (decode, mb / decode))
+    print("quorlane parse_statement: best %.4f s (%.0f MB/s)" % (reader, mb / reader))
+    print("ratio reader / decode: %.2f (target at most 0.40)" % (reader / decode))
+    print("peak memory beyond the input: %s MB = %sx the input (target at most 1.50x)"
+          % (fields["peak_extra_mb"], fields["peak_extra_ratio"]))
     return 0
 
 
