@@ -8,6 +8,7 @@
 
 #include "account_book.h"
 #include "document_fields.h"
+#include "single_pass.h"
 
 namespace quorlane {
 namespace {
@@ -47,6 +48,43 @@ class SpanSource {
  private:
   std::span<const ClassifiedLine> lines_;
   std::size_t index_ = 0;
+};
+
+// Classifies while reading; stops at the first unrecognised line, which then wins over the reading's outcome.
+class CheckingSource {
+ public:
+  explicit CheckingSource(std::string_view text) noexcept : text_(text) {}
+
+  bool next(ClassifiedLine& line) noexcept {
+    std::string_view raw;
+    while (next_line(text_, pos_, raw)) {
+      ++lineno_;
+      bool recognized = true;
+      if (!classify_line(raw, lineno_, line, recognized)) continue;  // blank
+      if (recognized) return true;
+      unrecognized_ = raw;
+      unrecognized_lineno_ = lineno_;
+      pos_ = text_.size();
+      return false;
+    }
+    return false;
+  }
+
+  // The first unrecognised line of the whole text, looking through the lines the reader did not take.
+  std::optional<StatementError> unrecognized() {
+    ClassifiedLine ignored;
+    while (unrecognized_lineno_ == 0 && next(ignored)) {
+    }
+    if (unrecognized_lineno_ == 0) return std::nullopt;
+    return syntax(UnrecognizedLine{unrecognized_lineno_, std::string(unrecognized_)});
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::uint64_t lineno_ = 0;
+  std::string_view unrecognized_;
+  std::uint64_t unrecognized_lineno_ = 0;  // 0: none found yet
 };
 
 class Reader {
@@ -173,6 +211,17 @@ class Reader {
 };
 
 }  // namespace
+
+namespace detail {
+
+Result<ReaderResult, StatementError> read_statement_checking(std::string_view text, Encoding encoding) {
+  CheckingSource source(text);
+  auto result = Reader(encoding, {}, text.size() / kBytesPerDocumentGuess).run(source);
+  if (auto error = source.unrecognized()) return Err(std::move(*error));
+  return result;
+}
+
+}  // namespace detail
 
 Result<ReaderResult, StatementError> read_statement(const ClassifiedLines& lines, Encoding encoding,
                                                     HookList hooks) {

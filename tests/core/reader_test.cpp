@@ -549,3 +549,66 @@ TEST(ReaderHooks, HooksThatChangeNothingChangeNothing) {
 
 }  // namespace
 }  // namespace quorlane
+
+namespace quorlane {
+namespace {
+
+// Without hooks the lines are classified while they are read; an unrecognised line must still win over
+// everything the reader finds, wherever it stands. With a hook the whole text is checked first.
+TEST(ReaderTransitions, UnrecognizedLineWinsWithAndWithoutHooks) {
+  struct Case {
+    const char* what;
+    Lines lines;
+    std::uint64_t lineno;  // of the unrecognised line
+  };
+  const std::vector<Case> cases = {
+      {"after the end marker", concat({kHeader, account("1", "01.01.2024"), kEnd, {"мусор"}}), 10},
+      {"inside a section", concat({kHeader, {"СекцияРасчСчет", "мусор"}, kEnd}), 5},
+      {"after an unexpected section", concat({kHeader, kEnd, {"", "мусор"}}), 6},
+      {"after an unexpected attribute", concat({kHeader, account("1", "01.01.2024"), {"a=b", "мусор"}}), 10},
+      {"after a failed account", concat({kHeader, account("1", "x"), kEnd, {"мусор"}}), 10},
+      {"in a file that would be unfinished", concat({kHeader, {"мусор"}}), 4},
+      {"the first of two", concat({kHeader, {"один", "два"}}), 4},
+  };
+  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome::Continue(); });
+  SectionHook* hooks[] = {&noop};
+  for (const Case& c : cases) {
+    for (const HookList list : {HookList(), HookList(hooks)}) {
+      auto result = parse(c.lines, list);
+      const auto* error = std::get_if<UnrecognizedLine>(&detail_of(result));
+      ASSERT_NE(error, nullptr) << c.what << (list.empty() ? "" : " (hooks)");
+      EXPECT_EQ(error->lineno, c.lineno) << c.what;
+      EXPECT_EQ(error->line, c.lines[c.lineno - 1]);
+    }
+  }
+  EXPECT_EQ(noop.calls, 0);
+}
+
+// The same statements read the same with and without a hook that changes nothing.
+TEST(ReaderTransitions, OnePassAndTwoPassesAgree) {
+  const std::vector<Lines> cases = {
+      concat({kHeader, account("1", "01.01.2024"), {"a=b"}}),
+      concat({kHeader, kEnd}),
+      concat({kHeader, document("1")}),
+      concat({kHeader, account("1", "x"), kEnd}),
+      concat({kHeader, account("1", "01.01.2024"), document("2", {"Сумма=x"}), kEnd, {"", " "}}),
+  };
+  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome::Continue(); });
+  SectionHook* hooks[] = {&noop};
+  for (const Lines& lines : cases) {
+    auto one = parse(lines);
+    auto two = parse(lines, hooks);
+    ASSERT_EQ(one.ok(), two.ok());
+    if (one.ok()) {
+      EXPECT_EQ(one.value().warnings, two.value().warnings);
+      EXPECT_EQ(one.value().documents.size(), two.value().documents.size());
+      EXPECT_EQ(one.value().accounts.size(), two.value().accounts.size());
+    } else {
+      EXPECT_EQ(message(one.error()), message(two.error()));
+      EXPECT_EQ(lineno(one.error()), lineno(two.error()));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorlane
