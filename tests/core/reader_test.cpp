@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -608,6 +609,86 @@ TEST(ReaderTransitions, OnePassAndTwoPassesAgree) {
       EXPECT_EQ(lineno(one.error()), lineno(two.error()));
     }
   }
+}
+
+}  // namespace
+}  // namespace quorlane
+
+namespace quorlane {
+namespace {
+
+// Random statements from a small vocabulary of lines, read without hooks (one pass, values gathered by
+// field) and with a hook that changes nothing (every line checked first, values through the map): the two
+// readings must agree in every detail.
+TEST(ReaderTransitions, RandomStatementsReadTheSameWithAndWithoutHooks) {
+  const std::vector<std::string> vocabulary = {
+      "СекцияРасчСчет", "КонецРасчСчет", "СекцияДокумент=Платежное поручение", "СекцияДокумент=", "КонецДокумента",
+      "КонецФайла", "1CClientBankExchange", "", "  ", "мусор", "Номер=1", "Номер=2", "Дата=01.02.2024", "Дата=x",
+      "Сумма=10.50", "Сумма=1,5", "ДатаСписано=", "ДатаПоступило=03.02.2024", "НазначениеПлатежа=Оплата",
+      "ПлательщикИНН=1", "ПлательщикБИК=2", "ПлательщикБанк1=Банк", "ПлательщикСчет=3", "ПолучательИНН=4",
+      "ПолучательБИК=5", "ПолучательБанк1=Банк 2", "ПолучательСчет=6", "Плательщик=А", "ВидОплаты=01",
+      "РасчСчет=407", "РасчСчет=408", "ДатаНачала=01.01.2024", "ДатаНачала=02.01.2024", "НачальныйОстаток=1",
+      "НачальныйОстаток=1.0", "КонечныйОстаток=y", "Неизвестный=z",
+  };
+  const std::vector<std::string> document_body = {
+      "Номер=1", "Дата=01.02.2024", "Сумма=10.50", "ДатаСписано=", "ДатаПоступило=03.02.2024",
+      "НазначениеПлатежа=Оплата", "ПлательщикИНН=1", "ПлательщикБИК=2", "ПлательщикБанк1=Банк", "ПлательщикСчет=3",
+      "ПолучательИНН=4", "ПолучательБИК=5", "ПолучательБанк1=Банк 2", "ПолучательСчет=6", "Плательщик=А",
+      "ВидОплаты=01", "Номер=2"};
+  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome::Continue(); });
+  SectionHook* hooks[] = {&noop};
+  std::mt19937 random(12345);
+  int succeeded = 0;
+  std::size_t documents = 0;
+  std::size_t warnings = 0;
+  for (int round = 0; round < 3000; ++round) {
+    Lines lines = {"1CClientBankExchange"};
+    const int count = 1 + static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      const unsigned pick = random() % 16;
+      if (pick < 8) {  // mostly complete sections, so that many readings succeed
+        lines.push_back("СекцияДокумент=Тип");
+        for (const std::string& line : document_body) {
+          if (random() % 24 != 0) lines.push_back(line);
+          if (random() % 48 == 0) lines.push_back(vocabulary[10 + random() % 19]);
+        }
+        lines.push_back("КонецДокумента");
+      } else if (pick < 14) {
+        lines.push_back("СекцияРасчСчет");
+        for (int j = 0; j < 3; ++j) lines.push_back(vocabulary[29 + random() % 6]);
+        lines.push_back("КонецРасчСчет");
+      } else {
+        lines.push_back(vocabulary[random() % vocabulary.size()]);
+      }
+    }
+    if (random() % 8 != 0) lines.push_back("КонецФайла");
+    auto one = parse(lines);
+    auto two = parse(lines, hooks);
+    ASSERT_EQ(one.ok(), two.ok()) << join(lines);
+    if (!one.ok()) {
+      EXPECT_EQ(message(one.error()), message(two.error())) << join(lines);
+      EXPECT_EQ(lineno(one.error()), lineno(two.error())) << join(lines);
+      continue;
+    }
+    ++succeeded;
+    const ReaderResult& a = one.value();
+    const ReaderResult& b = two.value();
+    documents += a.documents.size();
+    warnings += a.warnings.size();
+    EXPECT_EQ(a.warnings, b.warnings) << join(lines);
+    ASSERT_EQ(a.documents.size(), b.documents.size()) << join(lines);
+    for (std::size_t i = 0; i < a.documents.size(); ++i) EXPECT_EQ(dump(a.documents[i]), dump(b.documents[i]));
+    ASSERT_EQ(a.accounts.size(), b.accounts.size());
+    for (std::size_t i = 0; i < a.accounts.size(); ++i) {
+      EXPECT_EQ(a.accounts[i].number, b.accounts[i].number);
+      EXPECT_EQ(a.accounts[i].intervals.size(), b.accounts[i].intervals.size());
+    }
+    ASSERT_EQ(a.header.size(), b.header.size());
+  }
+  // The comparison above must have seen successful readings, documents and warnings too.
+  EXPECT_GT(succeeded, 100);
+  EXPECT_GT(documents, 100u);
+  EXPECT_GT(warnings, 100u);
 }
 
 }  // namespace
