@@ -585,32 +585,6 @@ TEST(ReaderTransitions, UnrecognizedLineWinsWithAndWithoutHooks) {
   EXPECT_EQ(noop.calls, 0);
 }
 
-// The same statements read the same with and without a hook that changes nothing.
-TEST(ReaderTransitions, OnePassAndTwoPassesAgree) {
-  const std::vector<Lines> cases = {
-      concat({kHeader, account("1", "01.01.2024"), {"a=b"}}),
-      concat({kHeader, kEnd}),
-      concat({kHeader, document("1")}),
-      concat({kHeader, account("1", "x"), kEnd}),
-      concat({kHeader, account("1", "01.01.2024"), document("2", {"Сумма=x"}), kEnd, {"", " "}}),
-  };
-  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome::Continue(); });
-  SectionHook* hooks[] = {&noop};
-  for (const Lines& lines : cases) {
-    auto one = parse(lines);
-    auto two = parse(lines, hooks);
-    ASSERT_EQ(one.ok(), two.ok());
-    if (one.ok()) {
-      EXPECT_EQ(one.value().warnings, two.value().warnings);
-      EXPECT_EQ(one.value().documents.size(), two.value().documents.size());
-      EXPECT_EQ(one.value().accounts.size(), two.value().accounts.size());
-    } else {
-      EXPECT_EQ(message(one.error()), message(two.error()));
-      EXPECT_EQ(lineno(one.error()), lineno(two.error()));
-    }
-  }
-}
-
 }  // namespace
 }  // namespace quorlane
 
