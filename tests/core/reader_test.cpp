@@ -469,7 +469,7 @@ TEST(ReaderSize, ManySectionsAndAHugeLine) {
   text += join(document("0", {"НазначениеПлатежа=" + huge}));
   for (int i = 1; i <= 20000; ++i) {
     text += join(document(std::to_string(i)));
-    if (i % 1000 == 0) text += join(account(std::to_string(i % 3), "0" + std::to_string(i % 9 + 1) + ".01.2024", std::to_string(i)));
+    if (i % 1000 == 0) text += join(account(std::to_string(i % 3), std::string("0").append(std::to_string(i % 9 + 1)).append(".01.2024"), std::to_string(i)));
   }
   for (int i = 0; i < 5000; ++i) {  // one account, filed in descending order of start date, each twice
     const std::string start = "01.01." + std::to_string(9000 - i);

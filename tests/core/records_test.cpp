@@ -264,7 +264,7 @@ TEST(ConvertDocument, ACopiedRecordKeepsItsBlockAlone) {
     TextStore store;
     std::vector<Document> docs;
     for (int i = 0; i < 3; ++i) {
-      auto doc = convert_document(section(kRequiredDocument, {{"Номер", "N" + std::to_string(i)}}), store);
+      auto doc = convert_document(section(kRequiredDocument, {{"Номер", std::string("N").append(std::to_string(i))}}), store);
       ASSERT_TRUE(doc.ok());
       docs.push_back(std::move(doc).value());
     }
