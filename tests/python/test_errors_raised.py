@@ -14,6 +14,7 @@ def raised(text, hooks=None):
     exc = info.value
     assert exc.__cause__ is None and exc.__context__ is None and not exc.__suppress_context__
     assert exc.args == (str(exc),)
+    exc.__traceback__ = None  # no frame cycle keeps the exception alive after the test
     return exc
 
 
