@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -231,6 +232,25 @@ PyMethodDef detail_methods[] = {
     {},
 };
 
+#if PY_VERSION_HEX < 0x030A0000
+// Python 3.9 keeps only the text after the signature when it copies a heap type's docstring, so the class
+// would lose its __text_signature__; later versions keep the whole text. Put the whole text back (the type
+// frees its tp_doc with PyObject_Free).
+bool keep_signature(PyObject* type, const char* doc) noexcept {
+  const std::size_t size = std::strlen(doc) + 1;
+  auto* copy = static_cast<char*>(PyObject_Malloc(size));
+  if (!copy) {
+    PyErr_NoMemory();
+    return false;
+  }
+  std::memcpy(copy, doc, size);
+  auto* as_type = reinterpret_cast<PyTypeObject*>(type);
+  PyObject_Free(const_cast<char*>(as_type->tp_doc));
+  as_type->tp_doc = copy;
+  return true;
+}
+#endif
+
 PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
   PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(def.doc)},
@@ -243,7 +263,11 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
   };
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(&spec);
+  Ref type = Ref::steal(new_class(&spec));
+#if PY_VERSION_HEX < 0x030A0000
+  if (type && !keep_signature(type.get(), def.doc)) return nullptr;
+#endif
+  return type.release();
 }
 
 template <class... Fs>
