@@ -53,36 +53,30 @@ bool bind_keyword(const Signature& sig, PyObject* name, PyObject* value, std::sp
   return true;
 }
 
-// 'a' / 'a' and 'b' / 'a', 'b', and 'c'.
-std::string list_names(const Signature& sig, std::span<const std::size_t> missing) {
+// The absent required parameters, in parameter order: 'a' / 'a' and 'b' / 'a', 'b', and 'c'.
+std::string list_missing(const Signature& sig, std::span<PyObject* const> slots, std::size_t count) {
   std::string text;
-  for (std::size_t i = 0; i < missing.size(); ++i) {
-    if (i > 0) {
-      if (missing.size() > 2) text += ",";
-      if (i + 1 == missing.size()) {
-        text += " and ";
-      } else {
-        text += " ";
-      }
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < sig.required; ++i) {
+    if (slots[i]) continue;
+    if (listed > 0) {
+      if (count > 2) text += ',';
+      text += listed + 1 == count ? " and " : " ";
     }
     text += '\'';
-    text += sig.params[missing[i]];
+    text += sig.params[i];
     text += '\'';
+    ++listed;
   }
   return text;
 }
 
-bool check_required(const Signature& sig, std::span<PyObject*> slots) noexcept {
-  // Parameter lists are a handful of names long; a fixed buffer keeps this path free of allocation.
-  constexpr std::size_t kMaxParams = 16;
-  std::size_t missing[kMaxParams];
+bool check_required(const Signature& sig, std::span<PyObject* const> slots) noexcept {
   std::size_t count = 0;
-  for (std::size_t i = 0; i < sig.required && i < kMaxParams; ++i) {
-    if (!slots[i]) missing[count++] = i;
-  }
+  for (std::size_t i = 0; i < sig.required; ++i) count += slots[i] ? 0 : 1;
   if (count == 0) return true;
   try {
-    const std::string names = list_names(sig, std::span<const std::size_t>(missing, count));
+    const std::string names = list_missing(sig, slots, count);
     PyErr_Format(PyExc_TypeError, "%s missing %zd required positional %s: %s", sig.full_name,
                  static_cast<Py_ssize_t>(count), count == 1 ? "argument" : "arguments", names.c_str());
   } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 
 import copy
 import pickle
+import weakref
 
 import pytest
 
@@ -72,14 +73,14 @@ class TestEveryClass:
         assert not hasattr(detail, "__dict__")
         with pytest.raises(AttributeError):
             detail.extra = 1
-        with pytest.raises(TypeError):
-            __import__("weakref").ref(detail)
+        with pytest.raises(TypeError):  # no weak reference slot either
+            weakref.ref(detail)
 
     def test_equality_and_hash_are_identity(self, cls, texts):
         first, _ = sample(cls, texts)
         second, _ = sample(cls, texts)
         assert first == first and first != second
-        assert hash(first) != hash(second) or first is second
+        assert hash(first) == object.__hash__(first)
         assert len({first, second}) == 2
 
     def test_class_shape(self, cls, texts):
@@ -88,11 +89,6 @@ class TestEveryClass:
         assert cls.__text_signature__ == "(" + ", ".join(("lineno", *texts)) + ")"
         assert not cls.__doc__  # the docstring is the signature and nothing more
         assert getattr(q, cls.__name__) is cls
-
-    def test_each_read_makes_an_equal_object(self, cls, texts):
-        detail, _ = sample(cls, texts)
-        for name in texts:
-            assert getattr(detail, name) == getattr(detail, name)
 
     @pytest.mark.parametrize("lineno", [0, 1, 2**63, 2**64 - 1, True])
     def test_lineno_range_accepted(self, cls, texts, lineno):
@@ -183,10 +179,3 @@ def test_pickle_keeps_texts_exactly():
     restored = pickle.loads(pickle.dumps(detail))
     assert (restored.lineno, restored.field, restored.context) == (2**64 - 1, "a\nб\"\\", "\u0301")
 
-
-def test_detail_classes_are_independent():
-    classes = [cls for cls, _ in CLASSES]
-    assert len({id(c) for c in classes}) == 7
-    for cls in classes:
-        assert not issubclass(cls, BaseException)
-        assert [c for c in classes if c is not cls and issubclass(cls, c)] == []
