@@ -2,6 +2,7 @@
 
 import copy
 import pickle
+import sys
 import weakref
 
 import pytest
@@ -179,3 +180,16 @@ def test_pickle_keeps_texts_exactly():
     restored = pickle.loads(pickle.dumps(detail))
     assert (restored.lineno, restored.field, restored.context) == (2**64 - 1, "a\nб\"\\", "\u0301")
 
+
+
+def test_construction_keeps_reference_counts():
+    text = "сообщение" * 3
+    before = (sys.getrefcount(q.HookError), sys.getrefcount(text))
+    for _ in range(100):
+        detail = q.HookError(1, text)
+        detail.__getnewargs__(), repr(detail), copy.copy(detail)
+        del detail
+        for args in [(1, text, 3), (-1, text), ("1", text), (1, b"x"), (1, "\ud800")]:
+            with pytest.raises((TypeError, OverflowError, UnicodeEncodeError)):
+                q.HookError(*args)
+    assert (sys.getrefcount(q.HookError), sys.getrefcount(text)) == before
