@@ -39,6 +39,14 @@ bool is_valid_utf8(std::string_view bytes) noexcept;
 // Decodes the input, or NotStatement (malformed sequence after a byte order mark, or an implausible text).
 Result<DecodedInput, StatementError> decode_input(std::string_view input);
 
+// The two UTF-8 validators behind is_valid_utf8, exposed so that tests can check that they agree.
+// is_valid_utf8 picks the AVX2 one at run time when the processor has it.
+namespace detail {
+bool is_valid_utf8_scalar(std::string_view bytes) noexcept;
+bool cpu_has_avx2() noexcept;
+bool is_valid_utf8_avx2(std::string_view bytes) noexcept;  // precondition: cpu_has_avx2()
+}  // namespace detail
+
 // Succeeds when the first line of the text is exactly "1CClientBankExchange"; otherwise NotStatement.
 Status<StatementError> check_first_line(std::string_view text);
 

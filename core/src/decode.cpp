@@ -1,0 +1,65 @@
+// Choosing how to read the input: valid UTF-8 as it is, otherwise the WHATWG "decode" with windows-1251
+// as the fallback encoding, followed by the plausibility check.
+#include "quorlane/decode.h"
+
+#include <utility>
+
+#include "decoders.h"
+#include "quorlane/lines.h"
+
+namespace quorlane {
+namespace {
+
+constexpr std::string_view kFirstLine = "1CClientBankExchange";
+
+bool starts_with_bytes(std::string_view input, std::string_view prefix) noexcept {
+  return input.substr(0, prefix.size()) == prefix;
+}
+
+Result<DecodedInput, StatementError> finish(detail::DecodedBytes decoded) {
+  if (decoded.malformed) return Err(StatementError(NotStatement{}));
+  const std::string_view text(decoded.bytes.get(), decoded.size);
+  if (!detail::is_plausible(text)) return Err(StatementError(NotStatement{}));
+  return DecodedInput::owned(std::move(decoded.bytes), decoded.size);
+}
+
+}  // namespace
+
+std::string_view encoding_name(Encoding encoding) noexcept {
+  return encoding == Encoding::Utf8 ? "utf-8" : "cp1251";
+}
+
+DecodedInput::DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept
+    : text_(text), encoding_(encoding), storage_(std::move(storage)) {}
+
+DecodedInput DecodedInput::in_place(std::string_view utf8_input) noexcept {
+  return DecodedInput(utf8_input, Encoding::Utf8, nullptr);
+}
+
+DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept {
+  const std::string_view text(bytes.get(), size);
+  return DecodedInput(text, Encoding::Cp1251, std::move(bytes));
+}
+
+Result<DecodedInput, StatementError> decode_input(std::string_view input) {
+  if (is_valid_utf8(input)) return DecodedInput::in_place(input);
+  // Not valid UTF-8 as a whole, yet it begins with the complete sequence EF BB BF: whatever follows the
+  // mark is then malformed, so the UTF-8 decoder it selects would always fail.
+  if (input.size() > 2 && starts_with_bytes(input, "\xEF\xBB\xBF")) return Err(StatementError(NotStatement{}));
+  if (input.size() >= 2 && starts_with_bytes(input, "\xFF\xFE")) {
+    return finish(detail::decode_utf16(input.substr(2), /*big_endian=*/false));
+  }
+  if (input.size() >= 2 && starts_with_bytes(input, "\xFE\xFF")) {
+    return finish(detail::decode_utf16(input.substr(2), /*big_endian=*/true));
+  }
+  return finish(detail::decode_cp1251(input));
+}
+
+Status<StatementError> check_first_line(std::string_view text) {
+  std::size_t pos = 0;
+  std::string_view line;
+  if (!next_line(text, pos, line) || line != kFirstLine) return Err(StatementError(NotStatement{}));
+  return {};
+}
+
+}  // namespace quorlane

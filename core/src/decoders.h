@@ -1,0 +1,31 @@
+// The decoders behind decode_input for input that is not valid UTF-8. Each writes UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace quorlane::detail {
+
+// Text decoded into a buffer of its own. `malformed` is set when the decoder met a malformed sequence.
+struct DecodedBytes {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  bool malformed = false;
+};
+
+// An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
+std::unique_ptr<char[]> fresh_buffer(std::size_t size);
+
+// windows-1251 through the WHATWG index (every byte maps to a character, so it never fails). Uses the
+// vectorised decoder when the processor has AVX2 and `allow_vector` is set (tests compare the two).
+DecodedBytes decode_cp1251(std::string_view input, bool allow_vector = true);
+
+// UTF-16 without its byte order mark; lone surrogates and an odd trailing byte are malformed.
+DecodedBytes decode_utf16(std::string_view input, bool big_endian);
+
+// At least 96 per cent (after truncation) of the first 20480 characters must be plausible statement text.
+// Precondition: valid UTF-8.
+bool is_plausible(std::string_view text) noexcept;
+
+}  // namespace quorlane::detail
