@@ -42,7 +42,8 @@ class AttributeMap {
 
   std::vector<Entry> entries_;
   std::vector<std::uint32_t> slots_;  // open addressing: 0 empty, otherwise entry index + 1
-  TextStore owned_;
+  TextStore owned_{4096};
+  std::vector<BlockRef> kept_;  // every block the map's own copies live in, not only the store's current one
 };
 
 }  // namespace quorlane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace quorlane {
@@ -20,6 +21,8 @@ class BlockRef {
   ~BlockRef();
 
   explicit operator bool() const noexcept { return block_ != nullptr; }
+  // Same block (or both empty).
+  friend bool operator==(const BlockRef& a, const BlockRef& b) noexcept { return a.block_ == b.block_; }
 
  private:
   friend class TextStore;
@@ -32,20 +35,37 @@ class BlockRef {
 class TextStore {
  public:
   TextStore() noexcept = default;
+  // `block_size`: the size of a fresh block unless one text group needs more.
+  explicit TextStore(std::size_t block_size) noexcept : block_size_(block_size) {}
   TextStore(const TextStore&) = delete;
   TextStore& operator=(const TextStore&) = delete;
-  TextStore(TextStore&&) noexcept = default;
-  TextStore& operator=(TextStore&&) noexcept = default;
+  // A moved-from store is empty (it starts a fresh block on its next copy).
+  TextStore(TextStore&& other) noexcept;
+  TextStore& operator=(TextStore&& other) noexcept;
 
   BlockRef reserve(std::size_t total);
   // Copies into the current block; the copy is never null, even for an empty text. The caller must have
   // reserved room for it (or copy() reserves a fresh block itself when there is none).
-  std::string_view copy(std::string_view text);
+  std::string_view copy(std::string_view text) {
+    if (next_ == nullptr || room_ < text.size()) return copy_to_fresh_block(text);
+    char* out = next_;
+    if (!text.empty()) {  // an empty view may have a null pointer, which memcpy must not see
+      std::memcpy(out, text.data(), text.size());
+      next_ += text.size();
+      room_ -= text.size();
+    }
+    return {out, text.size()};
+  }
   // Drops this store's reference to its current block; records keep theirs.
   void clear() noexcept;
 
  private:
+  std::string_view copy_to_fresh_block(std::string_view text);
+
+  static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+
   BlockRef current_;
+  std::size_t block_size_ = kDefaultBlockSize;
   char* next_ = nullptr;
   std::size_t room_ = 0;
 };

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Reading a whole statement into a ReaderResult, against CPython's bytes.decode() of the same bytes.
+
+    python3 bench/bench_reader.py [--documents N] [--runs R] [--build-dir DIR]
+
+Generates the UTF-8 statement into bench/data/ if absent (the file bench_decode.py uses too), builds the C++
+benchmark if needed (-DQUORLANE_BENCH=ON), times CPython's bytes.decode() of the file before and after the C++
+run in the same process, and prints both figures, their ratio and the reader's peak memory beyond the input.
+Targets: the ratio at most 0.40, the memory at most 1.5 times the input.
+"""
+
+import argparse
+import pathlib
+import subprocess
+import sys
+import time
+
+HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parent
+
+
+def ensure_statement(documents):
+    data = HERE / "data"
+    data.mkdir(exist_ok=True)
+    path = data / ("statement_%d_utf-8.txt" % documents)
+    if not path.exists():
+        print("generating %s" % path, flush=True)
+        subprocess.run([sys.executable, str(HERE / "gen_statement.py"), "--documents", str(documents),
+                        "--encoding", "utf-8", "-o", str(path)], check=True)
+    return path
+
+
+def ensure_binary(build_dir):
+    binary = build_dir / "bench" / "bench_reader"
+    if not binary.exists():
+        subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Release",
+                        "-DQUORLANE_BENCH=ON", "-DQUORLANE_PYTHON=OFF", "-DQUORLANE_TESTS=OFF"], check=True,
+                       stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", str(build_dir), "-j2", "--target", "bench_reader"], check=True,
+                       stdout=subprocess.DEVNULL)
+    return binary
+
+
+def best_decode_seconds(data, runs):
+    best = float("inf")
+    for _ in range(runs):
+        start = time.perf_counter()
+        text = data.decode()
+        best = min(best, time.perf_counter() - start)
+        del text
+    return best
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--documents", type=int, default=100_000)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--build-dir", type=pathlib.Path, default=ROOT / "build" / "bench")
+    args = parser.parse_args()
+
+    path = ensure_statement(args.documents)
+    binary = ensure_binary(args.build_dir)
+    data = path.read_bytes()
+    decode = best_decode_seconds(data, args.runs)
+    out = subprocess.run([str(binary), str(path), str(args.runs)], check=True, capture_output=True,
+                         text=True).stdout
+    # Decoding again after the C++ run, so that a change of machine load during the run shows less.
+    decode = min(decode, best_decode_seconds(data, args.runs))
+    fields = dict(item.split("=", 1) for item in out.split())
+    reader = float(fields["seconds"])
+
+    mb = len(data) / 1e6
+    print("statement: %s, %.1f MB, %s documents" % (path.name, mb, fields["documents"]))
+    print("CPython bytes.decode(): best %.4f s (%.0f MB/s)" % (decode, mb / decode))
+    print("quorlane parse_statement: best %.4f s (%.0f MB/s)" % (reader, mb / reader))
+    print("ratio reader / decode: %.2f (target at most 0.40)" % (reader / decode))
+    print("peak memory beyond the input: %s MB = %sx the input (target at most 1.50x)"
+          % (fields["peak_extra_mb"], fields["peak_extra_ratio"]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,35 @@
+// The values of a document section gathered by field, before conversion. The reader fills this directly from
+// the lines when no hook can see the section's attributes; otherwise it is gathered from the attribute map.
+// Either way the later value of a repeated key wins and unknown keys are left out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quorlane/records.h"
+#include "quorlane/result.h"
+
+namespace quorlane::detail {
+
+inline constexpr int kDocumentFieldCount = 26;
+inline constexpr int kDocumentTypeField = 1;
+
+struct DocumentFields {
+  std::string_view values[kDocumentFieldCount];
+  std::uint32_t present = 0;  // bit per field
+
+  void set(int field, std::string_view value) noexcept {
+    values[field] = value;
+    present |= std::uint32_t{1} << field;
+  }
+  bool has(int field) const noexcept { return (present >> field) & 1u; }
+};
+
+// The document field a key feeds, or -1.
+int document_field(std::string_view key) noexcept;
+
+// Converts gathered values into a record, copying its texts into one block of `store`.
+Result<Document, std::string> convert_document_fields(const DocumentFields& fields, TextStore& store);
+
+}  // namespace quorlane::detail

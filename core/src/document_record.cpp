@@ -1,0 +1,142 @@
+// A document section's attributes → Document.
+//
+// As for intervals, no sorting is needed: keys are unique, text fields never fail and unknown keys are
+// skipped, so the dates and the amount are converted in their keys' byte order, then the required fields are
+// checked in table order. The texts kept are copied into one block of the caller's store.
+#include <array>
+
+#include "document_fields.h"
+#include "key_table.h"
+#include "quorlane/records.h"
+#include "record_fields.h"
+
+namespace quorlane {
+namespace {
+
+enum Field {
+  kNumber, kType, kPaymentType, kDate, kPurpose, kOrdering, kAmount,
+  kPayerInn, kPayerKpp, kPayerBic, kPayerBank1, kPayerAccount, kPayer, kPayer1, kOutcomeDate,
+  kPayerRasAccount, kPayerCorAccount,
+  kPayeeInn, kPayee, kPayeeAccount, kPayeeKpp, kPayeeBic, kPayeeBank1, kPayeeRasAccount, kPayeeCorAccount,
+  kIncomeDate,
+  kFieldCount
+};
+
+constexpr detail::KeyTable<kFieldCount> kKeys({
+    "Номер",
+    "СекцияДокумент",
+    "ВидОплаты",
+    "Дата",
+    "НазначениеПлатежа",
+    "Очередность",
+    "Сумма",
+    "ПлательщикИНН",
+    "ПлательщикКПП",
+    "ПлательщикБИК",
+    "ПлательщикБанк1",
+    "ПлательщикСчет",
+    "Плательщик",
+    "Плательщик1",
+    "ДатаСписано",
+    "ПлательщикРасчСчет",
+    "ПлательщикКорсчет",
+    "ПолучательИНН",
+    "Получатель",
+    "ПолучательСчет",
+    "ПолучательКПП",
+    "ПолучательБИК",
+    "ПолучательБанк1",
+    "ПолучательРасчСчет",
+    "ПолучательКорсчет",
+    "ДатаПоступило",
+});
+
+// The fields whose conversion can fail, in their keys' byte order.
+constexpr std::array<int, 4> kExamined = {kDate, kIncomeDate, kOutcomeDate, kAmount};
+static_assert(detail::ascending_keys(kKeys, kExamined));
+
+constexpr std::array<int, 13> kRequired = {kNumber,       kType,      kDate,          kPurpose,   kAmount,
+                                           kPayerInn,     kPayerBic,  kPayerBank1,    kPayerAccount,
+                                           kPayeeInn,     kPayeeAccount, kPayeeBic,   kPayeeBank1};
+
+constexpr std::uint32_t kTextFields =
+    ((std::uint32_t{1} << kFieldCount) - 1) &
+    ~((1u << kDate) | (1u << kAmount) | (1u << kOutcomeDate) | (1u << kIncomeDate));
+
+static_assert(kFieldCount == detail::kDocumentFieldCount && kType == detail::kDocumentTypeField);
+
+}  // namespace
+
+namespace detail {
+
+int document_field(std::string_view key) noexcept { return kKeys.find(key); }
+
+Result<Document, std::string> convert_document_fields(const DocumentFields& fields, TextStore& store) {
+  Document doc;
+  for (int field : kExamined) {
+    if (!fields.has(field)) continue;
+    const std::string_view value = fields.values[field];
+    if (field == kDate) {
+      auto date = read_date(value);
+      if (!date) return Err(std::move(date).error());
+      doc.doc_date = date.value();
+    } else if (field == kAmount) {
+      auto amount = read_amount(value);
+      if (!amount) return Err(std::move(amount).error());
+      doc.amount = amount.value();
+    } else {
+      auto date = read_optional_date(value);
+      if (!date) return Err(std::move(date).error());
+      (field == kIncomeDate ? doc.income_date : doc.outcome_date) = date.value();
+    }
+  }
+  for (int field : kRequired) {
+    if (!fields.has(field)) return Err(missing_field_message(kKeys.key(field)));
+  }
+
+  std::size_t total = 0;
+  for (int field = 0; field < kFieldCount; ++field) {
+    if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
+  }
+  doc.texts = store.reserve(total);
+  const auto required = [&](int field) { return store.copy(fields.values[field]); };
+  const auto optional = [&](int field) {
+    return fields.has(field) ? OptionalText(store.copy(fields.values[field])) : OptionalText();
+  };
+  doc.doc_number = required(kNumber);
+  doc.doc_type = required(kType);
+  doc.payment_type = optional(kPaymentType);
+  doc.purpose = required(kPurpose);
+  doc.ordering = optional(kOrdering);
+  doc.counterparty_inn = required(kPayerInn);
+  doc.counterparty_kpp = optional(kPayerKpp);
+  doc.counterparty_bic = required(kPayerBic);
+  doc.counterparty_bank1 = required(kPayerBank1);
+  doc.counterparty_account = required(kPayerAccount);
+  doc.counterparty = optional(kPayer);
+  doc.counterparty_1 = optional(kPayer1);
+  doc.counterparty_ras_account = optional(kPayerRasAccount);
+  doc.counterparty_cor_account = optional(kPayerCorAccount);
+  doc.payee_inn = required(kPayeeInn);
+  doc.payee = optional(kPayee);
+  doc.payee_account = required(kPayeeAccount);
+  doc.payee_kpp = optional(kPayeeKpp);
+  doc.payee_bic = required(kPayeeBic);
+  doc.payee_bank1 = required(kPayeeBank1);
+  doc.payee_ras_account = optional(kPayeeRasAccount);
+  doc.payee_cor_account = optional(kPayeeCorAccount);
+  return doc;
+}
+
+}  // namespace detail
+
+Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store) {
+  detail::DocumentFields fields;
+  for (const AttributeMap::Entry& entry : attrs.entries()) {
+    const int field = kKeys.find(entry.key);
+    if (field != kKeys.kAbsent) fields.set(field, entry.value);
+  }
+  return detail::convert_document_fields(fields, store);
+}
+
+}  // namespace quorlane

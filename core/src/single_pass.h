@@ -1,0 +1,19 @@
+// Reading a whole statement text in one pass when no hooks are given.
+#pragma once
+
+#include <string_view>
+
+#include "quorlane/decode.h"
+#include "quorlane/errors.h"
+#include "quorlane/reader.h"
+#include "quorlane/result.h"
+
+namespace quorlane::detail {
+
+// Classifies and reads the lines together. Without hooks the reader has no effect but its result, so reading
+// before every line has been checked is safe, provided that an unrecognised line anywhere still wins over
+// whatever the reader found: after the reader stops, the rest of the text is checked too.
+// Precondition: the text's first line has been checked.
+Result<ReaderResult, StatementError> read_statement_checking(std::string_view text, Encoding encoding);
+
+}  // namespace quorlane::detail
