@@ -3,6 +3,7 @@ whatever the input, it returns a well-formed Statement or raises exactly one of 
 
 from __future__ import annotations
 
+import os
 import re
 from pathlib import Path
 
@@ -16,7 +17,9 @@ from conftest import ACCOUNT, DOCUMENT, DOCUMENT_TYPE, HEADER
 REAL = sorted(p for p in (Path(__file__).resolve().parents[1] / "data" / "real").glob("*.txt"))
 REAL_BYTES = [p.read_bytes() for p in REAL]
 
-FAST = settings(max_examples=300, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+# QUORLANE_FUZZ_EXAMPLES raises the number of examples of the main properties for longer runs.
+FAST = settings(max_examples=int(os.environ.get("QUORLANE_FUZZ_EXAMPLES", "300")), deadline=None,
+                suppress_health_check=[HealthCheck.too_slow])
 
 DATE = re.compile(r"\d{4}-\d{2}-\d{2}\Z")
 AMOUNT = re.compile(r"-?\d+(\.\d+)?\Z")
