@@ -30,6 +30,7 @@ export PYTHONPATH="$module_dir${PYTHONPATH:+:$PYTHONPATH}"
 python3 -c 'import sys, quorlane_py; assert quorlane_py.__file__.startswith(sys.argv[1]), quorlane_py.__file__' \
     "$module_dir"
 
+# The interpreter's own binary: a launcher script in front of it would be all that valgrind watches.
+python=$(python3 -c 'import sys; print(sys.executable)')
 exec valgrind --tool=memcheck --error-exitcode=1 --leak-check=no --track-origins=yes --num-callers=30 \
-    --suppressions=/dev/null -q \
-    python3 -m pytest -q -p no:cacheprovider "$@"
+    --suppressions=tools/valgrind-python.supp -q "$python" -m pytest -q -p no:cacheprovider "$@"

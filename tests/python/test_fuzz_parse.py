@@ -422,3 +422,42 @@ def test_bad_statement_types_only_raise_type_error(statement_arg):
 def test_bad_hook_containers_only_raise_type_error(hooks):
     with pytest.raises(TypeError, match="^argument 'hooks': "):
         quorlane_py.parse(b"1CClientBankExchange\n", hooks)
+
+
+# ---------------------------------------------------------------------------------------------------------------
+# Large windows-1251 input: the reader gives the decoded text back behind it as it goes, which hooks must not see
+
+
+def test_large_cp1251_with_editing_hooks_reads_like_utf8():
+    from conftest import account, document, statement
+
+    purpose = "Оплата по договору поставки, в т.ч. НДС 20% " * 10
+    sections = [document({"Номер": str(i), "НазначениеПлатежа": f"{purpose}{i}"}) for i in range(25_000)]
+    text = statement(account(), *sections[:12_000], account({"ДатаНачала": "02.01.2024"}), *sections[12_000:])
+    seen_headers = []
+    kept = []
+
+    def editing(section_type, attrs, header):
+        seen_headers.append(header["Отправитель"])
+        kept.append(attrs)
+        if section_type == quorlane_py.SectionType.Document:
+            number = int(attrs["Номер"])
+            if number % 3 == 0:
+                attrs["НазначениеПлатежа"] = attrs["НазначениеПлатежа"][-5:]
+            elif number % 3 == 1:
+                del attrs["ПлательщикКПП"]
+        else:
+            attrs["ВсегоСписано"] = attrs["ДатаНачала"][:2]
+
+    results = {}
+    for form in ("cp1251", "utf-8"):
+        seen_headers.clear()
+        kept.clear()
+        results[form] = outcome(text.encode(form), [editing])
+        assert set(seen_headers) == {HEADER["Отправитель"]}
+        assert [a["Номер"] for a in kept if "Номер" in a][-1] == "24999"
+        assert kept[0]["РасчСчет"] == ACCOUNT["РасчСчет"]
+    cp1251, utf8 = results["cp1251"], results["utf-8"]
+    assert cp1251[0] == "ok" and cp1251[1] == "cp1251" and utf8[1] == "utf-8"
+    assert cp1251[2:] == utf8[2:]
+    assert len(cp1251[5]) == 25_000
