@@ -1,6 +1,7 @@
 #include "common.h"
 
 #include <cstring>
+#include <string>
 
 namespace quorlane_py {
 
@@ -30,12 +31,14 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject*, PyObject*) noexcept
 }
 
 PyObject* new_class(PyType_Spec* spec) noexcept {
-  Ref type = Ref::steal(PyType_FromSpec(spec));
-  if (!type) return nullptr;
-  Ref module_name = Ref::steal(PyUnicode_FromString(kModuleName));
-  if (!module_name) return nullptr;
-  if (PyObject_SetAttrString(type.get(), "__module__", module_name.get()) < 0) return nullptr;
-  return type.release();
+  // The interpreter takes __module__ from a dotted spec name (and warns about a bare one), while the type
+  // name should stay bare: create the class under "quorlane_py.NAME", then point tp_name at the bare name.
+  std::string dotted = std::string(kModuleName) + "." + spec->name;
+  PyType_Spec dotted_spec = *spec;
+  dotted_spec.name = dotted.c_str();
+  PyObject* type = PyType_FromSpec(&dotted_spec);
+  if (type) reinterpret_cast<PyTypeObject*>(type)->tp_name = spec->name;
+  return type;
 }
 
 const char* type_name(PyTypeObject* type) noexcept {

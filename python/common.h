@@ -16,8 +16,8 @@ PyObject* new_str(std::string_view utf8) noexcept;
 // "cannot create 'MODULE.QUALNAME' instances" ("<unknown>" for a name that cannot be determined).
 PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
 
-// Creates a heap type from `spec` (whose name is the bare class name) and sets its __module__ to the
-// module's name. New reference, or null with an exception.
+// Creates a heap type from `spec`, whose name is the bare class name and must outlive the type (a literal):
+// the type's name stays bare and its __module__ is the module's name. New reference, or null with an exception.
 PyObject* new_class(PyType_Spec* spec) noexcept;
 
 // The type's name without its module (the part of tp_name after the last dot), as Python's messages show it.

@@ -1,9 +1,15 @@
 // The module quorlane_py: its initialisation and the `parse` entry.
+#include <algorithm>
+#include <new>
+#include <string_view>
+#include <vector>
+
 #include "args.h"
 #include "common.h"
 #include "details.h"
 #include "exceptions.h"
 #include "hooks.h"
+#include "quorlane/parse.h"
 #include "results.h"
 #include "section_type.h"
 
@@ -72,9 +78,82 @@ bool register_all(PyObject* module) noexcept {
   return register_exceptions(registrar);
 }
 
-PyObject* parse(PyObject* /*module*/, PyObject* const* /*args*/, Py_ssize_t /*nargs*/, PyObject* /*kwnames*/) {
-  PyErr_SetString(PyExc_NotImplementedError, "parse is being built");
-  return nullptr;
+// The hooks argument: None or absent means no hooks; otherwise any sequence but a str, whose items are
+// taken by iterating it. False with the exception to raise set.
+bool collect_hooks(PyObject* arg, std::vector<Ref>& hooks) {
+  if (!arg || arg == Py_None) return true;
+  if (PyUnicode_Check(arg)) {
+    PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+  } else if (!PySequence_Check(arg)) {
+    set_conversion_error(arg, "Sequence");
+  } else {
+    // The length is only a capacity hint: a failing or absurd __len__ must not stop (or crash) the call.
+    constexpr Py_ssize_t kMaxHint = 1024;
+    Py_ssize_t length = PySequence_Size(arg);
+    if (length < 0) PyErr_Clear();
+    hooks.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(length, 0, kMaxHint)));
+    Ref iterator = Ref::steal(PyObject_GetIter(arg));
+    if (iterator) {
+      while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) hooks.push_back(std::move(item));
+      if (!PyErr_Occurred()) return true;
+    }
+  }
+  wrap_argument_error("hooks");
+  return false;
+}
+
+// The statement's bytes, read in place: a str as its UTF-8 form (cached by the str itself), bytes as they
+// are. The caller keeps the argument alive while the view is used. False with TypeError set.
+bool statement_input(PyObject* arg, std::string_view& input) {
+  if (PyUnicode_Check(arg)) {
+    Py_ssize_t size = 0;
+    if (const char* data = PyUnicode_AsUTF8AndSize(arg, &size)) {
+      input = {data, static_cast<std::size_t>(size)};
+      return true;
+    }
+  }
+  PyErr_Clear();  // a str that cannot be encoded ends below like any other wrong type
+  if (PyBytes_Check(arg)) {
+    input = {PyBytes_AS_STRING(arg), static_cast<std::size_t>(PyBytes_GET_SIZE(arg))};
+    return true;
+  }
+  PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+  return false;
+}
+
+PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const params[] = {"statement", "hooks"};
+  PyObject* slots[2] = {nullptr, nullptr};
+  if (!bind_arguments(Signature{"parse()", params, 1}, args, nargs, kwnames, slots)) return nullptr;
+
+  std::vector<Ref> hook_objects;
+  if (!collect_hooks(slots[1], hook_objects)) return nullptr;
+  Ref statement = Ref::borrow(slots[0]);  // its bytes are read in place for the whole call
+  std::string_view input;
+  if (!statement_input(statement.get(), input)) return nullptr;
+
+  std::vector<PythonHook> entries;
+  entries.reserve(hook_objects.size());
+  std::vector<quorlane::SectionHook*> hooks;
+  hooks.reserve(hook_objects.size());
+  for (Ref& object : hook_objects) hooks.push_back(&entries.emplace_back(std::move(object)));
+
+  auto result = quorlane::parse_statement(input, hooks);
+  if (!result) {
+    raise_statement_error(result.error());
+    return nullptr;
+  }
+  return build_statement(std::move(result).value());
+}
+
+// The fast-call entry. The interpreter lock stays held throughout; running out of memory in the core is
+// the one C++ exception, and it stops here.
+PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  try {
+    return parse_call(args, nargs, kwnames);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
 }
 
 }  // namespace

@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Time and peak memory of quorlane_py.parse.
+
+For the 100,000-document statement (UTF-8 bytes, windows-1251 bytes, and the same UTF-8 text as a str) it
+prints the parse time next to bytes.decode() of the same bytes in the same process, their ratio (target:
+parse <= 0.5x decode), and the peak memory a parse adds (target: < 2.5x the input). Each case runs in a fresh
+subprocess, so that ru_maxrss before and after the first parse brackets that parse alone. Last, the time of a
+typical 100-document statement (target: < 0.5 ms).
+
+The statements come from gen_statement.py and are kept under bench/data/ (git-ignored).
+Usage: bench_parse.py [--documents N] [--repeat R]
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import resource
+import statistics
+import subprocess
+import sys
+import time
+from collections.abc import Callable
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+DATA = HERE / "data"
+
+
+def statement_file(documents: int, encoding: str) -> Path:
+    path = DATA / f"statement-{documents}-{encoding}.txt"
+    if not path.exists():
+        DATA.mkdir(exist_ok=True)
+        subprocess.run(
+            [sys.executable, str(HERE / "gen_statement.py"), "--documents", str(documents), "--encoding", encoding,
+             "--seed", "1", "-o", str(path)],
+            check=True,
+        )
+    return path
+
+
+def maxrss_bytes() -> int:
+    rss = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    return rss if sys.platform == "darwin" else rss * 1024  # Linux reports KiB
+
+
+def best_time(func: Callable[[], object], repeat: int) -> float:
+    times = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        func()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def child(kind: str, path: str, repeat: int) -> None:
+    """One case in a fresh process: memory of the first parse, then the timings."""
+    import quorlane_py
+
+    data = Path(path).read_bytes()
+    encoding = "cp1251" if kind == "cp1251" else "utf-8"
+    statement = data.decode("utf-8") if kind == "str" else data
+    input_size = len(data)
+
+    before = maxrss_bytes()
+    result = quorlane_py.parse(statement)
+    added = maxrss_bytes() - before
+    documents = len(result.documents)
+    del result
+
+    parse_time = best_time(lambda: quorlane_py.parse(statement), repeat)
+    decode_time = best_time(lambda: data.decode(encoding), repeat)
+    print(json.dumps({"input": input_size, "documents": documents, "added": added, "parse": parse_time,
+                      "decode": decode_time}))
+
+
+def run_child(kind: str, path: Path, repeat: int) -> dict[str, float]:
+    out = subprocess.run([sys.executable, __file__, "--child", kind, str(path), "--repeat", str(repeat)],
+                         check=True, capture_output=True, text=True).stdout
+    result: dict[str, float] = json.loads(out)
+    return result
+
+
+def typical(repeat: int) -> float:
+    import quorlane_py
+
+    data = statement_file(100, "utf-8").read_bytes()
+    quorlane_py.parse(data)
+    rounds = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        for _ in range(100):
+            quorlane_py.parse(data)
+        rounds.append((time.perf_counter() - start) / 100)
+    return statistics.median(rounds)
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--documents", type=int, default=100_000)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--child", nargs=2, metavar=("KIND", "PATH"), help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if args.child:
+        child(args.child[0], args.child[1], args.repeat)
+        return
+
+    cases = [
+        ("utf-8 bytes", "utf-8", statement_file(args.documents, "utf-8")),
+        ("cp1251 bytes", "cp1251", statement_file(args.documents, "cp1251")),
+        ("str", "str", statement_file(args.documents, "utf-8")),
+    ]
+    print(f"{args.documents} documents, best of {args.repeat} runs")
+    print(f"{'case':<14}{'input MB':>10}{'parse ms':>10}{'decode ms':>11}{'ratio':>7}{'added MB':>10}{'x input':>9}")
+    for label, kind, path in cases:
+        r = run_child(kind, path, args.repeat)
+        mb = 1024 * 1024
+        print(f"{label:<14}{r['input'] / mb:>10.1f}{r['parse'] * 1e3:>10.1f}{r['decode'] * 1e3:>11.1f}"
+              f"{r['parse'] / r['decode']:>7.2f}{r['added'] / mb:>10.1f}{r['added'] / r['input']:>9.2f}")
+    print("targets: ratio <= 0.5, x input < 2.5")
+    print(f"typical 100-document statement: {typical(args.repeat * 5) * 1e3:.3f} ms per parse (target < 0.5 ms)")
+
+
+if __name__ == "__main__":
+    main()

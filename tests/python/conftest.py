@@ -1,0 +1,120 @@
+"""Statement builders shared by the tests: realistic sections with every field filled, which a test changes
+or removes key by key."""
+
+from __future__ import annotations
+
+HEADER: dict[str, str] = {
+    "ВерсияФормата": "1.03",
+    "Кодировка": "Windows",
+    "Отправитель": "Бухгалтерия предприятия, редакция 3.0",
+    "Получатель": "",
+    "ДатаСоздания": "07.03.2024",
+    "ВремяСоздания": "10:15:00",
+    "ДатаНачала": "01.03.2024",
+    "ДатаКонца": "07.03.2024",
+    "РасчСчет": "40702810900000012345",
+}
+
+ACCOUNT_NUMBER = "40702810900000012345"
+
+ACCOUNT: dict[str, str] = {
+    "ДатаНачала": "01.03.2024",
+    "ДатаКонца": "07.03.2024",
+    "РасчСчет": ACCOUNT_NUMBER,
+    "НачальныйОстаток": "150000.00",
+    "ВсегоПоступило": "20500.50",
+    "ВсегоСписано": "12000.00",
+    "КонечныйОстаток": "158500.50",
+}
+
+DOCUMENT_TYPE = "Платежное поручение"
+
+DOCUMENT: dict[str, str] = {
+    "Номер": "125",
+    "Дата": "05.03.2024",
+    "Сумма": "12000.00",
+    "ПлательщикСчет": ACCOUNT_NUMBER,
+    "ДатаСписано": "05.03.2024",
+    "Плательщик": "ИНН 7701234567 ООО \"Ромашка\"",
+    "ПлательщикИНН": "7701234567",
+    "ПлательщикКПП": "770101001",
+    "Плательщик1": "ООО \"Ромашка\"",
+    "ПлательщикРасчСчет": ACCOUNT_NUMBER,
+    "ПлательщикБанк1": "ПАО СБЕРБАНК г. Москва",
+    "ПлательщикБИК": "044525225",
+    "ПлательщикКорсчет": "30101810400000000225",
+    "ПолучательСчет": "40702810500000054321",
+    "ДатаПоступило": "",
+    "Получатель": "ООО \"Лютик\"",
+    "ПолучательИНН": "7709876543",
+    "ПолучательКПП": "770901001",
+    "ПолучательРасчСчет": "40702810500000054321",
+    "ПолучательБанк1": "АО \"АЛЬФА-БАНК\" г. Москва",
+    "ПолучательБИК": "044525593",
+    "ПолучательКорсчет": "30101810200000000593",
+    "ВидОплаты": "01",
+    "Очередность": "5",
+    "НазначениеПлатежа": "Оплата по счёту № 17 от 01.03.2024. В том числе НДС 20% - 2000.00 рублей",
+}
+
+# The keys a document cannot do without (its type, from the opening line, is the thirteenth required field).
+REQUIRED_DOCUMENT_KEYS = (
+    "Номер",
+    "Дата",
+    "Сумма",
+    "НазначениеПлатежа",
+    "ПлательщикИНН",
+    "ПлательщикБИК",
+    "ПлательщикБанк1",
+    "ПлательщикСчет",
+    "ПолучательИНН",
+    "ПолучательСчет",
+    "ПолучательБИК",
+    "ПолучательБанк1",
+)
+
+
+def _pairs(base: dict[str, str], changes: dict[str, str | None] | None) -> list[str]:
+    attrs = dict(base)
+    for key, value in (changes or {}).items():
+        if value is None:
+            attrs.pop(key, None)
+        else:
+            attrs[key] = value
+    return [f"{key}={value}" for key, value in attrs.items()]
+
+
+def account(changes: dict[str, str | None] | None = None) -> list[str]:
+    """The lines of an account section; a change to None removes the key."""
+    return ["СекцияРасчСчет", *_pairs(ACCOUNT, changes), "КонецРасчСчет"]
+
+
+def document(changes: dict[str, str | None] | None = None, doc_type: str = DOCUMENT_TYPE) -> list[str]:
+    """The lines of a document section; a change to None removes the key."""
+    return [f"СекцияДокумент={doc_type}", *_pairs(DOCUMENT, changes), "КонецДокумента"]
+
+
+def statement(*sections: list[str], header: dict[str, str] | None = None, end: bool = True) -> str:
+    """A whole statement: the first line, the header, the sections and "КонецФайла" (unless end is False)."""
+    lines = ["1CClientBankExchange", *_pairs(HEADER if header is None else header, None)]
+    for section in sections:
+        lines.extend(section)
+    if end:
+        lines.append("КонецФайла")
+    return "\n".join(lines) + "\n"
+
+
+def simple_statement() -> str:
+    """One account and one document."""
+    return statement(account(), document())
+
+
+def lineno(text: str, line: str, occurrence: int = 1) -> int:
+    """The 1-based number of the line equal to `line` (its n-th occurrence)."""
+    seen = 0
+    for number, candidate in enumerate(text.split("\n"), start=1):
+        if candidate == line:
+            seen += 1
+            if seen == occurrence:
+                return number
+    raise LookupError(line)
