@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs each
-# for SECONDS seconds (first argument, default 60) starting from its kept corpus in fuzz/corpus/<name>/.
+# for SECONDS seconds (first argument, default 60) starting from its kept corpus: fuzz/corpus/<name>/ for the
+# target fuzz_<name>.
 # A crash, a failed invariant, a leak, a timeout or running out of memory fails the run; the input that did
 # it is left in build/fuzz-smoke/artifacts/. The kept corpus is only read: new inputs go to a scratch folder.
 # Needs clang and libclang-rt-14-dev (Debian's clang 14 packages); CC/CXX choose another clang.
@@ -20,11 +21,13 @@ targets="$(sed -n 's/^set(QUORLANE_FUZZ_TARGETS \(.*\))$/\1/p' fuzz/CMakeLists.t
 mkdir -p "$build/artifacts"
 status=0
 for target in $targets; do
+  corpus="fuzz/corpus/${target#fuzz_}"
+  [ -d "$corpus" ] || { echo "no corpus $corpus for $target" >&2; status=1; continue; }
   scratch="$(mktemp -d)"
-  echo "== $target: ${seconds}s from fuzz/corpus/$target"
+  echo "== $target: ${seconds}s from $corpus"
   if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 -timeout=60 \
       -dict=fuzz/statement.dict -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
-      "$scratch" "fuzz/corpus/$target" >"$build/$target.log" 2>&1; then
+      "$scratch" "$corpus" >"$build/$target.log" 2>&1; then
     echo "FAILED: $target (log: $build/$target.log)" >&2
     tail -n 60 "$build/$target.log" >&2
     status=1
