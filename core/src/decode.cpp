@@ -2,6 +2,13 @@
 // as the fallback encoding, followed by the plausibility check.
 #include "quorlane/decode.h"
 
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <utility>
 
 #include "decoders.h"
@@ -31,6 +38,22 @@ std::string_view encoding_name(Encoding encoding) noexcept {
 
 DecodedInput::DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept
     : text_(text), encoding_(encoding), storage_(std::move(storage)) {}
+
+void DecodedInput::release_before(const char* position) noexcept {
+#if defined(__linux__) && defined(MADV_DONTNEED)
+  // Large steps only: a system call per section would cost more than the memory is worth.
+  constexpr std::size_t kStep = std::size_t{8} << 20;
+  if (!storage_ || position < text_.data() || position > text_.data() + text_.size()) return;
+  const auto base = reinterpret_cast<std::uintptr_t>(storage_.get());
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t from = (base + released_ + page - 1) & ~(page - 1);
+  const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(position) & ~(page - 1);
+  if (to < from + kStep) return;
+  if (madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED) == 0) released_ = to - base;
+#else
+  (void)position;
+#endif
+}
 
 DecodedInput DecodedInput::in_place(std::string_view utf8_input) noexcept {
   return DecodedInput(utf8_input, Encoding::Utf8, nullptr);

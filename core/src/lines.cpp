@@ -111,7 +111,7 @@ bool classify_split(std::string_view line, std::size_t split, std::uint64_t line
     if (key == kDocumentKey) {
       out.is_marker = true;
       out.marker = Marker::DocumentStart;
-      out.key = {};
+      out.key = line.substr(0, 0);
     } else {
       out.is_marker = false;
       out.key = key;
@@ -122,7 +122,7 @@ bool classify_split(std::string_view line, std::size_t split, std::uint64_t line
   if (bare_marker(line, marker)) {
     out.is_marker = true;
     out.marker = marker;
-    out.key = {};
+    out.key = line.substr(0, 0);
     out.value = {};
     return true;
   }

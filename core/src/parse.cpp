@@ -11,12 +11,12 @@ Result<ReaderResult, StatementError> parse_statement(std::string_view input, Hoo
   if (!decoded) return Err(std::move(decoded).error());
   const std::string_view text = decoded.value().text();
   if (auto first = check_first_line(text); !first) return Err(std::move(first).error());
-  if (hooks.empty()) return detail::read_statement_checking(text, decoded.value().encoding());
+  if (hooks.empty()) return detail::read_statement_checking(decoded.value());
   // Every line is checked before the reader starts, so that an unrecognised line anywhere wins over
   // whatever the reader would find, and no hook runs for a file that has one.
   auto lines = classify_lines(text);
   if (!lines) return Err(std::move(lines).error());
-  return read_statement(lines.value(), decoded.value().encoding(), hooks);
+  return detail::read_statement_releasing(lines.value(), hooks, decoded.value());
 }
 
 }  // namespace quorlane

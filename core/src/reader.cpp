@@ -89,7 +89,8 @@ class CheckingSource {
 
 class Reader {
  public:
-  Reader(Encoding encoding, HookList hooks, std::size_t documents_guess) : hooks_(hooks) {
+  Reader(Encoding encoding, HookList hooks, std::size_t documents_guess, DecodedInput* releasable = nullptr)
+      : hooks_(hooks), releasable_(releasable) {
     result_.encoding = encoding;
     result_.documents.reserve(documents_guess);
   }
@@ -124,12 +125,12 @@ class Reader {
           continue;
         case Marker::AccountStart:
           if (state_ != State::InHeader && state_ != State::ReadNextSection) break;
-          section_.clear();
+          open_section(line);
           state_ = State::InAccount;
           continue;
         case Marker::DocumentStart:
           if (state_ != State::InHeader && state_ != State::ReadNextSection) break;
-          section_.clear();
+          open_section(line);
           fields_.present = 0;
           document_type_ = line.value;
           state_ = State::InDocument;
@@ -153,12 +154,19 @@ class Reader {
     }
     // A section still open here is dropped without its hooks.
     if (state_ != State::Finished) return Err(StatementError{Unfinished{}});
-    result_.header.make_owned();
     result_.accounts = accounts_.take();
     return std::move(result_);
   }
 
  private:
+  // The header is complete once the first section opens, and nothing before a section's opening line is
+  // looked at again: the header gets its own copies, and the text before the line may be given back.
+  void open_section(const ClassifiedLine& line) {
+    if (state_ == State::InHeader) result_.header.make_owned();
+    section_.clear();
+    if (releasable_ != nullptr) releasable_->release_before(line.key.data());
+  }
+
   std::optional<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
     for (SectionHook* hook : hooks_) {
       HookOutcome outcome = hook->on_section(type, section_, result_.header);
@@ -201,6 +209,7 @@ class Reader {
   }
 
   HookList hooks_;
+  DecodedInput* releasable_;  // the decoded text when its memory may be given back as reading goes on
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
@@ -214,11 +223,19 @@ class Reader {
 
 namespace detail {
 
-Result<ReaderResult, StatementError> read_statement_checking(std::string_view text, Encoding encoding) {
+Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded) {
+  const std::string_view text = decoded.text();
   CheckingSource source(text);
-  auto result = Reader(encoding, {}, text.size() / kBytesPerDocumentGuess).run(source);
+  auto result = Reader(decoded.encoding(), {}, text.size() / kBytesPerDocumentGuess, &decoded).run(source);
   if (auto error = source.unrecognized()) return Err(std::move(*error));
   return result;
+}
+
+Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,
+                                                              DecodedInput& decoded) {
+  Reader reader(decoded.encoding(), hooks, lines.text().size() / kBytesPerDocumentGuess, &decoded);
+  ClassifiedLines::Cursor cursor = lines.cursor();
+  return reader.run(cursor);
 }
 
 }  // namespace detail

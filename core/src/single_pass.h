@@ -13,7 +13,12 @@ namespace quorlane::detail {
 // Classifies and reads the lines together. Without hooks the reader has no effect but its result, so reading
 // before every line has been checked is safe, provided that an unrecognised line anywhere still wins over
 // whatever the reader found: after the reader stops, the rest of the text is checked too.
+// The decoded text's memory before each section is given back as reading goes on.
 // Precondition: the text's first line has been checked.
-Result<ReaderResult, StatementError> read_statement_checking(std::string_view text, Encoding encoding);
+Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded);
+
+// read_statement over lines of `decoded`, giving back the text's memory before each section as it goes.
+Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,
+                                                              DecodedInput& decoded);
 
 }  // namespace quorlane::detail

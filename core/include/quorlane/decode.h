@@ -26,11 +26,17 @@ class DecodedInput {
   std::string_view text() const noexcept { return text_; }
   Encoding encoding() const noexcept { return encoding_; }
 
+  // Tells that the text before `position` will not be read again, so that a large owned text can give its
+  // memory back while the reading goes on. Only advice: the text stays addressable, and nothing happens for
+  // a text used in place.
+  void release_before(const char* position) noexcept;
+
  private:
   DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept;
   std::string_view text_;
   Encoding encoding_;
   std::unique_ptr<char[]> storage_;
+  std::size_t released_ = 0;  // bytes at the start of storage_ already given back
 };
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).

@@ -25,7 +25,8 @@ enum class Marker : std::uint8_t {
 std::string_view marker_text(Marker marker) noexcept;
 
 // One non-blank line. For an attribute, `key` and `value` are the parts before and after the first "=".
-// For DocumentStart, `value` is the document type and `key` is empty. Views into the decoded text.
+// For a marker, `key` is empty and sits at the start of the line; for DocumentStart, `value` is the
+// document type. Views into the decoded text.
 struct ClassifiedLine {
   std::uint64_t lineno = 0;
   bool is_marker = false;
