@@ -48,18 +48,18 @@ bool same_text(const quorlane::OptionalText& a, const quorlane::OptionalText& b)
 }
 
 bool same_document(const quorlane::Document& a, const quorlane::Document& b) {
-  return a.doc_number == b.doc_number && a.doc_type == b.doc_type && same_text(a.payment_type, b.payment_type) &&
-         a.doc_date == b.doc_date && a.purpose == b.purpose && same_text(a.ordering, b.ordering) &&
-         a.amount == b.amount && a.counterparty_inn == b.counterparty_inn &&
-         same_text(a.counterparty_kpp, b.counterparty_kpp) && a.counterparty_bic == b.counterparty_bic &&
-         a.counterparty_bank1 == b.counterparty_bank1 && a.counterparty_account == b.counterparty_account &&
-         same_text(a.counterparty, b.counterparty) && same_text(a.counterparty_1, b.counterparty_1) &&
-         a.outcome_date == b.outcome_date && same_text(a.counterparty_ras_account, b.counterparty_ras_account) &&
-         same_text(a.counterparty_cor_account, b.counterparty_cor_account) && a.payee_inn == b.payee_inn &&
-         same_text(a.payee, b.payee) && a.payee_account == b.payee_account && same_text(a.payee_kpp, b.payee_kpp) &&
-         a.payee_bic == b.payee_bic && a.payee_bank1 == b.payee_bank1 &&
-         same_text(a.payee_ras_account, b.payee_ras_account) &&
-         same_text(a.payee_cor_account, b.payee_cor_account) && a.income_date == b.income_date;
+  return a->doc_number == b->doc_number && a->doc_type == b->doc_type && same_text(a->payment_type, b->payment_type) &&
+         a->doc_date == b->doc_date && a->purpose == b->purpose && same_text(a->ordering, b->ordering) &&
+         a->amount == b->amount && a->counterparty_inn == b->counterparty_inn &&
+         same_text(a->counterparty_kpp, b->counterparty_kpp) && a->counterparty_bic == b->counterparty_bic &&
+         a->counterparty_bank1 == b->counterparty_bank1 && a->counterparty_account == b->counterparty_account &&
+         same_text(a->counterparty, b->counterparty) && same_text(a->counterparty_1, b->counterparty_1) &&
+         a->outcome_date == b->outcome_date && same_text(a->counterparty_ras_account, b->counterparty_ras_account) &&
+         same_text(a->counterparty_cor_account, b->counterparty_cor_account) && a->payee_inn == b->payee_inn &&
+         same_text(a->payee, b->payee) && a->payee_account == b->payee_account && same_text(a->payee_kpp, b->payee_kpp) &&
+         a->payee_bic == b->payee_bic && a->payee_bank1 == b->payee_bank1 &&
+         same_text(a->payee_ras_account, b->payee_ras_account) &&
+         same_text(a->payee_cor_account, b->payee_cor_account) && a->income_date == b->income_date;
 }
 
 // Representation equality of every value (the reading keeps amounts as written).
@@ -112,15 +112,15 @@ bool same_reading(const Reading& a, const Reading& b) {
 bool optional_utf8(const quorlane::OptionalText& text) { return !text.has_value() || valid_utf8(text.value()); }
 
 void check_document_texts(const quorlane::Document& d) {
-  for (std::string_view text : {d.doc_number, d.doc_type, d.purpose, d.counterparty_inn, d.counterparty_bic,
-                                d.counterparty_bank1, d.counterparty_account, d.payee_inn, d.payee_account,
-                                d.payee_bic, d.payee_bank1}) {
+  for (std::string_view text : {d->doc_number, d->doc_type, d->purpose, d->counterparty_inn, d->counterparty_bic,
+                                d->counterparty_bank1, d->counterparty_account, d->payee_inn, d->payee_account,
+                                d->payee_bic, d->payee_bank1}) {
     check(valid_utf8(text));
   }
   for (const quorlane::OptionalText* text :
-       {&d.payment_type, &d.ordering, &d.counterparty_kpp, &d.counterparty, &d.counterparty_1,
-        &d.counterparty_ras_account, &d.counterparty_cor_account, &d.payee, &d.payee_kpp, &d.payee_ras_account,
-        &d.payee_cor_account}) {
+       {&d->payment_type, &d->ordering, &d->counterparty_kpp, &d->counterparty, &d->counterparty_1,
+        &d->counterparty_ras_account, &d->counterparty_cor_account, &d->payee, &d->payee_kpp, &d->payee_ras_account,
+        &d->payee_cor_account}) {
     check(optional_utf8(*text));
   }
 }

@@ -1,5 +1,5 @@
-// Document: one payment document. The record (whose block keeps its texts alive) is stored as the core made
-// it; every attribute read creates its str.
+// Document: one payment document. The object holds the core's small document handle, whose block keeps the
+// record and its texts alive; every attribute read creates its str.
 #include <memory>
 #include <new>
 
@@ -8,7 +8,7 @@
 #include "result_classes.h"
 #include "result_values.h"
 
-// The attributes in their Python order; each is a field of quorlane::Document of the same name.
+// The attributes in their Python order; each is a field of quorlane::DocumentRecord of the same name.
 #define QUORLANE_DOCUMENT_FIELDS(X)                                                                       \
   X(doc_number) X(doc_type) X(doc_date) X(amount) X(purpose) X(payment_type) X(ordering)                  \
   X(counterparty_inn) X(counterparty_kpp) X(counterparty_bic) X(counterparty_bank1)                      \
@@ -26,8 +26,8 @@ struct DocumentObject {
 
 PyTypeObject* the_class = nullptr;
 
-const quorlane::Document& value_of(PyObject* self) noexcept {
-  return reinterpret_cast<DocumentObject*>(self)->value;
+const quorlane::DocumentRecord& value_of(PyObject* self) noexcept {
+  return *reinterpret_cast<DocumentObject*>(self)->value;
 }
 
 template <auto Field>
@@ -43,7 +43,7 @@ void dealloc(PyObject* self) {
 }
 
 PyObject* repr(PyObject* self) noexcept {
-  const quorlane::Document& v = value_of(self);
+  const quorlane::DocumentRecord& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Document(doc_number=";
     quorlane::append_quoted(out, v.doc_number);
@@ -57,7 +57,7 @@ PyObject* repr(PyObject* self) noexcept {
   });
 }
 
-bool same_document_text(const quorlane::Document& a, const quorlane::Document& b) noexcept {
+bool same_document_text(const quorlane::DocumentRecord& a, const quorlane::DocumentRecord& b) noexcept {
 #define QUORLANE_SAME(field) && same_text(a.field, b.field)
   return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
 #undef QUORLANE_SAME
@@ -69,7 +69,7 @@ PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
 }
 
 PyGetSetDef getset[] = {
-#define QUORLANE_GETTER(field) {#field, get<&quorlane::Document::field>, nullptr, nullptr, nullptr},
+#define QUORLANE_GETTER(field) {#field, get<&quorlane::DocumentRecord::field>, nullptr, nullptr, nullptr},
     QUORLANE_DOCUMENT_FIELDS(QUORLANE_GETTER)
 #undef QUORLANE_GETTER
     {nullptr, nullptr, nullptr, nullptr, nullptr},

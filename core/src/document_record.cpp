@@ -4,6 +4,8 @@
 // skipped, so the dates and the amount are converted in their keys' byte order, then the required fields are
 // checked in table order. The texts kept are copied into one block of the caller's store.
 #include <array>
+#include <new>
+#include <utility>
 
 #include "document_fields.h"
 #include "key_table.h"
@@ -72,7 +74,7 @@ namespace detail {
 int document_field(std::string_view key) noexcept { return kKeys.find(key); }
 
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, TextStore& store) {
-  Document doc;
+  DocumentRecord doc;
   for (int field : kExamined) {
     if (!fields.has(field)) continue;
     const std::string_view value = fields.values[field];
@@ -98,7 +100,9 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   for (int field = 0; field < kFieldCount; ++field) {
     if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
   }
-  doc.texts = store.reserve(total);
+  // The record and its texts share one block, so that one reference keeps a document whole.
+  BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
+  auto* record = static_cast<DocumentRecord*>(store.place(sizeof(DocumentRecord), alignof(DocumentRecord)));
   const auto required = [&](int field) { return store.copy(fields.values[field]); };
   const auto optional = [&](int field) {
     return fields.has(field) ? OptionalText(store.copy(fields.values[field])) : OptionalText();
@@ -125,7 +129,7 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   doc.payee_bank1 = required(kPayeeBank1);
   doc.payee_ras_account = optional(kPayeeRasAccount);
   doc.payee_cor_account = optional(kPayeeCorAccount);
-  return doc;
+  return Document(std::move(block), new (record) DocumentRecord(doc));
 }
 
 }  // namespace detail

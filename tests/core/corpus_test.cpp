@@ -77,10 +77,10 @@ TEST(Corpus, ReadableStatements) {
     }
     EXPECT_TRUE(r.warnings.empty());
     ASSERT_EQ(r.documents.size(), c.documents);
-    EXPECT_EQ(r.documents.front().doc_number, c.first.first);
-    EXPECT_EQ(r.documents.front().doc_type, c.first.second);
-    EXPECT_EQ(r.documents.back().doc_number, c.last.first);
-    EXPECT_EQ(r.documents.back().doc_type, c.last.second);
+    EXPECT_EQ(r.documents.front()->doc_number, c.first.first);
+    EXPECT_EQ(r.documents.front()->doc_type, c.first.second);
+    EXPECT_EQ(r.documents.back()->doc_number, c.last.first);
+    EXPECT_EQ(r.documents.back()->doc_type, c.last.second);
   }
 }
 
@@ -88,11 +88,11 @@ TEST(Corpus, DetailsOfOneStatement) {
   auto result = parse_statement(read_file("open-condo-software__condo__1CClientBankExchange.txt"));
   ASSERT_TRUE(result.ok());
   const std::vector<Document>& docs = result.value().documents;
-  EXPECT_EQ(docs[0].amount, read_amount("700").value());
-  EXPECT_FALSE(docs[0].income_date.has_value());   // "ДатаПоступило=" (line 34)
-  EXPECT_FALSE(docs[1].outcome_date.has_value());  // "ДатаСписано=" (line 55)
-  EXPECT_EQ(docs[1].counterparty_inn, "");         // "ПлательщикИНН=" (line 56)
-  EXPECT_EQ(docs[1].amount, read_amount("1052.98").value());
+  EXPECT_EQ(docs[0]->amount, read_amount("700").value());
+  EXPECT_FALSE(docs[0]->income_date.has_value());   // "ДатаПоступило=" (line 34)
+  EXPECT_FALSE(docs[1]->outcome_date.has_value());  // "ДатаСписано=" (line 55)
+  EXPECT_EQ(docs[1]->counterparty_inn, "");         // "ПлательщикИНН=" (line 56)
+  EXPECT_EQ(docs[1]->amount, read_amount("1052.98").value());
 
   auto unact = parse_statement(read_file("Unact__client_bank_exchange2__test.txt"));
   ASSERT_TRUE(unact.ok());

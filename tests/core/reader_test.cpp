@@ -215,7 +215,7 @@ TEST(ReaderTransitions, AcceptingCellsInAnyOrderOfSections) {
   EXPECT_EQ(result.value().documents.size(), 2u);
   EXPECT_EQ(result.value().accounts.size(), 2u);
   EXPECT_EQ(result.value().header.size(), 2u);
-  EXPECT_EQ(result.value().documents[1].doc_number, "2");
+  EXPECT_EQ(result.value().documents[1]->doc_number, "2");
 }
 
 TEST(ReaderTransitions, UnfinishedEndings) {
@@ -296,8 +296,8 @@ TEST(ReaderSections, FailedDocumentsBecomeWarnings) {
   ASSERT_TRUE(result.ok()) << message(result.error());
   const ReaderResult& r = result.value();
   ASSERT_EQ(r.documents.size(), 2u);
-  EXPECT_EQ(r.documents[0].doc_number, "1");
-  EXPECT_EQ(r.documents[1].doc_number, "3");
+  EXPECT_EQ(r.documents[0]->doc_number, "1");
+  EXPECT_EQ(r.documents[1]->doc_number, "3");
   const std::uint64_t first_end = kHeader.size() + 14 + 15;
   const std::vector<StatementWarning> expected = {
       {first_end, read_amount("1,5").error()},
@@ -317,15 +317,15 @@ TEST(ReaderSections, RepeatedKeysReplaceInPlace) {
   EXPECT_EQ(r.header.entries()[0].value, "3");
   EXPECT_EQ(r.header.entries()[1].key, "Б");
   ASSERT_EQ(r.documents.size(), 1u);
-  EXPECT_EQ(r.documents[0].doc_number, "2");
-  EXPECT_EQ(r.documents[0].payment_type.value(), "02");
+  EXPECT_EQ(r.documents[0]->doc_number, "2");
+  EXPECT_EQ(r.documents[0]->payment_type.value(), "02");
   EXPECT_TRUE(r.warnings.empty());
 }
 
 TEST(ReaderSections, DocumentTypeComesFromTheOpeningLine) {
   auto result = parse(concat({kHeader, document("1", {"СекцияДокумент =ключ с пробелом"}, " Банковский = ордер"), kEnd}));
   ASSERT_TRUE(result.ok()) << message(result.error());
-  EXPECT_EQ(result.value().documents[0].doc_type, " Банковский = ордер");
+  EXPECT_EQ(result.value().documents[0]->doc_type, " Банковский = ордер");
 }
 
 // ---- intervals ----
@@ -419,10 +419,10 @@ TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
   EXPECT_EQ(seen[0].second.size(), 13u);
   EXPECT_EQ(seen[1].first, SectionType::Account);
   const Document& doc = result.value().documents.at(0);
-  EXPECT_EQ(doc.doc_number, "7-edited");
-  EXPECT_FALSE(doc.payment_type.has_value());
-  EXPECT_EQ(doc.ordering.value(), "5");
-  EXPECT_EQ(doc.doc_type, "Платежное поручение");
+  EXPECT_EQ(doc->doc_number, "7-edited");
+  EXPECT_FALSE(doc->payment_type.has_value());
+  EXPECT_EQ(doc->ordering.value(), "5");
+  EXPECT_EQ(doc->doc_type, "Платежное поручение");
   EXPECT_EQ(result.value().accounts.at(0).number, "from hook");
 }
 
@@ -481,9 +481,9 @@ TEST(ReaderSize, ManySectionsAndAHugeLine) {
   ASSERT_TRUE(result.ok()) << message(result.error());
   const ReaderResult& r = result.value();
   ASSERT_EQ(r.documents.size(), 20001u);
-  EXPECT_EQ(r.documents[0].purpose, huge);
-  EXPECT_EQ(r.documents[20000].doc_number, "20000");
-  EXPECT_EQ(r.documents[12345].payee_bank1, "АО Банк");
+  EXPECT_EQ(r.documents[0]->purpose, huge);
+  EXPECT_EQ(r.documents[20000]->doc_number, "20000");
+  EXPECT_EQ(r.documents[12345]->payee_bank1, "АО Банк");
   ASSERT_EQ(r.accounts.size(), 3u);
   std::size_t intervals = 0;
   for (const Account& a : r.accounts) intervals += a.intervals.size();
@@ -507,13 +507,13 @@ std::string dump(const Document& d) {
   const auto text = [&](std::string_view t) { out.append("[").append(t).append("]"); };
   const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
   const auto date = [&](const std::optional<Date>& t) { out.append(t ? format_date(*t) : "-").append(";"); };
-  text(d.doc_number), text(d.doc_type), optional(d.payment_type), date(d.doc_date), text(d.purpose);
-  optional(d.ordering), out.append(format_amount(d.amount)), text(d.counterparty_inn), optional(d.counterparty_kpp);
-  text(d.counterparty_bic), text(d.counterparty_bank1), text(d.counterparty_account), optional(d.counterparty);
-  optional(d.counterparty_1), date(d.outcome_date), optional(d.counterparty_ras_account);
-  optional(d.counterparty_cor_account), text(d.payee_inn), optional(d.payee), text(d.payee_account);
-  optional(d.payee_kpp), text(d.payee_bic), text(d.payee_bank1), optional(d.payee_ras_account);
-  optional(d.payee_cor_account), date(d.income_date);
+  text(d->doc_number), text(d->doc_type), optional(d->payment_type), date(d->doc_date), text(d->purpose);
+  optional(d->ordering), out.append(format_amount(d->amount)), text(d->counterparty_inn), optional(d->counterparty_kpp);
+  text(d->counterparty_bic), text(d->counterparty_bank1), text(d->counterparty_account), optional(d->counterparty);
+  optional(d->counterparty_1), date(d->outcome_date), optional(d->counterparty_ras_account);
+  optional(d->counterparty_cor_account), text(d->payee_inn), optional(d->payee), text(d->payee_account);
+  optional(d->payee_kpp), text(d->payee_bic), text(d->payee_bank1), optional(d->payee_ras_account);
+  optional(d->payee_cor_account), date(d->income_date);
   return out;
 }
 
@@ -542,8 +542,8 @@ TEST(ReaderHooks, HooksThatChangeNothingChangeNothing) {
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(dump(plain.value().documents[i]), dump(hooked.value().documents[i]));
   }
-  EXPECT_EQ(plain.value().documents[0].doc_number, "3");
-  EXPECT_EQ(plain.value().documents[0].doc_type, "Платежное поручение");
+  EXPECT_EQ(plain.value().documents[0]->doc_number, "3");
+  EXPECT_EQ(plain.value().documents[0]->doc_type, "Платежное поручение");
   EXPECT_EQ(plain.value().warnings.size(), 3u);
   EXPECT_EQ(plain.value().warnings, hooked.value().warnings);
 }

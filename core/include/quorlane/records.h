@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "quorlane/attribute_map.h"
@@ -47,9 +49,9 @@ struct Account {
   std::vector<Interval> intervals;  // ascending by start date (see the reader's filing rule)
 };
 
-// One document section. Every text is stored in the block that `texts` keeps alive.
-struct Document {
-  BlockRef texts;
+// The values of one document section. It lives in the same block as its texts, and is reached through a
+// Document, which keeps that block alive.
+struct DocumentRecord {
   std::string_view doc_number;           //  1 "Номер"
   std::string_view doc_type;             //  2 "СекцияДокумент"
   OptionalText payment_type;             //  3 "ВидОплаты"
@@ -76,6 +78,23 @@ struct Document {
   OptionalText payee_ras_account;        // 24 "ПолучательРасчСчет"
   OptionalText payee_cor_account;        // 25 "ПолучательКорсчет"
   std::optional<Date> income_date;       // 26 "ДатаПоступило"
+};
+static_assert(std::is_trivially_destructible_v<DocumentRecord>, "records in a block are never destroyed");
+
+// One converted document: its record and the block that holds the record and its texts. Small, so that
+// vectors of documents and the objects that keep one stay cheap.
+class Document {
+ public:
+  Document() noexcept = default;
+  Document(BlockRef block, const DocumentRecord* record) noexcept : block_(std::move(block)), record_(record) {}
+
+  const DocumentRecord& operator*() const noexcept { return *record_; }  // precondition: not default-made
+  const DocumentRecord* operator->() const noexcept { return record_; }
+  const BlockRef& block() const noexcept { return block_; }
+
+ private:
+  BlockRef block_;
+  const DocumentRecord* record_ = nullptr;
 };
 
 // Converts an account section's attributes. Failure: a value message, or "missing field `KEY`".

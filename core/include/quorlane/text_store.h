@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -55,6 +56,15 @@ class TextStore {
       room_ -= text.size();
     }
     return {out, text.size()};
+  }
+  // Room for one object of `size` bytes aligned to `align`, in the current block; like copy(), it must have
+  // been reserved (with align - 1 bytes to spare for the alignment).
+  void* place(std::size_t size, std::size_t align) noexcept {
+    const std::size_t skip = (align - reinterpret_cast<std::uintptr_t>(next_) % align) % align;
+    char* out = next_ + skip;
+    next_ = out + size;
+    room_ -= skip + size;
+    return out;
   }
   // Drops this store's reference to its current block; records keep theirs.
   void clear() noexcept;
