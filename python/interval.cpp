@@ -1,35 +1,21 @@
 // Interval: one period of an account with its balances.
-#include <memory>
-#include <new>
-
 #include "common.h"
 #include "result_classes.h"
 #include "result_values.h"
+#include "value_class.h"
 
 namespace quorlane_py {
 namespace {
 
-struct IntervalObject {
-  PyObject_HEAD
-  quorlane::Interval value;
-};
+using Class = ValueClass<quorlane::Interval, same_interval_text>;
 
 PyTypeObject* the_class = nullptr;
 
-const quorlane::Interval& value_of(PyObject* self) noexcept {
-  return reinterpret_cast<IntervalObject*>(self)->value;
-}
+const quorlane::Interval& value_of(PyObject* self) noexcept { return Class::of(self); }
 
 template <auto Field>
 PyObject* get(PyObject* self, void*) noexcept {
   return to_python(value_of(self).*Field);
-}
-
-void dealloc(PyObject* self) {
-  PyTypeObject* type = Py_TYPE(self);
-  std::destroy_at(&reinterpret_cast<IntervalObject*>(self)->value);
-  type->tp_free(self);
-  Py_DECREF(type);
 }
 
 PyObject* repr(PyObject* self) noexcept {
@@ -47,11 +33,6 @@ PyObject* repr(PyObject* self) noexcept {
   });
 }
 
-PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
-  if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
-  return equality_result(same_interval_text(value_of(self), value_of(other)), op);
-}
-
 PyGetSetDef getset[] = {
     {"date_start", get<&quorlane::Interval::date_start>, nullptr, nullptr, nullptr},
     {"date_end", get<&quorlane::Interval::date_end>, nullptr, nullptr, nullptr},
@@ -62,18 +43,6 @@ PyGetSetDef getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyType_Slot slots[] = {
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
-    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
-    {Py_tp_getset, getset},
-    {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
-    {0, nullptr},
-};
-
-PyType_Spec spec = {"Interval", sizeof(IntervalObject), 0, Py_TPFLAGS_DEFAULT, slots};
-
 }  // namespace
 
 bool same_interval_text(const quorlane::Interval& a, const quorlane::Interval& b) noexcept {
@@ -83,15 +52,12 @@ bool same_interval_text(const quorlane::Interval& a, const quorlane::Interval& b
 }
 
 PyObject* interval_class() noexcept {
-  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(&spec));
+  if (!the_class) the_class = Class::create("Interval", repr, getset);
   return reinterpret_cast<PyObject*>(the_class);
 }
 
 PyObject* new_interval(const quorlane::Interval& interval) noexcept {
-  PyObject* self = the_class->tp_alloc(the_class, 0);
-  if (!self) return nullptr;
-  new (&reinterpret_cast<IntervalObject*>(self)->value) quorlane::Interval(interval);
-  return self;
+  return Class::make(the_class, interval);
 }
 
 }  // namespace quorlane_py

@@ -1,0 +1,62 @@
+// The shape shared by Interval, Account and Document: instances embed one C++ value, built in place and
+// destroyed with the object; attributes are read-only; ==/!= compare by `Same` (NotImplemented for anything
+// else); instances are unhashable and Python code cannot construct them.
+#pragma once
+
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "common.h"
+#include "result_values.h"
+
+namespace quorlane_py {
+
+template <class T, bool (*Same)(const T&, const T&) noexcept>
+struct ValueClass {
+  struct Object {
+    PyObject_HEAD
+    T value;
+  };
+
+  static const T& of(PyObject* self) noexcept { return reinterpret_cast<Object*>(self)->value; }
+
+  // `name` and `getset` must outlive the class (literals and static arrays). New reference, or null.
+  static PyTypeObject* create(const char* name, reprfunc repr, PyGetSetDef* getset) noexcept {
+    PyType_Slot slots[] = {
+        {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+        {Py_tp_repr, reinterpret_cast<void*>(repr)},
+        {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
+        {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
+        {Py_tp_getset, getset},
+        {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
+        {0, nullptr},
+    };
+    PyType_Spec spec = {name, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots};
+    return reinterpret_cast<PyTypeObject*>(new_class(&spec));
+  }
+
+  // A new instance of `type` holding T(args...). New reference, or null with an exception.
+  template <class... Args>
+  static PyObject* make(PyTypeObject* type, Args&&... args) noexcept {
+    PyObject* self = type->tp_alloc(type, 0);
+    if (!self) return nullptr;
+    new (&reinterpret_cast<Object*>(self)->value) T(std::forward<Args>(args)...);
+    return self;
+  }
+
+ private:
+  static void dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    std::destroy_at(&reinterpret_cast<Object*>(self)->value);
+    type->tp_free(self);
+    Py_DECREF(type);
+  }
+
+  static PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
+    if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
+    return equality_result(Same(of(self), of(other)), op);
+  }
+};
+
+}  // namespace quorlane_py
