@@ -1,5 +1,7 @@
 #include "quorlane/text_store.h"
 
+#include "huge_pages.h"
+
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -8,26 +10,38 @@
 namespace quorlane {
 
 // A block header followed by its bytes. The bytes are allocated uninitialised: they are only ever written by
-// copies, and zero-filling fresh memory would cost as much as the copies themselves.
+// copies, and zero-filling fresh memory would cost as much as the copies themselves. Large blocks are mapped
+// in huge pages of their own (`mapped_` is then their whole size); small ones come from the heap.
 class TextBlock {
  public:
   static TextBlock* allocate(std::size_t capacity) {
+    if (capacity + sizeof(TextBlock) >= detail::kHugePageSize / 2) {
+      const std::size_t size =
+          (capacity + sizeof(TextBlock) + detail::kHugePageSize - 1) & ~(detail::kHugePageSize - 1);
+      if (void* memory = detail::map_huge_backed(size)) return new (memory) TextBlock(size);
+    }
     void* memory = ::operator new(sizeof(TextBlock) + capacity);
-    return new (memory) TextBlock();
+    return new (memory) TextBlock(0);
   }
   char* bytes() noexcept { return reinterpret_cast<char*>(this + 1); }
 
   void add_ref() noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release() noexcept {
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      const std::size_t mapped = mapped_;
       this->~TextBlock();
-      ::operator delete(static_cast<void*>(this));
+      if (mapped != 0) {
+        detail::unmap_huge_backed(this, mapped);
+      } else {
+        ::operator delete(static_cast<void*>(this));
+      }
     }
   }
 
  private:
-  TextBlock() noexcept = default;
+  explicit TextBlock(std::size_t mapped) noexcept : mapped_(mapped) {}
   std::atomic<std::size_t> refs_{1};
+  std::size_t mapped_;
 };
 
 BlockRef::BlockRef(const BlockRef& other) noexcept : block_(other.block_) {
@@ -50,6 +64,7 @@ BlockRef::~BlockRef() {
 TextStore::TextStore(TextStore&& other) noexcept
     : current_(std::move(other.current_)),
       block_size_(other.block_size_),
+      blocks_(std::exchange(other.blocks_, 0)),
       next_(std::exchange(other.next_, nullptr)),
       room_(std::exchange(other.room_, 0)) {}
 
@@ -57,6 +72,7 @@ TextStore& TextStore::operator=(TextStore&& other) noexcept {
   if (this != &other) {
     current_ = std::move(other.current_);
     block_size_ = other.block_size_;
+    blocks_ = std::exchange(other.blocks_, 0);
     next_ = std::exchange(other.next_, nullptr);
     room_ = std::exchange(other.room_, 0);
   }
@@ -65,6 +81,10 @@ TextStore& TextStore::operator=(TextStore&& other) noexcept {
 
 BlockRef TextStore::reserve(std::size_t total) {
   if (!current_ || room_ < total) {
+    // A store that has filled a few blocks is reading a large statement: from then on its blocks are whole
+    // huge pages, which are several times cheaper to fill. Small statements keep small blocks, and so does
+    // a caller that keeps one record of them.
+    if (++blocks_ == kBlocksBeforeLarge && block_size_ == kDefaultBlockSize) block_size_ = kLargeBlockSize;
     const std::size_t capacity = total > block_size_ ? total : block_size_;
     current_ = BlockRef(TextBlock::allocate(capacity));
     next_ = current_.block_->bytes();

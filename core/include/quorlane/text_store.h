@@ -73,9 +73,13 @@ class TextStore {
   std::string_view copy_to_fresh_block(std::string_view text);
 
   static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+  // The block size from the kBlocksBeforeLarge-th block on: a 2 MiB huge page less the block's header.
+  static constexpr std::size_t kLargeBlockSize = 2 * 1024 * 1024 - 16;
+  static constexpr std::size_t kBlocksBeforeLarge = 4;
 
   BlockRef current_;
   std::size_t block_size_ = kDefaultBlockSize;
+  std::size_t blocks_ = 0;  // blocks this store has started
   char* next_ = nullptr;
   std::size_t room_ = 0;
 };

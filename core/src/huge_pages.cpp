@@ -1,0 +1,41 @@
+#include "huge_pages.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace quorlane::detail {
+
+#if defined(__linux__)
+
+void* map_huge_backed(std::size_t size) noexcept {
+  // Map one huge page more than asked, then cut the unaligned ends off: mmap itself promises only 4 KiB
+  // alignment, and a huge page can only back an aligned 2 MiB range.
+  const std::size_t padded = size + kHugePageSize;
+  void* mapped = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t aligned = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+  if (aligned > begin) munmap(mapped, aligned - begin);
+  const std::uintptr_t end = begin + padded;
+  if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+#if defined(MADV_HUGEPAGE)
+  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);  // only advice: without it, small pages
+#endif
+  return reinterpret_cast<void*>(aligned);
+}
+
+void unmap_huge_backed(void* memory, std::size_t size) noexcept { munmap(memory, size); }
+
+#else
+
+void* map_huge_backed(std::size_t size) noexcept { return std::aligned_alloc(kHugePageSize, size); }
+
+void unmap_huge_backed(void* memory, std::size_t) noexcept { std::free(memory); }
+
+#endif
+
+}  // namespace quorlane::detail
