@@ -22,6 +22,7 @@
 #include "quorlane/reader.h"
 #include "quorlane/records.h"
 #include "quorlane/values.h"
+#include "../core/src/single_pass.h"
 
 namespace {
 
@@ -335,6 +336,19 @@ Reading read_two_pass(std::string_view input) {
   return quorlane::read_statement(lines.value(), decoded.value().encoding(), {});
 }
 
+// The reading of large statements: lines classified on a second thread, windows-1251 decoded piece by piece
+// as it goes (pieces of `piece_bytes`, cut at line ends). Must agree with the one pass on one thread.
+Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
+  std::string copy(input);
+  auto decoded = quorlane::decode_input_lazily(copy);
+  if (!decoded) return quorlane::Err(std::move(decoded).error());
+  const std::string_view ready = decoded.value().text().substr(0, decoded.value().ready_size());
+  if (auto first = quorlane::check_first_line(ready); !first) return quorlane::Err(std::move(first).error());
+  Reading reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);
+  std::memset(copy.data(), 0x5A, copy.size());
+  return reading;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -348,6 +362,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_reading(plain, line_count);
   check(same_reading(plain, read_copy(input, {})));
   check(same_reading(plain, read_two_pass(input)));
+  check(same_reading(plain, read_pipelined(input, 1 + param % 97)));
 
   FuzzHook first(mode, param);
   // Chain: an edit, a deletion and an addition, then a hook that may fail.

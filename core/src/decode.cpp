@@ -3,6 +3,7 @@
 #include "quorlane/decode.h"
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -64,8 +65,16 @@ DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size
   return DecodedInput(text, Encoding::Cp1251, std::move(bytes));
 }
 
-Result<DecodedInput, StatementError> decode_input(std::string_view input) {
-  if (is_valid_utf8(input)) return DecodedInput::in_place(input);
+void DecodedInput::decode_more(std::size_t count) noexcept {
+  if (count > undecoded_.size()) count = undecoded_.size();
+  char* const out = storage_.get() + (text_.size() - pending_);
+  const char* const end = detail::decode_cp1251_into(undecoded_.substr(0, count), out);
+  pending_ -= static_cast<std::size_t>(end - out);
+  undecoded_.remove_prefix(count);
+}
+
+// An input that is not valid UTF-8.
+static Result<DecodedInput, StatementError> decode_fallback(std::string_view input) {
   // Not valid UTF-8 as a whole, yet it begins with the complete sequence EF BB BF: whatever follows the
   // mark is then malformed, so the UTF-8 decoder it selects would always fail.
   if (input.size() > 2 && starts_with_bytes(input, "\xEF\xBB\xBF")) return Err(StatementError(NotStatement{}));
@@ -76,6 +85,34 @@ Result<DecodedInput, StatementError> decode_input(std::string_view input) {
     return finish(detail::decode_utf16(input.substr(2), /*big_endian=*/true));
   }
   return finish(detail::decode_cp1251(input));
+}
+
+Result<DecodedInput, StatementError> decode_input(std::string_view input) {
+  if (is_valid_utf8(input)) return DecodedInput::in_place(input);
+  return decode_fallback(input);
+}
+
+Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input) {
+  // The plausibility check looks at this many characters, which are as many windows-1251 bytes.
+  constexpr std::size_t kCheckedBytes = 20480;
+  if (is_valid_utf8(input)) return DecodedInput::in_place(input);
+  if (input.size() <= kCheckedBytes || starts_with_bytes(input, "\xEF\xBB\xBF") ||
+      starts_with_bytes(input, "\xFF\xFE") || starts_with_bytes(input, "\xFE\xFF")) {
+    return decode_fallback(input);
+  }
+  const std::size_t size = detail::cp1251_decoded_size(input);
+  DecodedInput decoded(std::string_view(), Encoding::Cp1251, detail::fresh_buffer(size + detail::kCp1251Slack));
+  decoded.text_ = std::string_view(decoded.storage_.get(), size);
+  decoded.undecoded_ = input;
+  decoded.pending_ = size;
+  // The first piece ends with a whole line, so that the first line is complete in it.
+  const auto* lf = static_cast<const char*>(std::memchr(input.data() + kCheckedBytes - 1, '\n',
+                                                        input.size() - (kCheckedBytes - 1)));
+  decoded.decode_more(lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size());
+  if (!detail::is_plausible(decoded.text().substr(0, decoded.ready_size()))) {
+    return Err(StatementError(NotStatement{}));
+  }
+  return decoded;
 }
 
 Status<StatementError> check_first_line(std::string_view text) {

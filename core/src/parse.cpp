@@ -6,7 +6,22 @@
 
 namespace quorlane {
 
+namespace {
+
+// From this size on, a reading without hooks classifies lines on a second thread: starting it costs
+// about what reading a few kilobytes does.
+constexpr std::size_t kPipelinedFrom = std::size_t{1} << 20;
+
+}  // namespace
+
 Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks) {
+  if (hooks.empty() && input.size() >= kPipelinedFrom) {
+    auto decoded = decode_input_lazily(input);
+    if (!decoded) return Err(std::move(decoded).error());
+    const std::string_view ready = decoded.value().text().substr(0, decoded.value().ready_size());
+    if (auto first = check_first_line(ready); !first) return Err(std::move(first).error());
+    return detail::read_statement_pipelined(decoded.value());
+  }
   auto decoded = decode_input(input);
   if (!decoded) return Err(std::move(decoded).error());
   const std::string_view text = decoded.value().text();

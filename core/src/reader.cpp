@@ -4,10 +4,12 @@
 #include "quorlane/reader.h"
 
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "account_book.h"
 #include "document_fields.h"
+#include "line_pipeline.h"
 #include "single_pass.h"
 
 namespace quorlane {
@@ -228,6 +230,21 @@ Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decod
   CheckingSource source(text);
   auto result = Reader(decoded.encoding(), {}, text.size() / kBytesPerDocumentGuess, &decoded).run(source);
   if (auto error = source.unrecognized()) return Err(std::move(*error));
+  return result;
+}
+
+Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded, std::size_t piece_bytes) {
+  std::optional<LinePipeline> pipeline;
+  try {
+    pipeline.emplace(decoded, piece_bytes);
+  } catch (const std::system_error&) {
+    // No thread to be had: the same reading on this one.
+    decoded.decode_more(decoded.undecoded().size());
+    return read_statement_checking(decoded);
+  }
+  const std::size_t documents_guess = decoded.text().size() / kBytesPerDocumentGuess;
+  auto result = Reader(decoded.encoding(), {}, documents_guess, &decoded).run(*pipeline);
+  if (auto error = pipeline->unrecognized()) return Err(std::move(*error));
   return result;
 }
 

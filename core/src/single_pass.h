@@ -1,6 +1,7 @@
 // Reading a whole statement text in one pass when no hooks are given.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "quorlane/decode.h"
@@ -16,6 +17,12 @@ namespace quorlane::detail {
 // The decoded text's memory before each section is given back as reading goes on.
 // Precondition: the text's first line has been checked.
 Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded);
+
+// read_statement_checking with the lines classified on a second thread while this one reads them; for a
+// text decoded while it is read (decode_input_lazily), that thread decodes it too, `piece_bytes` at a time.
+// Precondition: the first line of the ready text has been checked.
+Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded,
+                                                              std::size_t piece_bytes = 256 * 1024);
 
 // read_statement over lines of `decoded`, giving back the text's memory before each section as it goes.
 Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,

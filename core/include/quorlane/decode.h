@@ -31,13 +31,29 @@ class DecodedInput {
   // a text used in place.
   void release_before(const char* position) noexcept;
 
+  // For a text decoded while it is read (decode_input_lazily): the input bytes whose text is not written
+  // yet, empty once all of it is. Only the first ready_size() bytes of text() may be looked at.
+  std::string_view undecoded() const noexcept { return undecoded_; }
+  std::size_t ready_size() const noexcept { return text_.size() - pending_; }
+  // Decodes the next `count` bytes of undecoded() (cut at a line end, the ready text ends with whole lines).
+  void decode_more(std::size_t count) noexcept;
+
  private:
+  friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
   DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept;
   std::string_view text_;
   Encoding encoding_;
   std::unique_ptr<char[]> storage_;
   std::size_t released_ = 0;  // bytes at the start of storage_ already given back
+  std::string_view undecoded_;
+  std::size_t pending_ = 0;  // bytes at the end of text_ not written yet
 };
+
+// decode_input for a caller that reads the text from its start while it is decoded: a windows-1251 input is
+// decoded only as far as its checks need (a first piece of whole lines holding the first line and the
+// characters of the plausibility check), and the rest is left to DecodedInput::decode_more. The outcome of
+// the checks is that of decode_input.
+Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
 bool is_valid_utf8(std::string_view bytes) noexcept;
