@@ -342,8 +342,7 @@ Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
   std::string copy(input);
   auto decoded = quorlane::decode_input_lazily(copy);
   if (!decoded) return quorlane::Err(std::move(decoded).error());
-  const std::string_view ready = decoded.value().text().substr(0, decoded.value().ready_size());
-  if (auto first = quorlane::check_first_line(ready); !first) return quorlane::Err(std::move(first).error());
+  if (auto first = quorlane::check_first_line(decoded.value().text()); !first) return quorlane::Err(std::move(first).error());
   Reading reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);
   std::memset(copy.data(), 0x5A, copy.size());
   return reading;

@@ -16,6 +16,8 @@ struct DecodedBytes {
 
 // An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
 std::unique_ptr<char[]> fresh_buffer(std::size_t size);
+// The same, or null when the memory cannot be had.
+std::unique_ptr<char[]> fresh_buffer_or_null(std::size_t size) noexcept;
 
 // windows-1251 through the WHATWG index (every byte maps to a character, so it never fails). Uses the
 // vectorised decoder when the processor has AVX2 and `allow_vector` is set (tests compare the two).

@@ -5,6 +5,7 @@
 #include "decoders.h"
 
 #include <cstdint>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -13,7 +14,14 @@
 namespace quorlane::detail {
 
 std::unique_ptr<char[]> fresh_buffer(std::size_t size) {
-  std::unique_ptr<char[]> buffer(new char[size]);
+  std::unique_ptr<char[]> buffer = fresh_buffer_or_null(size);
+  if (!buffer) throw std::bad_alloc();
+  return buffer;
+}
+
+std::unique_ptr<char[]> fresh_buffer_or_null(std::size_t size) noexcept {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+  if (!buffer) return buffer;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
   if (size >= 2 * kHugePage) {

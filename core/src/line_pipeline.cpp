@@ -20,12 +20,10 @@ LinePipeline::~LinePipeline() {
 }
 
 void LinePipeline::produce() noexcept {
-  const std::string_view text = decoded_.text();
-  std::size_t ready = decoded_.ready_size();
   std::size_t pos = 0;
   std::uint64_t lineno = 0;
   for (;;) {
-    const std::string_view ready_text = text.substr(0, ready);  // whole lines only
+    const std::string_view ready_text = decoded_.text();  // whole lines only
     std::string_view raw;
     while (next_line(ready_text, pos, raw)) {
       ++lineno;
@@ -49,7 +47,6 @@ void LinePipeline::produce() noexcept {
       if (lf != nullptr) piece = static_cast<std::size_t>(lf - undecoded.data()) + 1;
     }
     decoded_.decode_more(piece);
-    ready = decoded_.ready_size();
   }
   publish(true);
 }

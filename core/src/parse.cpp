@@ -18,8 +18,7 @@ Result<ReaderResult, StatementError> parse_statement(std::string_view input, Hoo
   if (hooks.empty() && input.size() >= kPipelinedFrom) {
     auto decoded = decode_input_lazily(input);
     if (!decoded) return Err(std::move(decoded).error());
-    const std::string_view ready = decoded.value().text().substr(0, decoded.value().ready_size());
-    if (auto first = check_first_line(ready); !first) return Err(std::move(first).error());
+    if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
     return detail::read_statement_pipelined(decoded.value());
   }
   auto decoded = decode_input(input);

@@ -234,6 +234,9 @@ Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decod
 }
 
 Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded, std::size_t piece_bytes) {
+  // Counted before the thread starts to decode: a windows-1251 byte takes about 1.6 bytes of text.
+  const std::size_t documents_guess =
+      (decoded.text().size() + decoded.undecoded().size() * 8 / 5) / kBytesPerDocumentGuess;
   std::optional<LinePipeline> pipeline;
   try {
     pipeline.emplace(decoded, piece_bytes);
@@ -242,7 +245,6 @@ Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& deco
     decoded.decode_more(decoded.undecoded().size());
     return read_statement_checking(decoded);
   }
-  const std::size_t documents_guess = decoded.text().size() / kBytesPerDocumentGuess;
   auto result = Reader(decoded.encoding(), {}, documents_guess, &decoded).run(*pipeline);
   if (auto error = pipeline->unrecognized()) return Err(std::move(*error));
   return result;

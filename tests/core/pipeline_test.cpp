@@ -38,8 +38,7 @@ Reading read_one_thread(std::string_view input) {
 Reading read_two_threads(std::string_view input, std::size_t piece_bytes) {
   auto decoded = decode_input_lazily(input);
   if (!decoded) return Err(std::move(decoded).error());
-  const std::string_view ready = decoded.value().text().substr(0, decoded.value().ready_size());
-  if (auto first = check_first_line(ready); !first) return Err(std::move(first).error());
+  if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
   return detail::read_statement_pipelined(decoded.value(), piece_bytes);
 }
 
@@ -170,10 +169,9 @@ TEST(PipelinedReading, LazyDecodingMatchesDecodingAtOnce) {
     ASSERT_EQ(lazy.ok(), eager.ok());
     if (!lazy.ok()) continue;
     DecodedInput& text = lazy.value();
-    EXPECT_GE(text.ready_size(), 20480u);
-    EXPECT_EQ(text.text()[text.ready_size() - 1], '\n');
+    EXPECT_GE(text.text().size(), 20480u);
+    EXPECT_EQ(text.text().back(), '\n');
     while (!text.undecoded().empty()) text.decode_more(777);
-    EXPECT_EQ(text.ready_size(), text.text().size());
     EXPECT_EQ(text.text(), eager.value().text());
     EXPECT_EQ(text.encoding(), Encoding::Cp1251);
     ++decoded;

@@ -31,11 +31,11 @@ class DecodedInput {
   // a text used in place.
   void release_before(const char* position) noexcept;
 
-  // For a text decoded while it is read (decode_input_lazily): the input bytes whose text is not written
-  // yet, empty once all of it is. Only the first ready_size() bytes of text() may be looked at.
+  // For a text decoded while it is read (decode_input_lazily), text() is the part decoded so far, which
+  // ends with a whole line, and this is the input whose text is still to come; empty once all is decoded.
   std::string_view undecoded() const noexcept { return undecoded_; }
-  std::size_t ready_size() const noexcept { return text_.size() - pending_; }
-  // Decodes the next `count` bytes of undecoded() (cut at a line end, the ready text ends with whole lines).
+  // Decodes the next `count` bytes of undecoded() onto the end of text(). Only the thread that decodes may
+  // look at text() meanwhile; release_before() may be called from another.
   void decode_more(std::size_t count) noexcept;
 
  private:
@@ -44,9 +44,9 @@ class DecodedInput {
   std::string_view text_;
   Encoding encoding_;
   std::unique_ptr<char[]> storage_;
+  std::size_t capacity_ = 0;  // bytes of storage_ that the text may take
   std::size_t released_ = 0;  // bytes at the start of storage_ already given back
   std::string_view undecoded_;
-  std::size_t pending_ = 0;  // bytes at the end of text_ not written yet
 };
 
 // decode_input for a caller that reads the text from its start while it is decoded: a windows-1251 input is
