@@ -25,12 +25,13 @@ void LinePipeline::produce() noexcept {
   for (;;) {
     const std::string_view ready_text = decoded_.text();  // whole lines only
     std::string_view raw;
-    while (next_line(ready_text, pos, raw)) {
-      ++lineno;
+    for (;;) {
       Batch& batch = ring_[produced_.load(std::memory_order_relaxed) % kSlots];
-      bool recognized = true;
-      if (!classify_line(raw, lineno, batch.lines[batch.count], recognized)) continue;  // blank
-      if (!recognized) {
+      const LineKind kind = classify_next_line(ready_text, pos, lineno + 1, batch.lines[batch.count], raw);
+      if (kind == LineKind::End) break;
+      ++lineno;
+      if (kind == LineKind::Blank) continue;
+      if (kind == LineKind::Unrecognized) {
         unrecognized_ = raw;
         unrecognized_lineno_ = lineno;
         publish(true);

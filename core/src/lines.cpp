@@ -186,6 +186,15 @@ bool classify_line(std::string_view line, std::uint64_t lineno, ClassifiedLine& 
   return classify_split(line, split, lineno, out, recognized);
 }
 
+LineKind classify_next_line(std::string_view text, std::size_t& pos, std::uint64_t lineno, ClassifiedLine& out,
+                            std::string_view& raw) noexcept {
+  std::size_t split;
+  if (!next_line_split(text, pos, raw, split)) return LineKind::End;
+  bool recognized;
+  if (!classify_split(raw, split, lineno, out, recognized)) return LineKind::Blank;
+  return recognized ? LineKind::Classified : LineKind::Unrecognized;
+}
+
 bool ClassifiedLines::Cursor::next(ClassifiedLine& line) noexcept {
   std::string_view text;
   std::size_t split;

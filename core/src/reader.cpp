@@ -59,17 +59,17 @@ class CheckingSource {
 
   bool next(ClassifiedLine& line) noexcept {
     std::string_view raw;
-    while (next_line(text_, pos_, raw)) {
+    for (;;) {
+      const LineKind kind = classify_next_line(text_, pos_, lineno_ + 1, line, raw);
+      if (kind == LineKind::End) return false;
       ++lineno_;
-      bool recognized = true;
-      if (!classify_line(raw, lineno_, line, recognized)) continue;  // blank
-      if (recognized) return true;
+      if (kind == LineKind::Blank) continue;
+      if (kind == LineKind::Classified) return true;
       unrecognized_ = raw;
       unrecognized_lineno_ = lineno_;
       pos_ = text_.size();
       return false;
     }
-    return false;
   }
 
   // The first unrecognised line of the whole text, looking through the lines the reader did not take.

@@ -46,6 +46,14 @@ bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) 
 // Precondition: the line is valid UTF-8. Sets `recognized` to false for a line of no known shape.
 bool classify_line(std::string_view line, std::uint64_t lineno, ClassifiedLine& out, bool& recognized) noexcept;
 
+// What classify_next_line found.
+enum class LineKind : std::uint8_t { End, Blank, Classified, Unrecognized };
+
+// next_line and classify_line together, in one scan of the line's bytes: splits off the line at `pos` as
+// line number `lineno`, sets `raw` to it, and classifies it into `out` unless it is blank.
+LineKind classify_next_line(std::string_view text, std::size_t& pos, std::uint64_t lineno, ClassifiedLine& out,
+                            std::string_view& raw) noexcept;
+
 // The classified lines of a whole text that has been checked to hold no unrecognised line. Classification
 // is repeated lazily while iterating (it costs less than storing the lines), in input order.
 class ClassifiedLines {
