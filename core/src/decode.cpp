@@ -38,13 +38,13 @@ std::string_view encoding_name(Encoding encoding) noexcept {
 }
 
 DecodedInput::DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept
-    : text_(text), encoding_(encoding), storage_(std::move(storage)), capacity_(text.size()) {}
+    : text_(text), encoding_(encoding), storage_(std::move(storage)) {}
 
 void DecodedInput::release_before(const char* position) noexcept {
 #if defined(__linux__) && defined(MADV_DONTNEED)
   // Large steps only: a system call per section would cost more than the memory is worth.
   constexpr std::size_t kStep = std::size_t{8} << 20;
-  if (!storage_ || position < storage_.get() || position > storage_.get() + capacity_) return;
+  if (!storage_ || position < text_.data() || position > text_.data() + text_.size()) return;
   const auto base = reinterpret_cast<std::uintptr_t>(storage_.get());
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const std::uintptr_t from = (base + released_ + page - 1) & ~(page - 1);
@@ -65,12 +65,16 @@ DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size
   return DecodedInput(text, Encoding::Cp1251, std::move(bytes));
 }
 
-void DecodedInput::decode_more(std::size_t count) noexcept {
-  if (count > undecoded_.size()) count = undecoded_.size();
-  char* const out = storage_.get() + text_.size();
-  const char* const end = detail::decode_cp1251_into(undecoded_.substr(0, count), out);
-  text_ = std::string_view(storage_.get(), static_cast<std::size_t>(end - storage_.get()));
-  undecoded_.remove_prefix(count);
+void DecodedInput::decode_rest() {
+  if (undecoded_.empty()) return;
+  const std::size_t size = text_.size() + detail::cp1251_decoded_size(undecoded_);
+  std::unique_ptr<char[]> whole = detail::fresh_buffer(size + detail::kCp1251Slack);
+  std::memcpy(whole.get(), text_.data(), text_.size());
+  detail::decode_cp1251_into(undecoded_, whole.get() + text_.size());
+  storage_ = std::move(whole);
+  text_ = std::string_view(storage_.get(), size);
+  released_ = 0;
+  undecoded_ = {};
 }
 
 // An input that is not valid UTF-8.
@@ -100,22 +104,14 @@ Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input)
       starts_with_bytes(input, "\xFF\xFE") || starts_with_bytes(input, "\xFE\xFF")) {
     return decode_fallback(input);
   }
-  // Room for the longest text the input can give (three bytes a character), so that decoding need not wait
-  // for a pass that sizes it: pages never written cost no memory. Where the system will not promise that
-  // much, the exact size is counted.
-  std::size_t capacity = 3 * input.size();
-  std::unique_ptr<char[]> storage = detail::fresh_buffer_or_null(capacity + detail::kCp1251Slack);
-  if (!storage) {
-    capacity = detail::cp1251_decoded_size(input);
-    storage = detail::fresh_buffer(capacity + detail::kCp1251Slack);
-  }
-  DecodedInput decoded(std::string_view(storage.get(), 0), Encoding::Cp1251, std::move(storage));
-  decoded.capacity_ = capacity;
-  decoded.undecoded_ = input;
   // The first piece ends with a whole line, so that the first line is complete in it.
   const auto* lf = static_cast<const char*>(std::memchr(input.data() + kCheckedBytes - 1, '\n',
                                                         input.size() - (kCheckedBytes - 1)));
-  decoded.decode_more(lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size());
+  const std::size_t first = lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size();
+  detail::DecodedBytes piece = detail::decode_cp1251(input.substr(0, first));
+  const std::string_view text(piece.bytes.get(), piece.size);  // before the buffer moves into the result
+  DecodedInput decoded(text, Encoding::Cp1251, std::move(piece.bytes));
+  decoded.undecoded_ = input.substr(first);
   if (!detail::is_plausible(decoded.text())) {
     return Err(StatementError(NotStatement{}));
   }

@@ -16,8 +16,6 @@ struct DecodedBytes {
 
 // An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
 std::unique_ptr<char[]> fresh_buffer(std::size_t size);
-// The same, or null when the memory cannot be had.
-std::unique_ptr<char[]> fresh_buffer_or_null(std::size_t size) noexcept;
 
 // windows-1251 through the WHATWG index (every byte maps to a character, so it never fails). Uses the
 // vectorised decoder when the processor has AVX2 and `allow_vector` is set (tests compare the two).
@@ -25,7 +23,8 @@ DecodedBytes decode_cp1251(std::string_view input, bool allow_vector = true);
 
 // The same in pieces, for a text decoded while it is being read: the exact size of the text, and the decoding
 // of a piece into `out`, which must have room for its text plus kCp1251Slack bytes (written past the end and
-// left undefined). Returns the end of the piece's text. Pieces may be cut anywhere: every byte is a character.
+// left undefined); three bytes a character are always enough. Returns the end of the piece's text. Pieces
+// may be cut anywhere: every byte is a character.
 inline constexpr std::size_t kCp1251Slack = 16;  // a whole 16-byte vector, or one four-byte word
 std::size_t cp1251_decoded_size(std::string_view input, bool allow_vector = true) noexcept;
 char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector = true) noexcept;

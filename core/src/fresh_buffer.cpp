@@ -5,7 +5,6 @@
 #include "decoders.h"
 
 #include <cstdint>
-#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -14,14 +13,7 @@
 namespace quorlane::detail {
 
 std::unique_ptr<char[]> fresh_buffer(std::size_t size) {
-  std::unique_ptr<char[]> buffer = fresh_buffer_or_null(size);
-  if (!buffer) throw std::bad_alloc();
-  return buffer;
-}
-
-std::unique_ptr<char[]> fresh_buffer_or_null(std::size_t size) noexcept {
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
-  if (!buffer) return buffer;
+  std::unique_ptr<char[]> buffer(new char[size]);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
   if (size >= 2 * kHugePage) {

@@ -1,12 +1,34 @@
 #include "line_pipeline.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
-namespace quorlane::detail {
+#include "decoders.h"
 
-LinePipeline::LinePipeline(DecodedInput& decoded, std::size_t piece_bytes)
-    : decoded_(decoded),
+namespace quorlane::detail {
+namespace {
+
+// Waits until `counter` differs from `seen`. The other thread usually moves it within microseconds, so it is
+// watched for a while before this thread sleeps: a thread that sleeps at every batch tends to be woken on
+// the processor of the thread that wakes it, and the two then take turns instead of running side by side.
+void wait_for_change(const std::atomic<std::uint32_t>& counter, std::uint32_t seen) noexcept {
+  constexpr int kSpins = 2000;
+  for (int spin = 0; spin < kSpins; ++spin) {
+    if (counter.load(std::memory_order_acquire) != seen) return;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+  counter.wait(seen, std::memory_order_acquire);
+}
+
+}  // namespace
+
+LinePipeline::LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes)
+    : first_text_(decoded.text()),
+      undecoded_(decoded.undecoded()),
       piece_bytes_(piece_bytes == 0 ? 1 : piece_bytes),
       ring_(new Batch[kSlots]),
       thread_([this] { produce(); }) {}
@@ -20,36 +42,77 @@ LinePipeline::~LinePipeline() {
 }
 
 void LinePipeline::produce() noexcept {
-  std::size_t pos = 0;
-  std::uint64_t lineno = 0;
-  for (;;) {
-    const std::string_view ready_text = decoded_.text();  // whole lines only
-    std::string_view raw;
-    for (;;) {
-      Batch& batch = ring_[produced_.load(std::memory_order_relaxed) % kSlots];
-      const LineKind kind = classify_next_line(ready_text, pos, lineno + 1, batch.lines[batch.count], raw);
-      if (kind == LineKind::End) break;
-      ++lineno;
-      if (kind == LineKind::Blank) continue;
-      if (kind == LineKind::Unrecognized) {
-        unrecognized_ = raw;
-        unrecognized_lineno_ = lineno;
-        publish(true);
-        return;
+  try {
+    if (!classify(first_text_)) return;
+    std::string_view undecoded = undecoded_;
+    while (!undecoded.empty()) {
+      std::size_t size = undecoded.size();
+      if (size > piece_bytes_) {
+        const auto* lf = static_cast<const char*>(
+            std::memchr(undecoded.data() + piece_bytes_ - 1, '\n', undecoded.size() - (piece_bytes_ - 1)));
+        if (lf != nullptr) size = static_cast<std::size_t>(lf - undecoded.data()) + 1;
       }
-      if (++batch.count == kBatchLines && !publish(false)) return;
+      Piece& piece = piece_buffer(3 * size + kCp1251Slack);  // three bytes a character at most
+      const char* end = decode_cp1251_into(undecoded.substr(0, size), piece.bytes.get());
+      piece.size = static_cast<std::size_t>(end - piece.bytes.get());
+      undecoded.remove_prefix(size);
+      if (!classify(std::string_view(piece.bytes.get(), piece.size))) return;
     }
-    const std::string_view undecoded = decoded_.undecoded();
-    if (undecoded.empty()) break;
-    std::size_t piece = undecoded.size();
-    if (piece > piece_bytes_) {
-      const auto* lf = static_cast<const char*>(
-          std::memchr(undecoded.data() + piece_bytes_ - 1, '\n', undecoded.size() - (piece_bytes_ - 1)));
-      if (lf != nullptr) piece = static_cast<std::size_t>(lf - undecoded.data()) + 1;
-    }
-    decoded_.decode_more(piece);
+  } catch (const std::bad_alloc&) {
+    out_of_memory_ = true;  // the reader sees the text end here; unrecognized() reports it
   }
   publish(true);
+}
+
+bool LinePipeline::classify(std::string_view text) noexcept {
+  std::size_t pos = 0;
+  std::string_view raw;
+  for (;;) {
+    Batch& batch = ring_[produced_.load(std::memory_order_relaxed) % kSlots];
+    const LineKind kind = classify_next_line(text, pos, lineno_ + 1, batch.lines[batch.count], raw);
+    if (kind == LineKind::End) return true;
+    ++lineno_;
+    if (kind == LineKind::Blank) continue;
+    if (kind == LineKind::Unrecognized) {
+      unrecognized_ = raw;
+      unrecognized_lineno_ = lineno_;
+      publish(true);
+      return false;
+    }
+    if (++batch.count == kBatchLines && !publish(false)) return false;
+  }
+}
+
+LinePipeline::Piece& LinePipeline::piece_buffer(std::size_t need) {
+  reclaim();
+  for (auto spare = spare_.begin(); spare != spare_.end(); ++spare) {
+    if (spare->capacity >= need) {
+      live_.push_back(std::move(*spare));
+      spare_.erase(spare);
+      return live_.back();
+    }
+  }
+  // Pieces are cut at line ends, so one may be larger than the others; the usual size serves them all.
+  const std::size_t capacity = std::max(need, 3 * piece_bytes_ + kCp1251Slack);
+  Piece piece{std::unique_ptr<char[]>(new char[capacity]), capacity, 0};
+  live_.push_back(std::move(piece));
+  return live_.back();
+}
+
+void LinePipeline::reclaim() {
+  const char* mark = release_mark_.load(std::memory_order_acquire);
+  if (mark == reclaimed_mark_) return;
+  reclaimed_mark_ = mark;
+  std::size_t holder = 0;
+  while (holder < live_.size() &&
+         !(mark >= live_[holder].bytes.get() && mark < live_[holder].bytes.get() + live_[holder].size)) {
+    ++holder;
+  }
+  if (holder == live_.size()) return;  // the mark is in the first text, which stays
+  for (std::size_t i = 0; i < holder; ++i) {
+    if (spare_.size() < kSparePieces) spare_.push_back(std::move(live_.front()));
+    live_.pop_front();
+  }
 }
 
 bool LinePipeline::publish(bool last) noexcept {
@@ -63,7 +126,7 @@ bool LinePipeline::publish(bool last) noexcept {
     const std::uint32_t consumed = consumed_.load(std::memory_order_acquire);
     if (stopping_.load(std::memory_order_acquire)) return false;
     if (produced + 1 - consumed < kSlots) break;
-    consumed_.wait(consumed, std::memory_order_acquire);
+    wait_for_change(consumed_, consumed);
   }
   Batch& next = ring_[(produced + 1) % kSlots];
   next.count = 0;
@@ -81,7 +144,7 @@ void LinePipeline::take_next_batch() noexcept {
   for (;;) {
     const std::uint32_t produced = produced_.load(std::memory_order_acquire);
     if (produced != wanted) break;
-    produced_.wait(produced, std::memory_order_acquire);
+    wait_for_change(produced_, produced);
   }
   current_ = &ring_[wanted % kSlots];
   index_ = 0;
@@ -105,6 +168,7 @@ std::optional<StatementError> LinePipeline::unrecognized() {
   ClassifiedLine ignored;
   while (next(ignored)) {
   }
+  if (out_of_memory_) throw std::bad_alloc();
   if (unrecognized_lineno_ == 0) return std::nullopt;
   return StatementError(SyntaxDetail(UnrecognizedLine{unrecognized_lineno_, std::string(unrecognized_)}));
 }

@@ -2,16 +2,22 @@
 // large statement read without hooks, the two halves of the work (finding and classifying lines, with the
 // windows-1251 decoding; then converting and filing the records) cost about the same, so running them side
 // by side nearly halves the time. The lines pass through a small ring of batches that stays in the cache.
+//
+// A windows-1251 text is decoded piece by piece into a few buffers that are used again once the reader has
+// left the sections they hold, so that its text never exists whole: writing fresh memory for all of it
+// would cost more than the decoding does.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
@@ -24,10 +30,9 @@ class LinePipeline {
   // The input bytes decoded at a time when the text is decoded while it is read (cut at a line end).
   static constexpr std::size_t kDefaultPieceBytes = std::size_t{256} << 10;
 
-  // Starts the classifying thread over the ready text of `decoded`, which it decodes to its end as it goes.
-  // `decoded` must outlive this object, and the caller must not decode it meanwhile.
-  // Throws std::system_error when no thread can be started (nothing has happened then).
-  explicit LinePipeline(DecodedInput& decoded, std::size_t piece_bytes = kDefaultPieceBytes);
+  // Starts the classifying thread over the text of `decoded`, decoding its undecoded() part as it goes.
+  // `decoded` must outlive this object. Throws std::system_error when no thread can be started.
+  explicit LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes = kDefaultPieceBytes);
   LinePipeline(const LinePipeline&) = delete;
   LinePipeline& operator=(const LinePipeline&) = delete;
   // Stops the thread early if it is still running.
@@ -35,33 +40,59 @@ class LinePipeline {
 
   // The next non-blank line; false at the end of the text, or at its first unrecognised line.
   bool next(ClassifiedLine& line) noexcept;
+  // Tells that no line before `position` (the start of a line taken) will be looked at again, so that the
+  // buffers holding them may be used again.
+  void release_before(const char* position) noexcept { release_mark_.store(position, std::memory_order_release); }
   // The first unrecognised line of the whole text, after looking through the lines not taken yet.
+  // Throws std::bad_alloc when the thread ran out of memory (the reading is then cut short).
   std::optional<StatementError> unrecognized();
 
  private:
   static constexpr std::size_t kBatchLines = 512;
   static constexpr std::uint32_t kSlots = 16;
+  static constexpr std::size_t kSparePieces = 4;
   struct Batch {
     std::array<ClassifiedLine, kBatchLines> lines;
     std::uint32_t count = 0;
     bool last = false;  // no batch follows
   };
+  struct Piece {
+    std::unique_ptr<char[]> bytes;
+    std::size_t capacity = 0;
+    std::size_t size = 0;
+  };
 
   void produce() noexcept;
+  // Classifies and publishes the lines of `text`; false when the thread must end (an unrecognised line, or
+  // the pipeline is being stopped).
+  bool classify(std::string_view text) noexcept;
   // Publishes the batch being filled; false when the pipeline is being stopped.
   bool publish(bool last) noexcept;
   // Gives the current batch back and waits for the next one.
   void take_next_batch() noexcept;
+  // A buffer for a piece of `need` bytes, appended to live_: one given back by the reader if it is large
+  // enough, else a new one.
+  Piece& piece_buffer(std::size_t need);
+  // Moves the live pieces before the one holding the reader's release mark to the spares.
+  void reclaim();
 
-  DecodedInput& decoded_;
+  const std::string_view first_text_;  // decoded before the thread starts
+  const std::string_view undecoded_;
   const std::size_t piece_bytes_;
   std::unique_ptr<Batch[]> ring_;
   std::atomic<std::uint32_t> produced_{0};  // batches published, counting on (wrapping is harmless)
   std::atomic<std::uint32_t> consumed_{0};  // batches given back
   std::atomic<bool> stopping_{false};
+  std::atomic<const char*> release_mark_{nullptr};
+  // The thread's own: the pieces decoded and not yet given back, in text order, and spare buffers.
+  std::deque<Piece> live_;
+  std::vector<Piece> spare_;
+  const char* reclaimed_mark_ = nullptr;
+  std::uint64_t lineno_ = 0;
   // Written by the thread before it publishes its last batch.
   std::string_view unrecognized_;
   std::uint64_t unrecognized_lineno_ = 0;
+  bool out_of_memory_ = false;
   // The consumer's side.
   const Batch* current_ = nullptr;
   std::size_t index_ = 0;

@@ -89,10 +89,27 @@ class CheckingSource {
   std::uint64_t unrecognized_lineno_ = 0;  // 0: none found yet
 };
 
+// Whom the reader tells that the text before a section's opening line will not be looked at again.
+struct TextRelease {
+  void* owner = nullptr;
+  void (*release_before)(void* owner, const char* position) noexcept = nullptr;
+
+  static TextRelease of(DecodedInput& decoded) noexcept {
+    return {&decoded, [](void* owner, const char* position) noexcept {
+              static_cast<DecodedInput*>(owner)->release_before(position);
+            }};
+  }
+  static TextRelease of(detail::LinePipeline& pipeline) noexcept {
+    return {&pipeline, [](void* owner, const char* position) noexcept {
+              static_cast<detail::LinePipeline*>(owner)->release_before(position);
+            }};
+  }
+};
+
 class Reader {
  public:
-  Reader(Encoding encoding, HookList hooks, std::size_t documents_guess, DecodedInput* releasable = nullptr)
-      : hooks_(hooks), releasable_(releasable) {
+  Reader(Encoding encoding, HookList hooks, std::size_t documents_guess, TextRelease release = {})
+      : hooks_(hooks), release_(release) {
     result_.encoding = encoding;
     result_.documents.reserve(documents_guess);
   }
@@ -166,7 +183,7 @@ class Reader {
   void open_section(const ClassifiedLine& line) {
     if (state_ == State::InHeader) result_.header.make_owned();
     section_.clear();
-    if (releasable_ != nullptr) releasable_->release_before(line.key.data());
+    if (release_.release_before != nullptr) release_.release_before(release_.owner, line.key.data());
   }
 
   std::optional<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
@@ -211,7 +228,7 @@ class Reader {
   }
 
   HookList hooks_;
-  DecodedInput* releasable_;  // the decoded text when its memory may be given back as reading goes on
+  TextRelease release_;  // where the text's memory may be given back as reading goes on
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
@@ -228,13 +245,14 @@ namespace detail {
 Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded) {
   const std::string_view text = decoded.text();
   CheckingSource source(text);
-  auto result = Reader(decoded.encoding(), {}, text.size() / kBytesPerDocumentGuess, &decoded).run(source);
+  auto result =
+      Reader(decoded.encoding(), {}, text.size() / kBytesPerDocumentGuess, TextRelease::of(decoded)).run(source);
   if (auto error = source.unrecognized()) return Err(std::move(*error));
   return result;
 }
 
 Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded, std::size_t piece_bytes) {
-  // Counted before the thread starts to decode: a windows-1251 byte takes about 1.6 bytes of text.
+  // A windows-1251 byte takes about 1.6 bytes of text.
   const std::size_t documents_guess =
       (decoded.text().size() + decoded.undecoded().size() * 8 / 5) / kBytesPerDocumentGuess;
   std::optional<LinePipeline> pipeline;
@@ -242,17 +260,17 @@ Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& deco
     pipeline.emplace(decoded, piece_bytes);
   } catch (const std::system_error&) {
     // No thread to be had: the same reading on this one.
-    decoded.decode_more(decoded.undecoded().size());
+    decoded.decode_rest();
     return read_statement_checking(decoded);
   }
-  auto result = Reader(decoded.encoding(), {}, documents_guess, &decoded).run(*pipeline);
+  auto result = Reader(decoded.encoding(), {}, documents_guess, TextRelease::of(*pipeline)).run(*pipeline);
   if (auto error = pipeline->unrecognized()) return Err(std::move(*error));
   return result;
 }
 
 Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,
                                                               DecodedInput& decoded) {
-  Reader reader(decoded.encoding(), hooks, lines.text().size() / kBytesPerDocumentGuess, &decoded);
+  Reader reader(decoded.encoding(), hooks, lines.text().size() / kBytesPerDocumentGuess, TextRelease::of(decoded));
   ClassifiedLines::Cursor cursor = lines.cursor();
   return reader.run(cursor);
 }

@@ -19,8 +19,8 @@ namespace quorlane::detail {
 Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded);
 
 // read_statement_checking with the lines classified on a second thread while this one reads them; for a
-// text decoded while it is read (decode_input_lazily), that thread decodes it too, `piece_bytes` at a time.
-// Precondition: the first line of the ready text has been checked.
+// text decoded while it is read (decode_input_lazily), that thread decodes the rest too, `piece_bytes` of
+// input at a time. Precondition: the first line of decoded.text() has been checked.
 Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded,
                                                               std::size_t piece_bytes = 256 * 1024);
 

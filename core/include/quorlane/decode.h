@@ -31,12 +31,11 @@ class DecodedInput {
   // a text used in place.
   void release_before(const char* position) noexcept;
 
-  // For a text decoded while it is read (decode_input_lazily), text() is the part decoded so far, which
-  // ends with a whole line, and this is the input whose text is still to come; empty once all is decoded.
+  // For a text decoded while it is read (decode_input_lazily): the input whose text follows text(), which
+  // then ends with a whole line. Empty when text() is the whole text.
   std::string_view undecoded() const noexcept { return undecoded_; }
-  // Decodes the next `count` bytes of undecoded() onto the end of text(). Only the thread that decodes may
-  // look at text() meanwhile; release_before() may be called from another.
-  void decode_more(std::size_t count) noexcept;
+  // Decodes what undecoded() holds, so that text() becomes the whole text.
+  void decode_rest();
 
  private:
   friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
@@ -44,15 +43,14 @@ class DecodedInput {
   std::string_view text_;
   Encoding encoding_;
   std::unique_ptr<char[]> storage_;
-  std::size_t capacity_ = 0;  // bytes of storage_ that the text may take
   std::size_t released_ = 0;  // bytes at the start of storage_ already given back
   std::string_view undecoded_;
 };
 
-// decode_input for a caller that reads the text from its start while it is decoded: a windows-1251 input is
-// decoded only as far as its checks need (a first piece of whole lines holding the first line and the
-// characters of the plausibility check), and the rest is left to DecodedInput::decode_more. The outcome of
-// the checks is that of decode_input.
+// decode_input for a caller that decodes the rest of the text itself, piece by piece as it reads: a large
+// windows-1251 input is decoded only as far as its checks need (a first piece of whole lines holding the
+// first line and the characters of the plausibility check), and DecodedInput::undecoded() holds the rest.
+// The outcome of the checks is that of decode_input.
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
