@@ -3,12 +3,14 @@
 
 For the 100,000-document statement (UTF-8 bytes, windows-1251 bytes, and the same UTF-8 text as a str) it
 prints the parse time next to bytes.decode() of the same bytes in the same process, their ratio (target:
-parse <= 0.5x decode), and the peak memory a parse adds (target: < 2.5x the input). Each case runs in a fresh
-subprocess, so that ru_maxrss before and after the first parse brackets that parse alone. Last, the time of a
-typical 100-document statement (target: < 0.5 ms).
+parse <= 0.5x decode), and the peak memory a parse adds (target: < 2.5x the input). Each case runs in fresh
+subprocesses, so that ru_maxrss before and after the first parse brackets that parse alone; the times are
+the best over all runs of all processes, and the ratio's spread over the processes is shown too (a large
+statement is read on two threads, so a busy machine shows in it). Last, the time of a typical 100-document
+statement (target: < 0.5 ms).
 
 The statements come from gen_statement.py and are kept under bench/data/ (git-ignored).
-Usage: bench_parse.py [--documents N] [--repeat R]
+Usage: bench_parse.py [--documents N] [--repeat R] [--processes P]
 """
 
 from __future__ import annotations
@@ -99,6 +101,7 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--documents", type=int, default=100_000)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--processes", type=int, default=3)
     parser.add_argument("--child", nargs=2, metavar=("KIND", "PATH"), help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.child:
@@ -110,13 +113,18 @@ def main() -> None:
         ("cp1251 bytes", "cp1251", statement_file(args.documents, "cp1251")),
         ("str", "str", statement_file(args.documents, "utf-8")),
     ]
-    print(f"{args.documents} documents, best of {args.repeat} runs")
-    print(f"{'case':<14}{'input MB':>10}{'parse ms':>10}{'decode ms':>11}{'ratio':>7}{'added MB':>10}{'x input':>9}")
+    print(f"{args.documents} documents, best of {args.repeat} runs in each of {args.processes} processes")
+    print(f"{'case':<14}{'input MB':>10}{'parse ms':>10}{'decode ms':>11}{'ratio':>7}{'ratio per process':>22}"
+          f"{'added MB':>10}{'x input':>9}")
+    mb = 1024 * 1024
     for label, kind, path in cases:
-        r = run_child(kind, path, args.repeat)
-        mb = 1024 * 1024
-        print(f"{label:<14}{r['input'] / mb:>10.1f}{r['parse'] * 1e3:>10.1f}{r['decode'] * 1e3:>11.1f}"
-              f"{r['parse'] / r['decode']:>7.2f}{r['added'] / mb:>10.1f}{r['added'] / r['input']:>9.2f}")
+        runs = [run_child(kind, path, args.repeat) for _ in range(args.processes)]
+        parse = min(r["parse"] for r in runs)
+        decode = min(r["decode"] for r in runs)
+        added = max(r["added"] for r in runs)
+        spread = " ".join(f"{r['parse'] / r['decode']:.2f}" for r in runs)
+        print(f"{label:<14}{runs[0]['input'] / mb:>10.1f}{parse * 1e3:>10.1f}{decode * 1e3:>11.1f}"
+              f"{parse / decode:>7.2f}{spread:>22}{added / mb:>10.1f}{added / runs[0]['input']:>9.2f}")
     print("targets: ratio <= 0.5, x input < 2.5")
     print(f"typical 100-document statement: {typical(args.repeat * 5) * 1e3:.3f} ms per parse (target < 0.5 ms)")
 
