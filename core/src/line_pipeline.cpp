@@ -109,8 +109,10 @@ void LinePipeline::reclaim() {
     ++holder;
   }
   if (holder == live_.size()) return;  // the mark is in the first text, which stays
+  // All are kept: no more are ever live than the lines in the ring span, and freeing one only to allocate
+  // another would write fresh memory again.
   for (std::size_t i = 0; i < holder; ++i) {
-    if (spare_.size() < kSparePieces) spare_.push_back(std::move(live_.front()));
+    spare_.push_back(std::move(live_.front()));
     live_.pop_front();
   }
 }

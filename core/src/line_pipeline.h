@@ -28,7 +28,7 @@ namespace quorlane::detail {
 class LinePipeline {
  public:
   // The input bytes decoded at a time when the text is decoded while it is read (cut at a line end).
-  static constexpr std::size_t kDefaultPieceBytes = std::size_t{256} << 10;
+  static constexpr std::size_t kDefaultPieceBytes = std::size_t{64} << 10;
 
   // Starts the classifying thread over the text of `decoded`, decoding its undecoded() part as it goes.
   // `decoded` must outlive this object. Throws std::system_error when no thread can be started.
@@ -50,7 +50,6 @@ class LinePipeline {
  private:
   static constexpr std::size_t kBatchLines = 512;
   static constexpr std::uint32_t kSlots = 16;
-  static constexpr std::size_t kSparePieces = 4;
   struct Batch {
     std::array<ClassifiedLine, kBatchLines> lines;
     std::uint32_t count = 0;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "line_pipeline.h"
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
 #include "quorlane/reader.h"
@@ -21,8 +22,8 @@ Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decod
 // read_statement_checking with the lines classified on a second thread while this one reads them; for a
 // text decoded while it is read (decode_input_lazily), that thread decodes the rest too, `piece_bytes` of
 // input at a time. Precondition: the first line of decoded.text() has been checked.
-Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded,
-                                                              std::size_t piece_bytes = 256 * 1024);
+Result<ReaderResult, StatementError> read_statement_pipelined(
+    DecodedInput& decoded, std::size_t piece_bytes = LinePipeline::kDefaultPieceBytes);
 
 // read_statement over lines of `decoded`, giving back the text's memory before each section as it goes.
 Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,
