@@ -26,3 +26,47 @@ def test_windows_1251_reads_like_utf8(hooks):
     assert len(cp1251.documents) == 40_000
     assert cp1251.documents[-1].purpose.endswith("39999")
     assert _summary(cp1251) == _summary(utf8)
+
+
+def _outcome(data: bytes, hooks):
+    """What a parse gives: the summary of its result, or its exception's class, text and detail line."""
+    try:
+        return _summary(quorlane_py.parse(data, hooks=hooks))
+    except quorlane_py.ParseError as error:
+        detail = getattr(error, "detail", None)
+        return (type(error).__name__, str(error), getattr(detail, "lineno", None))
+
+
+# Damage put into a statement of a few megabytes, early or late: without hooks such a statement is read on two
+# threads, with a hook on one, and both must end the same way (an unrecognised line anywhere wins).
+_DAMAGE = {
+    "unrecognised line late": (-3, "мусор"),
+    "unrecognised line early": (40, "мусор"),
+    "unexpected section early, unrecognised line late": None,
+    "failed document late": (-20, "Сумма=1,5"),
+    "unexpected attribute after the end": (None, "a=b"),
+    "blank lines": (500, "   "),
+}
+
+
+@pytest.mark.parametrize("encoding", ["utf-8", "cp1251"])
+@pytest.mark.parametrize("damage", sorted(_DAMAGE))
+def test_large_statements_end_alike_with_and_without_hooks(damage, encoding):
+    documents = [document({"Номер": str(i), "НазначениеПлатежа": f"Оплата по счету {i}"}) for i in range(6_000)]
+    lines = statement(account(), *documents).split("\n")[:-1]
+    if damage == "unexpected section early, unrecognised line late":
+        lines.insert(10, "КонецФайла")
+        lines.insert(len(lines) - 2, "мусор")
+    else:
+        position, line = _DAMAGE[damage]
+        lines.insert(len(lines) if position is None else position, line)
+    data = ("\n".join(lines) + "\n").encode(encoding)
+    assert len(data) > 2 * 1024 * 1024
+    plain = _outcome(data, None)
+    assert plain == _outcome(data, [lambda section_type, attrs, header: None])
+    if "unrecognised" in damage:
+        assert plain[:2] == ("SyntaxError", "Unrecognized line: 'мусор'")
+    elif damage == "failed document late":
+        assert len(plain[3]) == 1 and len(plain[2]) == 5_999
+    elif damage == "unexpected attribute after the end":
+        assert plain[0] == "SyntaxError" and plain[2] == len(lines)
