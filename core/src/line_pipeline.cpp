@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -103,9 +104,12 @@ void LinePipeline::reclaim() {
   const char* mark = release_mark_.load(std::memory_order_acquire);
   if (mark == reclaimed_mark_) return;
   reclaimed_mark_ = mark;
+  // Pointers into different buffers are compared as addresses (std::less orders them all).
+  const std::less<const char*> before;
   std::size_t holder = 0;
-  while (holder < live_.size() &&
-         !(mark >= live_[holder].bytes.get() && mark < live_[holder].bytes.get() + live_[holder].size)) {
+  while (holder < live_.size()) {
+    const char* begin = live_[holder].bytes.get();
+    if (!before(mark, begin) && before(mark, begin + live_[holder].size)) break;
     ++holder;
   }
   if (holder == live_.size()) return;  // the mark is in the first text, which stays
