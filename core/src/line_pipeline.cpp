@@ -80,7 +80,8 @@ bool LinePipeline::classify(std::string_view text) noexcept {
       publish(true);
       return false;
     }
-    if (++batch.count == kBatchLines && !publish(false)) return false;
+    batch_bytes_ += raw.size();
+    if ((++batch.count == kBatchLines || batch_bytes_ >= kBatchBytes) && !publish(false)) return false;
   }
 }
 
@@ -137,6 +138,7 @@ bool LinePipeline::publish(bool last) noexcept {
   Batch& next = ring_[(produced + 1) % kSlots];
   next.count = 0;
   next.last = false;
+  batch_bytes_ = 0;
   return true;
 }
 

@@ -49,6 +49,9 @@ class LinePipeline {
 
  private:
   static constexpr std::size_t kBatchLines = 512;
+  // A batch of long lines goes sooner: the text of the lines in the ring, and so the windows-1251 pieces
+  // kept for them, stays within about kSlots times this.
+  static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
   static constexpr std::uint32_t kSlots = 16;
   struct Batch {
     std::array<ClassifiedLine, kBatchLines> lines;
@@ -88,6 +91,7 @@ class LinePipeline {
   std::vector<Piece> spare_;
   const char* reclaimed_mark_ = nullptr;
   std::uint64_t lineno_ = 0;
+  std::size_t batch_bytes_ = 0;  // text of the lines in the batch being filled
   // Written by the thread before it publishes its last batch.
   std::string_view unrecognized_;
   std::uint64_t unrecognized_lineno_ = 0;
