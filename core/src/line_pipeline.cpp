@@ -11,18 +11,25 @@
 namespace quorlane::detail {
 namespace {
 
-// Waits until `counter` differs from `seen`. The other thread usually moves it within microseconds, so it is
-// watched for a while before this thread sleeps: a thread that sleeps at every batch tends to be woken on
-// the processor of the thread that wakes it, and the two then take turns instead of running side by side.
-void wait_for_change(const std::atomic<std::uint32_t>& counter, std::uint32_t seen) noexcept {
-  constexpr int kSpins = 2000;
-  for (int spin = 0; spin < kSpins; ++spin) {
-    if (counter.load(std::memory_order_acquire) != seen) return;
+// Watches `ready` for a short while before the caller goes to sleep: the other thread usually gets there
+// within microseconds, and sleeping and being woken costs more. The watch adapts: it grows while it pays and
+// shrinks while the other thread keeps not coming (as when both share one processor, or one thread is much
+// the slower), where watching would only take time from the other.
+template <class Ready>
+bool watch(Ready ready, std::uint32_t& budget) noexcept {
+  constexpr std::uint32_t kMost = 256;
+  constexpr std::uint32_t kLeast = 8;
+  for (std::uint32_t spin = 0; spin < budget; ++spin) {
+    if (ready()) {
+      if (budget < kMost) budget *= 2;
+      return true;
+    }
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
   }
-  counter.wait(seen, std::memory_order_acquire);
+  if (budget > kLeast) budget /= 2;
+  return ready();
 }
 
 }  // namespace
@@ -125,16 +132,28 @@ void LinePipeline::reclaim() {
 bool LinePipeline::publish(bool last) noexcept {
   const std::uint32_t produced = produced_.load(std::memory_order_relaxed);
   ring_[produced % kSlots].last = last;
-  produced_.store(produced + 1, std::memory_order_release);
-  produced_.notify_one();
+  produced_.store(produced + 1, std::memory_order_seq_cst);
+  // A sleeping reader is woken only once it has a good part of the ring to take (or the last batch), so
+  // that two threads sharing one processor switch seldom.
+  if (reader_asleep_.load(std::memory_order_seq_cst) &&
+      (last || produced + 1 - consumed_.load(std::memory_order_acquire) >= kWakeBatches)) {
+    reader_asleep_.store(false, std::memory_order_relaxed);
+    produced_.notify_one();
+  }
   if (last) return true;
   // Waits for the slot after it to be free, and empties it.
-  for (;;) {
-    const std::uint32_t consumed = consumed_.load(std::memory_order_acquire);
-    if (stopping_.load(std::memory_order_acquire)) return false;
-    if (produced + 1 - consumed < kSlots) break;
-    wait_for_change(consumed_, consumed);
+  const auto has_room = [&] { return produced + 1 - consumed_.load(std::memory_order_acquire) < kSlots; };
+  if (!watch(has_room, producer_watch_)) {
+    for (;;) {
+      producer_asleep_.store(true, std::memory_order_seq_cst);
+      const std::uint32_t consumed = consumed_.load(std::memory_order_seq_cst);
+      if (stopping_.load(std::memory_order_acquire)) return false;
+      if (kSlots - (produced + 1 - consumed) >= kWakeBatches) break;
+      consumed_.wait(consumed, std::memory_order_acquire);
+    }
+    producer_asleep_.store(false, std::memory_order_relaxed);
   }
+  if (stopping_.load(std::memory_order_acquire)) return false;
   Batch& next = ring_[(produced + 1) % kSlots];
   next.count = 0;
   next.last = false;
@@ -145,14 +164,24 @@ bool LinePipeline::publish(bool last) noexcept {
 void LinePipeline::take_next_batch() noexcept {
   if (current_ != nullptr) {  // not the last batch: next() stops at that one
     current_ = nullptr;
-    consumed_.fetch_add(1, std::memory_order_release);
-    consumed_.notify_one();
+    const std::uint32_t consumed = consumed_.fetch_add(1, std::memory_order_seq_cst) + 1;
+    // Likewise, a sleeping thread is woken only once a good part of the ring is free.
+    if (producer_asleep_.load(std::memory_order_seq_cst) &&
+        kSlots - (produced_.load(std::memory_order_acquire) - consumed) >= kWakeBatches) {
+      producer_asleep_.store(false, std::memory_order_relaxed);
+      consumed_.notify_one();
+    }
   }
   const std::uint32_t wanted = consumed_.load(std::memory_order_relaxed);
-  for (;;) {
-    const std::uint32_t produced = produced_.load(std::memory_order_acquire);
-    if (produced != wanted) break;
-    wait_for_change(produced_, produced);
+  const auto has_batch = [&] { return produced_.load(std::memory_order_acquire) != wanted; };
+  if (!watch(has_batch, reader_watch_)) {
+    for (;;) {
+      reader_asleep_.store(true, std::memory_order_seq_cst);
+      const std::uint32_t produced = produced_.load(std::memory_order_seq_cst);
+      if (produced - wanted >= kWakeBatches || (produced != wanted && ring_[(produced - 1) % kSlots].last)) break;
+      produced_.wait(produced, std::memory_order_acquire);
+    }
+    reader_asleep_.store(false, std::memory_order_relaxed);
   }
   current_ = &ring_[wanted % kSlots];
   index_ = 0;

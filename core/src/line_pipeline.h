@@ -53,6 +53,7 @@ class LinePipeline {
   // kept for them, stays within about kSlots times this.
   static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
   static constexpr std::uint32_t kSlots = 16;
+  static constexpr std::uint32_t kWakeBatches = kSlots / 2;
   struct Batch {
     std::array<ClassifiedLine, kBatchLines> lines;
     std::uint32_t count = 0;
@@ -85,6 +86,9 @@ class LinePipeline {
   std::atomic<std::uint32_t> produced_{0};  // batches published, counting on (wrapping is harmless)
   std::atomic<std::uint32_t> consumed_{0};  // batches given back
   std::atomic<bool> stopping_{false};
+  // Set by a thread before it sleeps, so that the other wakes it (once kWakeBatches can be taken or filled).
+  std::atomic<bool> reader_asleep_{false};
+  std::atomic<bool> producer_asleep_{false};
   std::atomic<const char*> release_mark_{nullptr};
   // The thread's own: the pieces decoded and not yet given back, in text order, and spare buffers.
   std::deque<Piece> live_;
@@ -92,11 +96,13 @@ class LinePipeline {
   const char* reclaimed_mark_ = nullptr;
   std::uint64_t lineno_ = 0;
   std::size_t batch_bytes_ = 0;  // text of the lines in the batch being filled
+  std::uint32_t producer_watch_ = 256;  // how long the thread watches for room before it sleeps
   // Written by the thread before it publishes its last batch.
   std::string_view unrecognized_;
   std::uint64_t unrecognized_lineno_ = 0;
   bool out_of_memory_ = false;
   // The consumer's side.
+  std::uint32_t reader_watch_ = 256;  // how long the reader watches for a batch before it sleeps
   const Batch* current_ = nullptr;
   std::size_t index_ = 0;
   bool ended_ = false;
