@@ -343,9 +343,14 @@ Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
   auto decoded = quorlane::decode_input_lazily(copy);
   if (!decoded) return quorlane::Err(std::move(decoded).error());
   if (auto first = quorlane::check_first_line(decoded.value().text()); !first) return quorlane::Err(std::move(first).error());
-  Reading reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);
+  auto reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);
+  if (!reading) {
+    // Taken as UTF-8 by its start, the input is not UTF-8 as a whole; parse_statement reads it anew.
+    check(!valid_utf8(input));
+    return read_copy(input, {});
+  }
   std::memset(copy.data(), 0x5A, copy.size());
-  return reading;
+  return std::move(*reading);
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ bool starts_with_bytes(std::string_view input, std::string_view prefix) noexcept
   return input.substr(0, prefix.size()) == prefix;
 }
 
+// The size of the input's first piece of whole lines holding at least `least` bytes (all of it if shorter).
+std::size_t end_of_line_from(std::string_view input, std::size_t least) noexcept {
+  if (input.size() <= least) return input.size();
+  const auto* lf = static_cast<const char*>(std::memchr(input.data() + least - 1, '\n', input.size() - (least - 1)));
+  return lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size();
+}
+
 Result<DecodedInput, StatementError> finish(detail::DecodedBytes decoded) {
   if (decoded.malformed) return Err(StatementError(NotStatement{}));
   const std::string_view text(decoded.bytes.get(), decoded.size);
@@ -65,8 +72,14 @@ DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size
   return DecodedInput(text, Encoding::Cp1251, std::move(bytes));
 }
 
-void DecodedInput::decode_rest() {
-  if (undecoded_.empty()) return;
+bool DecodedInput::decode_rest() {
+  if (undecoded_.empty()) return true;
+  if (encoding_ == Encoding::Utf8) {
+    if (!is_valid_utf8(undecoded_)) return false;
+    text_ = std::string_view(text_.data(), text_.size() + undecoded_.size());  // the input, in place
+    undecoded_ = {};
+    return true;
+  }
   const std::size_t size = text_.size() + detail::cp1251_decoded_size(undecoded_);
   std::unique_ptr<char[]> whole = detail::fresh_buffer(size + detail::kCp1251Slack);
   std::memcpy(whole.get(), text_.data(), text_.size());
@@ -75,6 +88,7 @@ void DecodedInput::decode_rest() {
   text_ = std::string_view(storage_.get(), size);
   released_ = 0;
   undecoded_ = {};
+  return true;
 }
 
 // An input that is not valid UTF-8.
@@ -97,17 +111,22 @@ Result<DecodedInput, StatementError> decode_input(std::string_view input) {
 }
 
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input) {
+  // A first piece this large (to a line end) decides whether the input is to be taken as UTF-8.
+  constexpr std::size_t kFirstPieceBytes = std::size_t{64} << 10;
+  const std::size_t first_piece = end_of_line_from(input, kFirstPieceBytes);
+  if (is_valid_utf8(input.substr(0, first_piece))) {
+    DecodedInput decoded = DecodedInput::in_place(input.substr(0, first_piece));
+    decoded.undecoded_ = input.substr(first_piece);
+    return decoded;
+  }
   // The plausibility check looks at this many characters, which are as many windows-1251 bytes.
   constexpr std::size_t kCheckedBytes = 20480;
-  if (is_valid_utf8(input)) return DecodedInput::in_place(input);
   if (input.size() <= kCheckedBytes || starts_with_bytes(input, "\xEF\xBB\xBF") ||
       starts_with_bytes(input, "\xFF\xFE") || starts_with_bytes(input, "\xFE\xFF")) {
     return decode_fallback(input);
   }
   // The first piece ends with a whole line, so that the first line is complete in it.
-  const auto* lf = static_cast<const char*>(std::memchr(input.data() + kCheckedBytes - 1, '\n',
-                                                        input.size() - (kCheckedBytes - 1)));
-  const std::size_t first = lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size();
+  const std::size_t first = end_of_line_from(input, kCheckedBytes);
   detail::DecodedBytes piece = detail::decode_cp1251(input.substr(0, first));
   const std::string_view text(piece.bytes.get(), piece.size);  // before the buffer moves into the result
   DecodedInput decoded(text, Encoding::Cp1251, std::move(piece.bytes));

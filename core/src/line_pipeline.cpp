@@ -37,6 +37,7 @@ bool watch(Ready ready, std::uint32_t& budget) noexcept {
 LinePipeline::LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes)
     : first_text_(decoded.text()),
       undecoded_(decoded.undecoded()),
+      utf8_(decoded.encoding() == Encoding::Utf8),
       piece_bytes_(piece_bytes == 0 ? 1 : piece_bytes),
       ring_(new Batch[kSlots]),
       thread_([this] { produce(); }) {}
@@ -51,20 +52,29 @@ LinePipeline::~LinePipeline() {
 
 void LinePipeline::produce() noexcept {
   try {
-    if (!classify(first_text_)) return;
-    std::string_view undecoded = undecoded_;
-    while (!undecoded.empty()) {
-      std::size_t size = undecoded.size();
-      if (size > piece_bytes_) {
-        const auto* lf = static_cast<const char*>(
-            std::memchr(undecoded.data() + piece_bytes_ - 1, '\n', undecoded.size() - (piece_bytes_ - 1)));
-        if (lf != nullptr) size = static_cast<std::size_t>(lf - undecoded.data()) + 1;
+    Outcome outcome = classify(first_text_);
+    std::string_view rest = undecoded_;
+    while (outcome == Outcome::More && !rest.empty()) {
+      const std::string_view input = next_piece(rest);
+      rest.remove_prefix(input.size());
+      if (utf8_) {
+        if (!is_valid_utf8(input)) {
+          not_utf8_ = true;
+          break;
+        }
+        outcome = classify(input);  // in place
+      } else {
+        Piece& piece = piece_buffer(3 * input.size() + kCp1251Slack);  // three bytes a character at most
+        piece.size = static_cast<std::size_t>(decode_cp1251_into(input, piece.bytes.get()) - piece.bytes.get());
+        outcome = classify(std::string_view(piece.bytes.get(), piece.size));
       }
-      Piece& piece = piece_buffer(3 * size + kCp1251Slack);  // three bytes a character at most
-      const char* end = decode_cp1251_into(undecoded.substr(0, size), piece.bytes.get());
-      piece.size = static_cast<std::size_t>(end - piece.bytes.get());
-      undecoded.remove_prefix(size);
-      if (!classify(std::string_view(piece.bytes.get(), piece.size))) return;
+    }
+    if (outcome == Outcome::Stopping) return;
+    // An unrecognised line wins only if the input is what it was taken for: the rest of an input taken as
+    // UTF-8 is checked first.
+    if (outcome == Outcome::Unrecognized && utf8_ && !is_valid_utf8(rest)) {
+      not_utf8_ = true;
+      unrecognized_lineno_ = 0;
     }
   } catch (const std::bad_alloc&) {
     out_of_memory_ = true;  // the reader sees the text end here; unrecognized() reports it
@@ -72,23 +82,32 @@ void LinePipeline::produce() noexcept {
   publish(true);
 }
 
-bool LinePipeline::classify(std::string_view text) noexcept {
+std::string_view LinePipeline::next_piece(std::string_view rest) const noexcept {
+  std::size_t size = rest.size();
+  if (size > piece_bytes_) {
+    const auto* lf =
+        static_cast<const char*>(std::memchr(rest.data() + piece_bytes_ - 1, '\n', rest.size() - (piece_bytes_ - 1)));
+    if (lf != nullptr) size = static_cast<std::size_t>(lf - rest.data()) + 1;
+  }
+  return rest.substr(0, size);
+}
+
+LinePipeline::Outcome LinePipeline::classify(std::string_view text) noexcept {
   std::size_t pos = 0;
   std::string_view raw;
   for (;;) {
     Batch& batch = ring_[produced_.load(std::memory_order_relaxed) % kSlots];
     const LineKind kind = classify_next_line(text, pos, lineno_ + 1, batch.lines[batch.count], raw);
-    if (kind == LineKind::End) return true;
+    if (kind == LineKind::End) return Outcome::More;
     ++lineno_;
     if (kind == LineKind::Blank) continue;
     if (kind == LineKind::Unrecognized) {
       unrecognized_ = raw;
       unrecognized_lineno_ = lineno_;
-      publish(true);
-      return false;
+      return Outcome::Unrecognized;
     }
     batch_bytes_ += raw.size();
-    if ((++batch.count == kBatchLines || batch_bytes_ >= kBatchBytes) && !publish(false)) return false;
+    if ((++batch.count == kBatchLines || batch_bytes_ >= kBatchBytes) && !publish(false)) return Outcome::Stopping;
   }
 }
 

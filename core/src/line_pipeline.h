@@ -5,7 +5,8 @@
 //
 // A windows-1251 text is decoded piece by piece into a few buffers that are used again once the reader has
 // left the sections they hold, so that its text never exists whole: writing fresh memory for all of it
-// would cost more than the decoding does.
+// would cost more than the decoding does. An input taken as UTF-8 is checked piece by piece as well, here
+// rather than before the reading starts; should a piece not be UTF-8, the reading is to be done anew.
 #pragma once
 
 #include <array>
@@ -30,7 +31,7 @@ class LinePipeline {
   // The input bytes decoded at a time when the text is decoded while it is read (cut at a line end).
   static constexpr std::size_t kDefaultPieceBytes = std::size_t{64} << 10;
 
-  // Starts the classifying thread over the text of `decoded`, decoding its undecoded() part as it goes.
+  // Starts the classifying thread over the text of `decoded`, taking its undecoded() part as it goes.
   // `decoded` must outlive this object. Throws std::system_error when no thread can be started.
   explicit LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes = kDefaultPieceBytes);
   LinePipeline(const LinePipeline&) = delete;
@@ -46,6 +47,9 @@ class LinePipeline {
   // The first unrecognised line of the whole text, after looking through the lines not taken yet.
   // Throws std::bad_alloc when the thread ran out of memory (the reading is then cut short).
   std::optional<StatementError> unrecognized();
+  // After unrecognized(): true when the input taken as UTF-8 is not UTF-8 after all (the lines given were
+  // then cut short, and the reading is void).
+  bool not_utf8() const noexcept { return not_utf8_; }
 
  private:
   static constexpr std::size_t kBatchLines = 512;
@@ -66,9 +70,11 @@ class LinePipeline {
   };
 
   void produce() noexcept;
-  // Classifies and publishes the lines of `text`; false when the thread must end (an unrecognised line, or
-  // the pipeline is being stopped).
-  bool classify(std::string_view text) noexcept;
+  enum class Outcome : std::uint8_t { More, Unrecognized, Stopping };
+  // Classifies and publishes the lines of `text`, up to an unrecognised line (which is kept, unpublished).
+  Outcome classify(std::string_view text) noexcept;
+  // The next piece of `rest` (whole lines, about piece_bytes_ of input).
+  std::string_view next_piece(std::string_view rest) const noexcept;
   // Publishes the batch being filled; false when the pipeline is being stopped.
   bool publish(bool last) noexcept;
   // Gives the current batch back and waits for the next one.
@@ -81,6 +87,7 @@ class LinePipeline {
 
   const std::string_view first_text_;  // decoded before the thread starts
   const std::string_view undecoded_;
+  const bool utf8_;  // undecoded_ is only to be checked, not decoded
   const std::size_t piece_bytes_;
   std::unique_ptr<Batch[]> ring_;
   std::atomic<std::uint32_t> produced_{0};  // batches published, counting on (wrapping is harmless)
@@ -101,6 +108,7 @@ class LinePipeline {
   std::string_view unrecognized_;
   std::uint64_t unrecognized_lineno_ = 0;
   bool out_of_memory_ = false;
+  bool not_utf8_ = false;
   // The consumer's side.
   std::uint32_t reader_watch_ = 256;  // how long the reader watches for a batch before it sleeps
   const Batch* current_ = nullptr;

@@ -19,7 +19,8 @@ Result<ReaderResult, StatementError> parse_statement(std::string_view input, Hoo
     auto decoded = decode_input_lazily(input);
     if (!decoded) return Err(std::move(decoded).error());
     if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
-    return detail::read_statement_pipelined(decoded.value());
+    if (auto result = detail::read_statement_pipelined(decoded.value())) return std::move(*result);
+    // Taken as UTF-8 from its start, the input is not UTF-8 further on: it is read anew as a whole.
   }
   auto decoded = decode_input(input);
   if (!decoded) return Err(std::move(decoded).error());

@@ -251,20 +251,24 @@ Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decod
   return result;
 }
 
-Result<ReaderResult, StatementError> read_statement_pipelined(DecodedInput& decoded, std::size_t piece_bytes) {
+std::optional<Result<ReaderResult, StatementError>> read_statement_pipelined(DecodedInput& decoded,
+                                                                             std::size_t piece_bytes) {
   // A windows-1251 byte takes about 1.6 bytes of text.
-  const std::size_t documents_guess =
-      (decoded.text().size() + decoded.undecoded().size() * 8 / 5) / kBytesPerDocumentGuess;
+  const std::size_t rest = decoded.undecoded().size();
+  const std::size_t text_guess = decoded.text().size() + (decoded.encoding() == Encoding::Utf8 ? rest : rest * 8 / 5);
   std::optional<LinePipeline> pipeline;
   try {
     pipeline.emplace(decoded, piece_bytes);
   } catch (const std::system_error&) {
     // No thread to be had: the same reading on this one.
-    decoded.decode_rest();
+    if (!decoded.decode_rest()) return std::nullopt;
     return read_statement_checking(decoded);
   }
-  auto result = Reader(decoded.encoding(), {}, documents_guess, TextRelease::of(*pipeline)).run(*pipeline);
-  if (auto error = pipeline->unrecognized()) return Err(std::move(*error));
+  auto result = Reader(decoded.encoding(), {}, text_guess / kBytesPerDocumentGuess, TextRelease::of(*pipeline))
+                    .run(*pipeline);
+  auto unrecognized = pipeline->unrecognized();
+  if (pipeline->not_utf8()) return std::nullopt;
+  if (unrecognized) return Err(std::move(*unrecognized));
   return result;
 }
 

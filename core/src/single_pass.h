@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "line_pipeline.h"
@@ -20,9 +21,10 @@ namespace quorlane::detail {
 Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded);
 
 // read_statement_checking with the lines classified on a second thread while this one reads them; for a
-// text decoded while it is read (decode_input_lazily), that thread decodes the rest too, `piece_bytes` of
-// input at a time. Precondition: the first line of decoded.text() has been checked.
-Result<ReaderResult, StatementError> read_statement_pipelined(
+// text taken while it is read (decode_input_lazily), that thread decodes or checks the rest too,
+// `piece_bytes` of input at a time. Nothing when the input taken as UTF-8 turns out not to be: it is then to
+// be read anew from decode_input. Precondition: the first line of decoded.text() has been checked.
+std::optional<Result<ReaderResult, StatementError>> read_statement_pipelined(
     DecodedInput& decoded, std::size_t piece_bytes = LinePipeline::kDefaultPieceBytes);
 
 // read_statement over lines of `decoded`, giving back the text's memory before each section as it goes.

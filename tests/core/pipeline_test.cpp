@@ -10,6 +10,7 @@
 #include "../../core/src/line_pipeline.h"
 #include "../../core/src/single_pass.h"
 #include "quorlane/decode.h"
+#include "quorlane/parse.h"
 #include "quorlane/unicode.h"
 #include "quorlane/values.h"
 
@@ -39,7 +40,11 @@ Reading read_two_threads(std::string_view input, std::size_t piece_bytes) {
   auto decoded = decode_input_lazily(input);
   if (!decoded) return Err(std::move(decoded).error());
   if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
-  return detail::read_statement_pipelined(decoded.value(), piece_bytes);
+  auto reading = detail::read_statement_pipelined(decoded.value(), piece_bytes);
+  if (reading) return std::move(*reading);
+  // Taken as UTF-8 by its start, the input is not UTF-8 as a whole: it is read anew, as parse_statement does.
+  EXPECT_FALSE(is_valid_utf8(input));
+  return read_one_thread(input);
 }
 
 // Everything a reading holds, as text.
@@ -123,6 +128,26 @@ TEST(PipelinedReading, AgreesWithTheOnePassOnOneThread) {
   // The variants above hold what they claim.
   EXPECT_EQ(describe(read_one_thread(statement(1100, "мусор", 15000))).rfind("error at 15000:", 0), 0u);
   EXPECT_TRUE(read_one_thread(statement(1100)).ok());
+}
+
+// A statement that is UTF-8 for its first hundreds of kilobytes and windows-1251 further on is windows-1251
+// as a whole: the reading that took it for UTF-8 must give way, whatever it met before the first
+// windows-1251 byte (an unrecognised line, an error, or nothing).
+TEST(PipelinedReading, InputThatStopsBeingUtf8IsReadAsWindows1251) {
+  for (const std::string damage : {"", "мусор", "КонецФайла"}) {
+    const std::string utf8 = statement(1500, damage, damage.empty() ? 0 : 200);
+    const std::string tail = to_cp1251(statement(3).substr(std::string_view("1CClientBankExchange\n").size()));
+    for (const std::string& input : {utf8 + tail, utf8.substr(0, utf8.size() - 11) + tail}) {
+      ASSERT_FALSE(is_valid_utf8(input));
+      ASSERT_TRUE(is_valid_utf8(input.substr(0, input.find('\n', 200000))));  // beyond the first piece
+      const Reading expected = read_one_thread(input);
+      EXPECT_EQ(expected.ok() ? expected.value().encoding : Encoding::Cp1251, Encoding::Cp1251);
+      for (std::size_t piece : {std::size_t{1000}, detail::LinePipeline::kDefaultPieceBytes}) {
+        EXPECT_EQ(describe(read_two_threads(input, piece)), describe(expected)) << damage << " piece " << piece;
+        EXPECT_EQ(describe(parse_statement(input)), describe(expected)) << damage;
+      }
+    }
+  }
 }
 
 // Random pieces and random damage: the same agreement on many smaller statements.

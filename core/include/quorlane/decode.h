@@ -31,11 +31,13 @@ class DecodedInput {
   // a text used in place.
   void release_before(const char* position) noexcept;
 
-  // For a text decoded while it is read (decode_input_lazily): the input whose text follows text(), which
-  // then ends with a whole line. Empty when text() is the whole text.
+  // For a text taken while it is read (decode_input_lazily): the input whose text follows text(), which then
+  // ends with a whole line. Empty when text() is the whole text. For Utf8 it is the rest of the input, not yet
+  // checked to be UTF-8 (its text is itself); for Cp1251 it is still to be decoded.
   std::string_view undecoded() const noexcept { return undecoded_; }
-  // Decodes what undecoded() holds, so that text() becomes the whole text.
-  void decode_rest();
+  // Makes text() the whole text. False, and nothing changed, when the input read as UTF-8 turns out not to
+  // be: it is then to be decoded anew with decode_input.
+  bool decode_rest();
 
  private:
   friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
@@ -47,10 +49,12 @@ class DecodedInput {
   std::string_view undecoded_;
 };
 
-// decode_input for a caller that decodes the rest of the text itself, piece by piece as it reads: a large
-// windows-1251 input is decoded only as far as its checks need (a first piece of whole lines holding the
-// first line and the characters of the plausibility check), and DecodedInput::undecoded() holds the rest.
-// The outcome of the checks is that of decode_input.
+// decode_input for a caller that takes the rest of the text itself, piece by piece as it reads. An input
+// whose first piece (whole lines) is valid UTF-8 is taken as UTF-8, the rest being checked as it is read;
+// should the rest not be UTF-8, the caller must start again with decode_input. A large windows-1251 input is
+// decoded only as far as its checks need (a first piece of whole lines holding the first line and the
+// characters of the plausibility check). DecodedInput::undecoded() holds the rest in both cases. The outcome
+// of the checks is that of decode_input.
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input);
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
