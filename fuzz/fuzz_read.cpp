@@ -340,7 +340,7 @@ Reading read_two_pass(std::string_view input) {
 // as it goes (pieces of `piece_bytes`, cut at line ends). Must agree with the one pass on one thread.
 Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
   std::string copy(input);
-  auto decoded = quorlane::decode_input_lazily(copy);
+  auto decoded = quorlane::decode_input_lazily(copy, piece_bytes);  // small pieces, so that UTF-8 is taken early
   if (!decoded) return quorlane::Err(std::move(decoded).error());
   if (auto first = quorlane::check_first_line(decoded.value().text()); !first) return quorlane::Err(std::move(first).error());
   auto reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);

@@ -110,10 +110,8 @@ Result<DecodedInput, StatementError> decode_input(std::string_view input) {
   return decode_fallback(input);
 }
 
-Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input) {
-  // A first piece this large (to a line end) decides whether the input is to be taken as UTF-8.
-  constexpr std::size_t kFirstPieceBytes = std::size_t{64} << 10;
-  const std::size_t first_piece = end_of_line_from(input, kFirstPieceBytes);
+Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input, std::size_t utf8_piece) {
+  const std::size_t first_piece = end_of_line_from(input, utf8_piece == 0 ? 1 : utf8_piece);
   if (is_valid_utf8(input.substr(0, first_piece))) {
     DecodedInput decoded = DecodedInput::in_place(input.substr(0, first_piece));
     decoded.undecoded_ = input.substr(first_piece);

@@ -37,7 +37,7 @@ Reading read_one_thread(std::string_view input) {
 }
 
 Reading read_two_threads(std::string_view input, std::size_t piece_bytes) {
-  auto decoded = decode_input_lazily(input);
+  auto decoded = decode_input_lazily(input, piece_bytes);
   if (!decoded) return Err(std::move(decoded).error());
   if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
   auto reading = detail::read_statement_pipelined(decoded.value(), piece_bytes);
@@ -203,6 +203,27 @@ TEST(PipelinedReading, LazyDecodingMatchesDecodingAtOnce) {
     ++decoded;
   }
   EXPECT_EQ(decoded, 2);  // the third input is not plausible
+}
+
+// An input taken as UTF-8 by its first piece is the input itself once the rest is checked, and is given up
+// when the rest is not UTF-8.
+TEST(PipelinedReading, LazyUtf8IsCheckedToTheEnd) {
+  const std::string utf8 = statement(500);
+  auto lazy = decode_input_lazily(utf8, 1000);
+  ASSERT_TRUE(lazy.ok());
+  EXPECT_EQ(lazy.value().encoding(), Encoding::Utf8);
+  EXPECT_LT(lazy.value().text().size(), 2000u);
+  EXPECT_EQ(lazy.value().text().back(), '\n');
+  ASSERT_TRUE(lazy.value().decode_rest());
+  EXPECT_EQ(lazy.value().text(), utf8);
+  EXPECT_EQ(lazy.value().text().data(), utf8.data());  // in place
+
+  const std::string mixed = utf8 + "\xC6\n";
+  auto taken = decode_input_lazily(mixed, 1000);
+  ASSERT_TRUE(taken.ok());
+  const std::string_view before = taken.value().text();
+  EXPECT_FALSE(taken.value().decode_rest());
+  EXPECT_EQ(taken.value().text(), before);
 }
 
 }  // namespace
