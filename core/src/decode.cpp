@@ -24,13 +24,6 @@ bool starts_with_bytes(std::string_view input, std::string_view prefix) noexcept
   return input.substr(0, prefix.size()) == prefix;
 }
 
-// The size of the input's first piece of whole lines holding at least `least` bytes (all of it if shorter).
-std::size_t end_of_line_from(std::string_view input, std::size_t least) noexcept {
-  if (input.size() <= least) return input.size();
-  const auto* lf = static_cast<const char*>(std::memchr(input.data() + least - 1, '\n', input.size() - (least - 1)));
-  return lf != nullptr ? static_cast<std::size_t>(lf - input.data()) + 1 : input.size();
-}
-
 Result<DecodedInput, StatementError> finish(detail::DecodedBytes decoded) {
   if (decoded.malformed) return Err(StatementError(NotStatement{}));
   const std::string_view text(decoded.bytes.get(), decoded.size);
@@ -111,7 +104,7 @@ Result<DecodedInput, StatementError> decode_input(std::string_view input) {
 }
 
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input, std::size_t utf8_piece) {
-  const std::size_t first_piece = end_of_line_from(input, utf8_piece == 0 ? 1 : utf8_piece);
+  const std::size_t first_piece = whole_lines_prefix(input, utf8_piece);
   if (is_valid_utf8(input.substr(0, first_piece))) {
     DecodedInput decoded = DecodedInput::in_place(input.substr(0, first_piece));
     decoded.undecoded_ = input.substr(first_piece);
@@ -124,7 +117,7 @@ Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
     return decode_fallback(input);
   }
   // The first piece ends with a whole line, so that the first line is complete in it.
-  const std::size_t first = end_of_line_from(input, kCheckedBytes);
+  const std::size_t first = whole_lines_prefix(input, kCheckedBytes);
   detail::DecodedBytes piece = detail::decode_cp1251(input.substr(0, first));
   const std::string_view text(piece.bytes.get(), piece.size);  // before the buffer moves into the result
   DecodedInput decoded(text, Encoding::Cp1251, std::move(piece.bytes));

@@ -1,7 +1,6 @@
 #include "line_pipeline.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -38,7 +37,7 @@ LinePipeline::LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes)
     : first_text_(decoded.text()),
       undecoded_(decoded.undecoded()),
       utf8_(decoded.encoding() == Encoding::Utf8),
-      piece_bytes_(piece_bytes == 0 ? 1 : piece_bytes),
+      piece_bytes_(piece_bytes),
       ring_(new Batch[kSlots]),
       thread_([this] { produce(); }) {}
 
@@ -55,7 +54,7 @@ void LinePipeline::produce() noexcept {
     Outcome outcome = classify(first_text_);
     std::string_view rest = undecoded_;
     while (outcome == Outcome::More && !rest.empty()) {
-      const std::string_view input = next_piece(rest);
+      const std::string_view input = rest.substr(0, whole_lines_prefix(rest, piece_bytes_));
       rest.remove_prefix(input.size());
       if (utf8_) {
         if (!is_valid_utf8(input)) {
@@ -80,16 +79,6 @@ void LinePipeline::produce() noexcept {
     out_of_memory_ = true;  // the reader sees the text end here; unrecognized() reports it
   }
   publish(true);
-}
-
-std::string_view LinePipeline::next_piece(std::string_view rest) const noexcept {
-  std::size_t size = rest.size();
-  if (size > piece_bytes_) {
-    const auto* lf =
-        static_cast<const char*>(std::memchr(rest.data() + piece_bytes_ - 1, '\n', rest.size() - (piece_bytes_ - 1)));
-    if (lf != nullptr) size = static_cast<std::size_t>(lf - rest.data()) + 1;
-  }
-  return rest.substr(0, size);
 }
 
 LinePipeline::Outcome LinePipeline::classify(std::string_view text) noexcept {

@@ -73,8 +73,6 @@ class LinePipeline {
   enum class Outcome : std::uint8_t { More, Unrecognized, Stopping };
   // Classifies and publishes the lines of `text`, up to an unrecognised line (which is kept, unpublished).
   Outcome classify(std::string_view text) noexcept;
-  // The next piece of `rest` (whole lines, about piece_bytes_ of input).
-  std::string_view next_piece(std::string_view rest) const noexcept;
   // Publishes the batch being filled; false when the pipeline is being stopped.
   bool publish(bool last) noexcept;
   // Gives the current batch back and waits for the next one.

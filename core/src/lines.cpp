@@ -79,6 +79,13 @@ std::string ClassifiedLine::found() const {
   return text;
 }
 
+std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcept {
+  if (least == 0) least = 1;
+  if (text.size() <= least) return text.size();
+  const auto* lf = static_cast<const char*>(std::memchr(text.data() + least - 1, '\n', text.size() - (least - 1)));
+  return lf != nullptr ? static_cast<std::size_t>(lf - text.data()) + 1 : text.size();
+}
+
 bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) noexcept {
   if (pos >= text.size()) return false;
   const char* start = text.data() + pos;

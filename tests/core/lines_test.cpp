@@ -217,5 +217,17 @@ INSTANTIATE_TEST_SUITE_P(
                               "1CClientBankExchange\rКонецФайла\r"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Pieces of whole lines: from `least` bytes on, up to and with the next line feed.
+TEST(WholeLinesPrefix, EndsWithALineFeedAtOrAfterTheLeastSize) {
+  const std::string_view text = "ab\ncd\n";
+  EXPECT_EQ(whole_lines_prefix("", 5), 0u);
+  EXPECT_EQ(whole_lines_prefix(text, 0), 3u);
+  EXPECT_EQ(whole_lines_prefix(text, 1), 3u);
+  EXPECT_EQ(whole_lines_prefix(text, 3), 3u);
+  EXPECT_EQ(whole_lines_prefix(text, 4), 6u);
+  EXPECT_EQ(whole_lines_prefix(text, 100), 6u);
+  EXPECT_EQ(whole_lines_prefix("ab\ncd", 4), 5u);  // no line feed after: all of it
+}
+
 }  // namespace
 }  // namespace quorlane

@@ -42,6 +42,10 @@ struct ClassifiedLine {
 // it; a last piece without LF is a line only if not empty). Returns false when no line is left.
 bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) noexcept;
 
+// The size of the shortest start of `text` that holds at least `least` bytes and ends with a line feed (all
+// of the text when there is none): a piece of whole lines.
+std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcept;
+
 // Classifies one line. Returns false for a blank line (only White_Space characters, or empty).
 // Precondition: the line is valid UTF-8. Sets `recognized` to false for a line of no known shape.
 bool classify_line(std::string_view line, std::uint64_t lineno, ClassifiedLine& out, bool& recognized) noexcept;
