@@ -1,6 +1,7 @@
 // The module quorlane_py: its initialisation and the `parse` entry.
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -102,19 +103,36 @@ bool collect_hooks(PyObject* arg, std::vector<Ref>& hooks) {
   return false;
 }
 
-// The statement's bytes, read in place: a str as its UTF-8 form (cached by the str itself), bytes as they
-// are. The caller keeps the argument alive while the view is used. False with TypeError set.
-bool statement_input(PyObject* arg, std::string_view& input) {
+// The statement as the core takes it: bytes (and an ASCII str) read in place, or the code points of any
+// other str, which the core turns into UTF-8 itself (piece by piece when the text is large), so that the
+// caller's str is not given a cached UTF-8 copy as large as itself.
+struct StatementInput {
+  std::string_view bytes;
+  quorlane::CodePoints text;
+  bool is_text = false;
+};
+
+// False with TypeError set. The caller keeps the argument alive while the input is used.
+bool statement_input(PyObject* arg, StatementInput& input) {
   if (PyUnicode_Check(arg)) {
-    Py_ssize_t size = 0;
-    if (const char* data = PyUnicode_AsUTF8AndSize(arg, &size)) {
-      input = {data, static_cast<std::size_t>(size)};
-      return true;
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(arg) < 0) {
+      PyErr_Clear();
+      PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+      return false;
     }
+#endif
+    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(arg));
+    if (PyUnicode_IS_ASCII(arg)) {
+      input.bytes = {static_cast<const char*>(PyUnicode_DATA(arg)), length};  // ASCII is its own UTF-8
+    } else {
+      input.text = {PyUnicode_DATA(arg), length, static_cast<unsigned>(PyUnicode_KIND(arg))};
+      input.is_text = true;
+    }
+    return true;
   }
-  PyErr_Clear();  // a str that cannot be encoded ends below like any other wrong type
   if (PyBytes_Check(arg)) {
-    input = {PyBytes_AS_STRING(arg), static_cast<std::size_t>(PyBytes_GET_SIZE(arg))};
+    input.bytes = {PyBytes_AS_STRING(arg), static_cast<std::size_t>(PyBytes_GET_SIZE(arg))};
     return true;
   }
   PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
@@ -128,8 +146,8 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
 
   std::vector<Ref> hook_objects;
   if (!collect_hooks(slots[1], hook_objects)) return nullptr;
-  Ref statement = Ref::borrow(slots[0]);  // its bytes are read in place for the whole call
-  std::string_view input;
+  Ref statement = Ref::borrow(slots[0]);  // its bytes or code points are read in place for the whole call
+  StatementInput input;
   if (!statement_input(statement.get(), input)) return nullptr;
 
   std::vector<PythonHook> entries;
@@ -138,7 +156,17 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
   hooks.reserve(hook_objects.size());
   for (Ref& object : hook_objects) hooks.push_back(&entries.emplace_back(std::move(object)));
 
-  auto result = quorlane::parse_statement(input, hooks);
+  std::optional<quorlane::Result<quorlane::ReaderResult, quorlane::StatementError>> read;
+  if (input.is_text) {
+    read = quorlane::parse_statement_text(input.text, hooks);
+    if (!read) {  // a lone surrogate: the str has no UTF-8 form
+      PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+      return nullptr;
+    }
+  } else {
+    read = quorlane::parse_statement(input.bytes, hooks);
+  }
+  auto& result = *read;
   if (!result) {
     raise_statement_error(result.error());
     return nullptr;

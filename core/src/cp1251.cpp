@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "decoders.h"
+#include "pair_shuffles.h"
 #include "quorlane/decode.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -111,30 +112,10 @@ inline char* put_char(char* dst, unsigned char b) noexcept {
 
 #ifdef QUORLANE_HAVE_SIMD_CP1251
 
-// For each set of non-ASCII positions among eight bytes, the shuffle that keeps the lead byte of those
-// positions and the second byte of every position: [lead0, byte0, lead1, byte1, ...] becomes the UTF-8.
-struct Shuffles {
-  alignas(16) std::uint8_t index[256][16];
-};
-
-constexpr Shuffles make_shuffles() {
-  Shuffles s{};
-  for (int mask = 0; mask < 256; ++mask) {
-    int out = 0;
-    for (int i = 0; i < 8; ++i) {
-      if (mask & (1 << i)) s.index[mask][out++] = static_cast<std::uint8_t>(2 * i);
-      s.index[mask][out++] = static_cast<std::uint8_t>(2 * i + 1);
-    }
-    while (out < 16) s.index[mask][out++] = 0x80;
-  }
-  return s;
-}
-constexpr Shuffles kShuffles = make_shuffles();
-
 // One half of eight bytes whose non-ASCII bytes are letters: its lead and second bytes are interleaved in
 // `pairs`, and the shuffle keeps a lead byte only where the input byte was not ASCII (bit set in `high`).
 __attribute__((target("avx2,popcnt"))) inline char* put_half(char* dst, __m128i pairs, unsigned high) noexcept {
-  const __m128i shuffle = _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffles.index[high]));
+  const __m128i shuffle = _mm_load_si128(reinterpret_cast<const __m128i*>(kPairShuffles.index[high]));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(pairs, shuffle));
   return dst + 8 + _mm_popcnt_u32(high);
 }

@@ -66,6 +66,19 @@ DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size
 }
 
 bool DecodedInput::decode_rest() {
+  if (undecoded_points_.count != 0) {
+    const std::size_t room =
+        text_.size() + detail::utf8_bytes_per_point(undecoded_points_.width) * undecoded_points_.count;
+    std::unique_ptr<char[]> whole = detail::fresh_buffer(room + detail::kCp1251Slack);
+    std::memcpy(whole.get(), text_.data(), text_.size());
+    const char* end = detail::code_points_to_utf8(undecoded_points_, whole.get() + text_.size());
+    if (end == nullptr) return false;
+    storage_ = std::move(whole);
+    text_ = std::string_view(storage_.get(), static_cast<std::size_t>(end - storage_.get()));
+    released_ = 0;
+    undecoded_points_ = {};
+    return true;
+  }
   if (undecoded_.empty()) return true;
   if (encoding_ == Encoding::Utf8) {
     if (!is_valid_utf8(undecoded_)) return false;
@@ -125,6 +138,18 @@ Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
   if (!detail::is_plausible(decoded.text())) {
     return Err(StatementError(NotStatement{}));
   }
+  return decoded;
+}
+
+std::optional<DecodedInput> take_text_lazily(CodePoints text, std::size_t first_piece) {
+  const std::size_t first = detail::code_points_whole_lines(text, first_piece);
+  std::unique_ptr<char[]> storage =
+      detail::fresh_buffer(detail::utf8_bytes_per_point(text.width) * first + detail::kCp1251Slack);
+  const char* end = detail::code_points_to_utf8(detail::code_points_slice(text, 0, first), storage.get());
+  if (end == nullptr) return std::nullopt;
+  const std::string_view utf8(storage.get(), static_cast<std::size_t>(end - storage.get()));
+  DecodedInput decoded(utf8, Encoding::Utf8, std::move(storage));
+  decoded.undecoded_points_ = detail::code_points_slice(text, first, text.count - first);
   return decoded;
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "quorlane/decode.h"
+
 namespace quorlane::detail {
 
 // Text decoded into a buffer of its own. `malformed` is set when the decoder met a malformed sequence.
@@ -31,6 +33,17 @@ char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector = 
 
 // UTF-16 without its byte order mark; lone surrogates and an odd trailing byte are malformed.
 DecodedBytes decode_utf16(std::string_view input, bool big_endian);
+
+// UTF-8 of text given as code points. The most bytes a code point of `width` takes; `out` must have room for
+// that many a code point plus kCp1251Slack. Returns the end of the text, or nullptr at a lone surrogate
+// (what was written before it is left undefined).
+constexpr std::size_t utf8_bytes_per_point(unsigned width) noexcept { return width == 1 ? 2 : width == 2 ? 3 : 4; }
+char* code_points_to_utf8(CodePoints points, char* out, bool allow_vector = true) noexcept;
+// The number of code points in the shortest start holding at least `least` of them and ending with U+000A
+// (all of them when there is none): a piece of whole lines.
+std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept;
+bool has_lone_surrogate(CodePoints points) noexcept;
+CodePoints code_points_slice(CodePoints points, std::size_t from, std::size_t count) noexcept;
 
 // At least 96 per cent (after truncation) of the first 20480 characters must be plausible statement text.
 // Precondition: valid UTF-8.

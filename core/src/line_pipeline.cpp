@@ -36,6 +36,7 @@ bool watch(Ready ready, std::uint32_t& budget) noexcept {
 LinePipeline::LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes)
     : first_text_(decoded.text()),
       undecoded_(decoded.undecoded()),
+      points_(decoded.undecoded_points()),
       utf8_(decoded.encoding() == Encoding::Utf8),
       piece_bytes_(piece_bytes),
       ring_(new Batch[kSlots]),
@@ -52,6 +53,12 @@ LinePipeline::~LinePipeline() {
 void LinePipeline::produce() noexcept {
   try {
     Outcome outcome = classify(first_text_);
+    if (points_.count != 0) {
+      outcome = classify_points(outcome);
+      if (outcome == Outcome::Stopping) return;
+      publish(true);
+      return;
+    }
     std::string_view rest = undecoded_;
     while (outcome == Outcome::More && !rest.empty()) {
       const std::string_view input = rest.substr(0, whole_lines_prefix(rest, piece_bytes_));
@@ -79,6 +86,29 @@ void LinePipeline::produce() noexcept {
     out_of_memory_ = true;  // the reader sees the text end here; unrecognized() reports it
   }
   publish(true);
+}
+
+LinePipeline::Outcome LinePipeline::classify_points(Outcome outcome) {
+  CodePoints rest = points_;
+  while (outcome == Outcome::More && rest.count != 0) {
+    const std::size_t count = code_points_whole_lines(rest, piece_bytes_);
+    const CodePoints input = code_points_slice(rest, 0, count);
+    rest = code_points_slice(rest, count, rest.count - count);
+    Piece& piece = piece_buffer(utf8_bytes_per_point(input.width) * count + kCp1251Slack);
+    const char* end = code_points_to_utf8(input, piece.bytes.get());
+    if (end == nullptr) {
+      not_utf8_ = true;
+      return Outcome::More;
+    }
+    piece.size = static_cast<std::size_t>(end - piece.bytes.get());
+    outcome = classify(std::string_view(piece.bytes.get(), piece.size));
+  }
+  // As for UTF-8: an unrecognised line wins only if the whole text has a UTF-8 form.
+  if (outcome == Outcome::Unrecognized && has_lone_surrogate(rest)) {
+    not_utf8_ = true;
+    unrecognized_lineno_ = 0;
+  }
+  return outcome;
 }
 
 LinePipeline::Outcome LinePipeline::classify(std::string_view text) noexcept {

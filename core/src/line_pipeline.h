@@ -47,8 +47,8 @@ class LinePipeline {
   // The first unrecognised line of the whole text, after looking through the lines not taken yet.
   // Throws std::bad_alloc when the thread ran out of memory (the reading is then cut short).
   std::optional<StatementError> unrecognized();
-  // After unrecognized(): true when the input taken as UTF-8 is not UTF-8 after all (the lines given were
-  // then cut short, and the reading is void).
+  // After unrecognized(): true when the input taken as UTF-8 is not UTF-8 after all, or code points hold a
+  // lone surrogate (the lines given were then cut short, and the reading is void).
   bool not_utf8() const noexcept { return not_utf8_; }
 
  private:
@@ -73,6 +73,8 @@ class LinePipeline {
   enum class Outcome : std::uint8_t { More, Unrecognized, Stopping };
   // Classifies and publishes the lines of `text`, up to an unrecognised line (which is kept, unpublished).
   Outcome classify(std::string_view text) noexcept;
+  // Goes on from `outcome` over points_, piece by piece into UTF-8.
+  Outcome classify_points(Outcome outcome);
   // Publishes the batch being filled; false when the pipeline is being stopped.
   bool publish(bool last) noexcept;
   // Gives the current batch back and waits for the next one.
@@ -85,6 +87,7 @@ class LinePipeline {
 
   const std::string_view first_text_;  // decoded before the thread starts
   const std::string_view undecoded_;
+  const CodePoints points_;  // when given: the text still to come, as code points
   const bool utf8_;  // undecoded_ is only to be checked, not decoded
   const std::size_t piece_bytes_;
   std::unique_ptr<Batch[]> ring_;

@@ -2,6 +2,7 @@
 
 #include "quorlane/decode.h"
 #include "quorlane/lines.h"
+#include "decoders.h"
 #include "single_pass.h"
 
 namespace quorlane {
@@ -11,6 +12,8 @@ namespace {
 // From this size on, a reading without hooks classifies lines on a second thread: starting it costs
 // about what reading a few kilobytes does.
 constexpr std::size_t kPipelinedFrom = std::size_t{1} << 20;
+// The code points of a text turned into UTF-8 before the second thread takes the rest.
+constexpr std::size_t kFirstTextPiece = std::size_t{64} << 10;
 
 }  // namespace
 
@@ -32,6 +35,21 @@ Result<ReaderResult, StatementError> parse_statement(std::string_view input, Hoo
   auto lines = classify_lines(text);
   if (!lines) return Err(std::move(lines).error());
   return detail::read_statement_releasing(lines.value(), hooks, decoded.value());
+}
+
+std::optional<Result<ReaderResult, StatementError>> parse_statement_text(CodePoints text, HookList hooks) {
+  if (hooks.empty() && text.count * text.width >= kPipelinedFrom) {
+    auto decoded = take_text_lazily(text, kFirstTextPiece);
+    if (!decoded) return std::nullopt;
+    if (auto first = check_first_line(decoded->text()); !first) {
+      if (detail::has_lone_surrogate(decoded->undecoded_points())) return std::nullopt;
+      return Err(std::move(first).error());
+    }
+    return detail::read_statement_pipelined(*decoded);
+  }
+  auto whole = take_text_lazily(text, text.count);
+  if (!whole) return std::nullopt;
+  return parse_statement(whole->text(), hooks);  // its UTF-8, read as bytes are
 }
 
 }  // namespace quorlane

@@ -255,7 +255,8 @@ std::optional<Result<ReaderResult, StatementError>> read_statement_pipelined(Dec
                                                                              std::size_t piece_bytes) {
   // A windows-1251 byte takes about 1.6 bytes of text.
   const std::size_t rest = decoded.undecoded().size();
-  const std::size_t text_guess = decoded.text().size() + (decoded.encoding() == Encoding::Utf8 ? rest : rest * 8 / 5);
+  const std::size_t text_guess = decoded.text().size() + (decoded.encoding() == Encoding::Utf8 ? rest : rest * 8 / 5) +
+                                 decoded.undecoded_points().count * 2;
   std::optional<LinePipeline> pipeline;
   try {
     pipeline.emplace(decoded, piece_bytes);

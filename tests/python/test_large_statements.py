@@ -1,5 +1,7 @@
 """Large statements read the same whatever their encoding, with or without hooks."""
 
+import sys
+
 import pytest
 
 import quorlane_py
@@ -70,3 +72,56 @@ def test_large_statements_end_alike_with_and_without_hooks(damage, encoding):
         assert len(plain[3]) == 1 and len(plain[2]) == 5_999
     elif damage == "unexpected attribute after the end":
         assert plain[0] == "SyntaxError" and plain[2] == len(lines)
+
+
+def _large_text(extra: str = "", at: int = 40) -> str:
+    documents = [document({"Номер": str(i), "НазначениеПлатежа": f"Оплата {i}"}) for i in range(6_000)]
+    lines = statement(account(), *documents).split("\n")
+    if extra:
+        lines.insert(at, extra)
+    return "\n".join(lines)
+
+
+_CYRILLIC = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдеёжзийклмнопрстуфхцчшщъыьэюя"
+
+
+@pytest.mark.parametrize(
+    ("kind", "size"),
+    [("Cyrillic", "small"), ("Cyrillic", "large"), ("with an emoji", "small"), ("with an emoji", "large"),
+     ("Latin-1 only", "small")],
+)
+def test_str_reads_like_its_utf8_and_gets_no_cached_copy(kind, size):
+    """A str is read through its UTF-8 form (held one, two or four bytes a character), which is not kept."""
+    if kind == "Latin-1 only":  # the keys lose their Cyrillic, so this one ends in a syntax error
+        text = statement(document({"НазначениеПлатежа": "caf\xe9 \xa7 1"})).translate({ord(c): "x" for c in _CYRILLIC})
+    else:
+        text = _large_text() if size == "large" else statement(account(), document())
+        if kind == "with an emoji":
+            text = text.replace("КонецФайла", "Эмодзи=\U0001F600\nКонецФайла")
+    size_before = sys.getsizeof(text)
+    outcomes = []
+    for statement_arg in (text.encode("utf-8"), text):
+        try:
+            outcomes.append(_summary(quorlane_py.parse(statement_arg)))
+        except quorlane_py.ParseError as error:
+            outcomes.append((type(error).__name__, str(error)))
+    assert outcomes[0] == outcomes[1]
+    assert sys.getsizeof(text) == size_before  # no UTF-8 form was cached in the str
+
+
+@pytest.mark.parametrize("at", ["early", "after an unrecognised line", "at the end"])
+@pytest.mark.parametrize("hooks", [None, "hook"])
+def test_large_str_with_a_lone_surrogate_is_refused(at, hooks):
+    calls = []
+    hook_list = [lambda section_type, attrs, header: calls.append(1)] if hooks else None
+    if at == "early":
+        text = _large_text("А=\ud800", 5)
+    elif at == "after an unrecognised line":
+        text = _large_text("мусор", 5) + "\udfff=1\n"
+    else:
+        text = _large_text() + "\ud800"
+    with pytest.raises(TypeError) as info:
+        quorlane_py.parse(text, hooks=hook_list)
+    assert str(info.value) == "statement must be bytes or str"
+    assert info.value.__context__ is None
+    assert calls == []

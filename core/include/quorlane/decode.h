@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "quorlane/errors.h"
@@ -15,6 +16,14 @@ enum class Encoding : unsigned char { Utf8, Cp1251 };
 
 // "utf-8" or "cp1251".
 std::string_view encoding_name(Encoding encoding) noexcept;
+
+// Text held as code points of one width, as CPython keeps a str: one byte (Latin-1), two (UCS-2) or four
+// each. It may hold lone surrogates, which have no UTF-8 form.
+struct CodePoints {
+  const void* data = nullptr;
+  std::size_t count = 0;
+  unsigned width = 1;
+};
 
 // The decoded text (valid UTF-8) and the encoding it was read in. For Utf8 the text is a view of the input,
 // which must outlive this object; for Cp1251 the text is owned here (moving keeps it valid).
@@ -35,18 +44,22 @@ class DecodedInput {
   // ends with a whole line. Empty when text() is the whole text. For Utf8 it is the rest of the input, not yet
   // checked to be UTF-8 (its text is itself); for Cp1251 it is still to be decoded.
   std::string_view undecoded() const noexcept { return undecoded_; }
+  // For text given as code points (take_text_lazily): those whose UTF-8 follows text(). None otherwise.
+  CodePoints undecoded_points() const noexcept { return undecoded_points_; }
   // Makes text() the whole text. False, and nothing changed, when the input read as UTF-8 turns out not to
-  // be: it is then to be decoded anew with decode_input.
+  // be (it is then to be decoded anew with decode_input), or when code points hold a lone surrogate.
   bool decode_rest();
 
  private:
   friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input, std::size_t utf8_piece);
+  friend std::optional<DecodedInput> take_text_lazily(CodePoints text, std::size_t first_piece);
   DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept;
   std::string_view text_;
   Encoding encoding_;
   std::unique_ptr<char[]> storage_;
   std::size_t released_ = 0;  // bytes at the start of storage_ already given back
   std::string_view undecoded_;
+  CodePoints undecoded_points_;
 };
 
 // decode_input for a caller that takes the rest of the text itself, piece by piece as it reads. An input
@@ -57,6 +70,11 @@ class DecodedInput {
 // of the checks is that of decode_input.
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
                                                          std::size_t utf8_piece = std::size_t{64} << 10);
+
+// Text given as code points, taken as UTF-8 (its encoding is Utf8): the UTF-8 of a first piece of whole
+// lines, at least `first_piece` code points long, and the rest in DecodedInput::undecoded_points(). Nothing
+// when that piece holds a lone surrogate.
+std::optional<DecodedInput> take_text_lazily(CodePoints text, std::size_t first_piece);
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
 bool is_valid_utf8(std::string_view bytes) noexcept;
