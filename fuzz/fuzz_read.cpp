@@ -21,6 +21,7 @@
 #include "quorlane/parse.h"
 #include "quorlane/reader.h"
 #include "quorlane/records.h"
+#include "quorlane/unicode.h"
 #include "quorlane/values.h"
 #include "../core/src/single_pass.h"
 
@@ -353,6 +354,29 @@ Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
   return std::move(*reading);
 }
 
+// The input given as code points, as a Python str holds it (the narrowest width that fits), must read as its
+// UTF-8 does; with a lone surrogate put in, it has no UTF-8 form and nothing is read.
+void check_as_text(std::string_view utf8, const Reading& plain, std::uint8_t param) {
+  std::vector<char32_t> points;
+  for (std::size_t pos = 0; pos < utf8.size();) points.push_back(quorlane::next_code_point(utf8, pos));
+  char32_t most = 0;
+  for (char32_t c : points) most = std::max(most, c);
+  const unsigned width = most < 0x100 ? 1 : most < 0x10000 ? 2 : 4;
+  std::vector<unsigned char> bytes;
+  for (char32_t c : points) {
+    for (unsigned k = 0; k < width; ++k) bytes.push_back(static_cast<unsigned char>(c >> (8 * k)));
+  }
+  const quorlane::CodePoints text{bytes.data(), points.size(), width};
+  auto reading = quorlane::parse_statement_text(text);
+  check(reading.has_value() && same_reading(plain, *reading));
+  if (width == 1 || points.empty()) return;
+  const std::size_t at = param % points.size();
+  bytes[at * width] = 0x00;
+  bytes[at * width + 1] = 0xDC;
+  if (width == 4) bytes[at * width + 2] = bytes[at * width + 3] = 0;
+  check(!quorlane::parse_statement_text(text).has_value());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -367,6 +391,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(same_reading(plain, read_copy(input, {})));
   check(same_reading(plain, read_two_pass(input)));
   check(same_reading(plain, read_pipelined(input, 1 + param % 97)));
+  if (valid_utf8(input)) check_as_text(input, plain, param);
 
   FuzzHook first(mode, param);
   // Chain: an edit, a deletion and an addition, then a hook that may fail.
