@@ -103,6 +103,8 @@ bool collect_hooks(PyObject* arg, std::vector<Ref>& hooks) {
   return false;
 }
 
+constexpr const char* kStatementTypeMessage = "statement must be bytes or str";
+
 // The statement as the core takes it: bytes (and an ASCII str) read in place, or the code points of any
 // other str, which the core turns into UTF-8 itself (piece by piece when the text is large), so that the
 // caller's str is not given a cached UTF-8 copy as large as itself.
@@ -118,7 +120,7 @@ bool statement_input(PyObject* arg, StatementInput& input) {
 #if PY_VERSION_HEX < 0x030C0000
     if (PyUnicode_READY(arg) < 0) {
       PyErr_Clear();
-      PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
       return false;
     }
 #endif
@@ -135,7 +137,7 @@ bool statement_input(PyObject* arg, StatementInput& input) {
     input.bytes = {PyBytes_AS_STRING(arg), static_cast<std::size_t>(PyBytes_GET_SIZE(arg))};
     return true;
   }
-  PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+  PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
   return false;
 }
 
@@ -160,7 +162,7 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
   if (input.is_text) {
     read = quorlane::parse_statement_text(input.text, hooks);
     if (!read) {  // a lone surrogate: the str has no UTF-8 form
-      PyErr_SetString(PyExc_TypeError, "statement must be bytes or str");
+      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
       return nullptr;
     }
   } else {

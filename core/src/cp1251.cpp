@@ -199,7 +199,7 @@ DecodedBytes decode_cp1251(std::string_view input, bool allow_vector) {
   DecodedBytes out;
   out.size = cp1251_decoded_size(input, allow_vector);
   // Not zeroed: the memory stays untouched until it is written.
-  out.bytes = fresh_buffer(out.size + kCp1251Slack);
+  out.bytes = fresh_buffer(out.size + kDecodeSlack);
   decode_cp1251_into(input, out.bytes.get(), allow_vector);
   return out;
 }

@@ -66,18 +66,23 @@ DecodedInput DecodedInput::owned(std::unique_ptr<char[]> bytes, std::size_t size
 }
 
 bool DecodedInput::decode_rest() {
-  if (undecoded_points_.count != 0) {
-    const std::size_t room =
-        text_.size() + detail::utf8_bytes_per_point(undecoded_points_.width) * undecoded_points_.count;
-    std::unique_ptr<char[]> whole = detail::fresh_buffer(room + detail::kCp1251Slack);
+  // The text so far and then the rest's, written by `convert` (its end, or null when it fails), in a new
+  // buffer with room for `rest_room` more bytes.
+  const auto into_whole = [this](std::size_t rest_room, auto convert) {
+    std::unique_ptr<char[]> whole = detail::fresh_buffer(text_.size() + rest_room + detail::kDecodeSlack);
     std::memcpy(whole.get(), text_.data(), text_.size());
-    const char* end = detail::code_points_to_utf8(undecoded_points_, whole.get() + text_.size());
+    const char* end = convert(whole.get() + text_.size());
     if (end == nullptr) return false;
     storage_ = std::move(whole);
     text_ = std::string_view(storage_.get(), static_cast<std::size_t>(end - storage_.get()));
     released_ = 0;
+    undecoded_ = {};
     undecoded_points_ = {};
     return true;
+  };
+  if (undecoded_points_.count != 0) {
+    return into_whole(detail::utf8_bytes_per_point(undecoded_points_.width) * undecoded_points_.count,
+                      [this](char* out) -> const char* { return detail::code_points_to_utf8(undecoded_points_, out); });
   }
   if (undecoded_.empty()) return true;
   if (encoding_ == Encoding::Utf8) {
@@ -86,15 +91,8 @@ bool DecodedInput::decode_rest() {
     undecoded_ = {};
     return true;
   }
-  const std::size_t size = text_.size() + detail::cp1251_decoded_size(undecoded_);
-  std::unique_ptr<char[]> whole = detail::fresh_buffer(size + detail::kCp1251Slack);
-  std::memcpy(whole.get(), text_.data(), text_.size());
-  detail::decode_cp1251_into(undecoded_, whole.get() + text_.size());
-  storage_ = std::move(whole);
-  text_ = std::string_view(storage_.get(), size);
-  released_ = 0;
-  undecoded_ = {};
-  return true;
+  return into_whole(detail::cp1251_decoded_size(undecoded_),
+                    [this](char* out) -> const char* { return detail::decode_cp1251_into(undecoded_, out); });
 }
 
 // An input that is not valid UTF-8.
@@ -144,7 +142,7 @@ Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
 std::optional<DecodedInput> take_text_lazily(CodePoints text, std::size_t first_piece) {
   const std::size_t first = detail::code_points_whole_lines(text, first_piece);
   std::unique_ptr<char[]> storage =
-      detail::fresh_buffer(detail::utf8_bytes_per_point(text.width) * first + detail::kCp1251Slack);
+      detail::fresh_buffer(detail::utf8_bytes_per_point(text.width) * first + detail::kDecodeSlack);
   const char* end = detail::code_points_to_utf8(detail::code_points_slice(text, 0, first), storage.get());
   if (end == nullptr) return std::nullopt;
   const std::string_view utf8(storage.get(), static_cast<std::size_t>(end - storage.get()));

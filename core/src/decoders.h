@@ -24,10 +24,10 @@ std::unique_ptr<char[]> fresh_buffer(std::size_t size);
 DecodedBytes decode_cp1251(std::string_view input, bool allow_vector = true);
 
 // The same in pieces, for a text decoded while it is being read: the exact size of the text, and the decoding
-// of a piece into `out`, which must have room for its text plus kCp1251Slack bytes (written past the end and
+// of a piece into `out`, which must have room for its text plus kDecodeSlack bytes (written past the end and
 // left undefined); three bytes a character are always enough. Returns the end of the piece's text. Pieces
 // may be cut anywhere: every byte is a character.
-inline constexpr std::size_t kCp1251Slack = 16;  // a whole 16-byte vector, or one four-byte word
+inline constexpr std::size_t kDecodeSlack = 16;  // a whole 16-byte vector (any decoder here), or a word
 std::size_t cp1251_decoded_size(std::string_view input, bool allow_vector = true) noexcept;
 char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector = true) noexcept;
 
@@ -35,7 +35,7 @@ char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector = 
 DecodedBytes decode_utf16(std::string_view input, bool big_endian);
 
 // UTF-8 of text given as code points. The most bytes a code point of `width` takes; `out` must have room for
-// that many a code point plus kCp1251Slack. Returns the end of the text, or nullptr at a lone surrogate
+// that many a code point plus kDecodeSlack. Returns the end of the text, or nullptr at a lone surrogate
 // (what was written before it is left undefined).
 constexpr std::size_t utf8_bytes_per_point(unsigned width) noexcept { return width == 1 ? 2 : width == 2 ? 3 : 4; }
 char* code_points_to_utf8(CodePoints points, char* out, bool allow_vector = true) noexcept;

@@ -35,11 +35,11 @@ bool watch(Ready ready, std::uint32_t& budget) noexcept {
 
 LinePipeline::LinePipeline(const DecodedInput& decoded, std::size_t piece_bytes)
     : first_text_(decoded.text()),
-      undecoded_(decoded.undecoded()),
-      points_(decoded.undecoded_points()),
       utf8_(decoded.encoding() == Encoding::Utf8),
       piece_bytes_(piece_bytes),
       ring_(new Batch[kSlots]),
+      rest_(decoded.undecoded()),
+      rest_points_(decoded.undecoded_points()),
       thread_([this] { produce(); }) {}
 
 LinePipeline::~LinePipeline() {
@@ -53,32 +53,17 @@ LinePipeline::~LinePipeline() {
 void LinePipeline::produce() noexcept {
   try {
     Outcome outcome = classify(first_text_);
-    if (points_.count != 0) {
-      outcome = classify_points(outcome);
-      if (outcome == Outcome::Stopping) return;
-      publish(true);
-      return;
-    }
-    std::string_view rest = undecoded_;
-    while (outcome == Outcome::More && !rest.empty()) {
-      const std::string_view input = rest.substr(0, whole_lines_prefix(rest, piece_bytes_));
-      rest.remove_prefix(input.size());
-      if (utf8_) {
-        if (!is_valid_utf8(input)) {
-          not_utf8_ = true;
-          break;
-        }
-        outcome = classify(input);  // in place
-      } else {
-        Piece& piece = piece_buffer(3 * input.size() + kCp1251Slack);  // three bytes a character at most
-        piece.size = static_cast<std::size_t>(decode_cp1251_into(input, piece.bytes.get()) - piece.bytes.get());
-        outcome = classify(std::string_view(piece.bytes.get(), piece.size));
+    std::string_view text;
+    while (outcome == Outcome::More && !rest_is_empty()) {
+      if (!next_piece(text)) {
+        not_utf8_ = true;
+        break;
       }
+      outcome = classify(text);
     }
     if (outcome == Outcome::Stopping) return;
-    // An unrecognised line wins only if the input is what it was taken for: the rest of an input taken as
-    // UTF-8 is checked first.
-    if (outcome == Outcome::Unrecognized && utf8_ && !is_valid_utf8(rest)) {
+    // An unrecognised line wins only if the input is what it was taken for: the rest is checked first.
+    if (outcome == Outcome::Unrecognized && !rest_has_utf8_form()) {
       not_utf8_ = true;
       unrecognized_lineno_ = 0;
     }
@@ -88,27 +73,35 @@ void LinePipeline::produce() noexcept {
   publish(true);
 }
 
-LinePipeline::Outcome LinePipeline::classify_points(Outcome outcome) {
-  CodePoints rest = points_;
-  while (outcome == Outcome::More && rest.count != 0) {
-    const std::size_t count = code_points_whole_lines(rest, piece_bytes_);
-    const CodePoints input = code_points_slice(rest, 0, count);
-    rest = code_points_slice(rest, count, rest.count - count);
-    Piece& piece = piece_buffer(utf8_bytes_per_point(input.width) * count + kCp1251Slack);
+bool LinePipeline::rest_is_empty() const noexcept { return rest_.empty() && rest_points_.count == 0; }
+
+bool LinePipeline::rest_has_utf8_form() const noexcept {
+  if (rest_points_.count != 0) return !has_lone_surrogate(rest_points_);
+  return !utf8_ || is_valid_utf8(rest_);
+}
+
+bool LinePipeline::next_piece(std::string_view& text) {
+  if (rest_points_.count != 0) {
+    const std::size_t count = code_points_whole_lines(rest_points_, piece_bytes_);
+    const CodePoints input = code_points_slice(rest_points_, 0, count);
+    rest_points_ = code_points_slice(rest_points_, count, rest_points_.count - count);
+    Piece& piece = piece_buffer(utf8_bytes_per_point(input.width) * count + kDecodeSlack);
     const char* end = code_points_to_utf8(input, piece.bytes.get());
-    if (end == nullptr) {
-      not_utf8_ = true;
-      return Outcome::More;
-    }
+    if (end == nullptr) return false;
     piece.size = static_cast<std::size_t>(end - piece.bytes.get());
-    outcome = classify(std::string_view(piece.bytes.get(), piece.size));
+    text = std::string_view(piece.bytes.get(), piece.size);
+    return true;
   }
-  // As for UTF-8: an unrecognised line wins only if the whole text has a UTF-8 form.
-  if (outcome == Outcome::Unrecognized && has_lone_surrogate(rest)) {
-    not_utf8_ = true;
-    unrecognized_lineno_ = 0;
+  const std::string_view input = rest_.substr(0, whole_lines_prefix(rest_, piece_bytes_));
+  rest_.remove_prefix(input.size());
+  if (utf8_) {
+    text = input;  // in place
+    return is_valid_utf8(input);
   }
-  return outcome;
+  Piece& piece = piece_buffer(3 * input.size() + kDecodeSlack);  // three bytes a character at most
+  piece.size = static_cast<std::size_t>(decode_cp1251_into(input, piece.bytes.get()) - piece.bytes.get());
+  text = std::string_view(piece.bytes.get(), piece.size);
+  return true;
 }
 
 LinePipeline::Outcome LinePipeline::classify(std::string_view text) noexcept {
@@ -140,7 +133,7 @@ LinePipeline::Piece& LinePipeline::piece_buffer(std::size_t need) {
     }
   }
   // Pieces are cut at line ends, so one may be larger than the others; the usual size serves them all.
-  const std::size_t capacity = std::max(need, 3 * piece_bytes_ + kCp1251Slack);
+  const std::size_t capacity = std::max(need, 3 * piece_bytes_ + kDecodeSlack);
   Piece piece{std::unique_ptr<char[]>(new char[capacity]), capacity, 0};
   live_.push_back(std::move(piece));
   return live_.back();

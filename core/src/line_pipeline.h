@@ -73,8 +73,13 @@ class LinePipeline {
   enum class Outcome : std::uint8_t { More, Unrecognized, Stopping };
   // Classifies and publishes the lines of `text`, up to an unrecognised line (which is kept, unpublished).
   Outcome classify(std::string_view text) noexcept;
-  // Goes on from `outcome` over points_, piece by piece into UTF-8.
-  Outcome classify_points(Outcome outcome);
+  // The input still to come (rest_, or rest_points_ for a text given as code points) and its next piece of
+  // whole lines as UTF-8: checked in place, or decoded into a piece buffer. False when that piece has no
+  // UTF-8 form (the input taken as UTF-8 is not, or code points hold a lone surrogate).
+  bool rest_is_empty() const noexcept;
+  bool next_piece(std::string_view& text);
+  // Whether what is left of the input (after an unrecognised line) has a UTF-8 form as it was taken.
+  bool rest_has_utf8_form() const noexcept;
   // Publishes the batch being filled; false when the pipeline is being stopped.
   bool publish(bool last) noexcept;
   // Gives the current batch back and waits for the next one.
@@ -86,9 +91,7 @@ class LinePipeline {
   void reclaim();
 
   const std::string_view first_text_;  // decoded before the thread starts
-  const std::string_view undecoded_;
-  const CodePoints points_;  // when given: the text still to come, as code points
-  const bool utf8_;  // undecoded_ is only to be checked, not decoded
+  const bool utf8_;  // rest_ is only to be checked, not decoded
   const std::size_t piece_bytes_;
   std::unique_ptr<Batch[]> ring_;
   std::atomic<std::uint32_t> produced_{0};  // batches published, counting on (wrapping is harmless)
@@ -98,7 +101,10 @@ class LinePipeline {
   std::atomic<bool> reader_asleep_{false};
   std::atomic<bool> producer_asleep_{false};
   std::atomic<const char*> release_mark_{nullptr};
-  // The thread's own: the pieces decoded and not yet given back, in text order, and spare buffers.
+  // The thread's own: the input still to come, the pieces decoded and not yet given back (in text order),
+  // and spare buffers.
+  std::string_view rest_;
+  CodePoints rest_points_;
   std::deque<Piece> live_;
   std::vector<Piece> spare_;
   const char* reclaimed_mark_ = nullptr;

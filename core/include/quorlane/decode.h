@@ -51,7 +51,8 @@ class DecodedInput {
   bool decode_rest();
 
  private:
-  friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input, std::size_t utf8_piece);
+  friend Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
+                                                                  std::size_t utf8_piece);
   friend std::optional<DecodedInput> take_text_lazily(CodePoints text, std::size_t first_piece);
   DecodedInput(std::string_view text, Encoding encoding, std::unique_ptr<char[]> storage) noexcept;
   std::string_view text_;
@@ -63,11 +64,11 @@ class DecodedInput {
 };
 
 // decode_input for a caller that takes the rest of the text itself, piece by piece as it reads. An input
-// whose first piece (whole lines, at least `utf8_piece` bytes) is valid UTF-8 is taken as UTF-8, the rest being checked as it is read;
-// should the rest not be UTF-8, the caller must start again with decode_input. A large windows-1251 input is
-// decoded only as far as its checks need (a first piece of whole lines holding the first line and the
-// characters of the plausibility check). DecodedInput::undecoded() holds the rest in both cases. The outcome
-// of the checks is that of decode_input.
+// whose first piece (whole lines, at least `utf8_piece` bytes) is valid UTF-8 is taken as UTF-8, the rest
+// being checked as it is read; should the rest not be UTF-8, the caller must start again with decode_input.
+// A large windows-1251 input is decoded only as far as its checks need (a first piece of whole lines holding
+// the first line and the characters of the plausibility check). DecodedInput::undecoded() holds the rest in
+// both cases. The outcome of the checks is that of decode_input.
 Result<DecodedInput, StatementError> decode_input_lazily(std::string_view input,
                                                          std::size_t utf8_piece = std::size_t{64} << 10);
 
