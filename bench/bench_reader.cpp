@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "../core/src/single_pass.h"
+#include "../core/src/read/single_pass.h"
 #include "quorlane/decode.h"
 #include "quorlane/parse.h"
 

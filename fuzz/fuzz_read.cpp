@@ -23,7 +23,7 @@
 #include "quorlane/records.h"
 #include "quorlane/unicode.h"
 #include "quorlane/values.h"
-#include "../core/src/single_pass.h"
+#include "../core/src/read/single_pass.h"
 
 namespace {
 

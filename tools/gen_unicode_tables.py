@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates core/src/unicode_tables.cpp from the Unicode Character Database.
+"""Generates core/src/text/unicode_tables.cpp from the Unicode Character Database.
 
 Reads PropList.txt (White_Space), DerivedCoreProperties.txt (Grapheme_Extend) and UnicodeData.txt (general
 categories) from the directory given by --ucd (Debian's unicode-data package installs them in
@@ -101,7 +101,7 @@ def table(name, ranges):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--ucd", default="/usr/share/unicode", type=pathlib.Path)
-    parser.add_argument("-o", "--output", default=pathlib.Path(__file__).resolve().parent.parent / "core/src/unicode_tables.cpp", type=pathlib.Path)
+    parser.add_argument("-o", "--output", default=pathlib.Path(__file__).resolve().parent.parent / "core/src/text/unicode_tables.cpp", type=pathlib.Path)
     args = parser.parse_args()
 
     versions = {read_version(args.ucd / name) for name in ("PropList.txt", "DerivedCoreProperties.txt")}

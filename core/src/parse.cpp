@@ -2,8 +2,8 @@
 
 #include "quorlane/decode.h"
 #include "quorlane/lines.h"
-#include "decoders.h"
-#include "single_pass.h"
+#include "text/decoders.h"
+#include "read/single_pass.h"
 
 namespace quorlane {
 

@@ -10,7 +10,7 @@
 #include "quorlane/lines.h"
 #include "quorlane/unicode.h"
 // The decoders are internal to the core; their test reaches them directly.
-#include "../../core/src/decoders.h"
+#include "../../core/src/text/decoders.h"
 
 namespace quorlane {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../../core/src/line_pipeline.h"
-#include "../../core/src/single_pass.h"
+#include "../../core/src/text/line_pipeline.h"
+#include "../../core/src/read/single_pass.h"
 #include "quorlane/decode.h"
 #include "quorlane/parse.h"
 #include "quorlane/unicode.h"

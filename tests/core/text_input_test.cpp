@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../core/src/decoders.h"
+#include "../../core/src/text/decoders.h"
 #include "quorlane/parse.h"
 #include "quorlane/unicode.h"
 #include "quorlane/values.h"

@@ -28,7 +28,6 @@ struct Amount {
   std::uint8_t scale = 0;
   bool negative = false;
 
-  unsigned __int128 magnitude() const noexcept { return (static_cast<unsigned __int128>(high) << 64) | low; }
   // Representation equality: sign, magnitude and scale. Equal exactly when the formatted texts are equal.
   friend bool operator==(const Amount&, const Amount&) = default;
 };

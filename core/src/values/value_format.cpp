@@ -3,6 +3,7 @@
 #include <string>
 
 #include "quorlane/values.h"
+#include "values/magnitude.h"
 
 namespace quorlane {
 namespace {
@@ -46,11 +47,11 @@ std::string format_amount(const Amount& amount) {
   if (amount.high == 0) {
     digits_begin = write_digits_backwards(digits_end, amount.low, 1);
   } else {
-    // Split into base 10^19 so that the digits come from cheap 64-bit divisions.
-    constexpr std::uint64_t kChunk = 10'000'000'000'000'000'000ULL;
-    const unsigned __int128 magnitude = amount.magnitude();
-    digits_begin = write_digits_backwards(digits_end, static_cast<std::uint64_t>(magnitude % kChunk), 19);
-    digits_begin = write_digits_backwards(digits_begin, static_cast<std::uint64_t>(magnitude / kChunk), 1);
+    detail::Magnitude magnitude(amount);
+    digits_begin = digits_end;
+    do {
+      *--digits_begin = static_cast<char>('0' + magnitude.divide_by_ten());
+    } while (!magnitude.is_zero());
   }
   const std::size_t digit_count = static_cast<std::size_t>(digits_end - digits_begin);
   const std::size_t scale = amount.scale;

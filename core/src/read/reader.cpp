@@ -9,7 +9,7 @@
 
 #include "account_book.h"
 #include "document_fields.h"
-#include "line_pipeline.h"
+#include "text/line_pipeline.h"
 #include "single_pass.h"
 
 namespace quorlane {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "line_pipeline.h"
+#include "../text/line_pipeline.h"
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
 #include "quorlane/reader.h"

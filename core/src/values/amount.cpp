@@ -5,23 +5,17 @@
 
 #include "quorlane/quoted.h"
 #include "quorlane/values.h"
+#include "values/magnitude.h"
 
 namespace quorlane {
 namespace {
 
-using u128 = unsigned __int128;
+using detail::Magnitude;
 
-constexpr u128 kMaxMagnitude = (u128{1} << 96) - 1;
 constexpr unsigned kMaxScale = 28;
 
-constexpr u128 power_of_ten(unsigned exponent) noexcept {
-  u128 value = 1;
-  while (exponent-- > 0) value *= 10;
-  return value;
-}
-
 struct Decimal {
-  u128 magnitude = 0;
+  Magnitude magnitude;
   unsigned scale = 0;
   bool negative = false;
 };
@@ -35,16 +29,14 @@ bool read_plain(std::string_view text, Decimal& out) noexcept {
     negative = text[0] == '-';
     pos = 1;
   }
-  u128 magnitude = 0;
+  Magnitude magnitude;
   unsigned scale = 0;
   bool seen_digit = false;
   bool seen_point = false;
   for (; pos < text.size(); ++pos) {
     const char c = text[pos];
     if (c >= '0' && c <= '9') {
-      // Below 2^96 before the step, so the step itself cannot overflow 128 bits.
-      magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
-      if (magnitude > kMaxMagnitude) return false;
+      if (!magnitude.times_ten_plus(static_cast<unsigned>(c - '0'))) return false;
       if (seen_point && ++scale > kMaxScale) return false;
       seen_digit = true;
     } else if (c == '.' && !seen_point) {
@@ -94,14 +86,14 @@ bool read_scientific(std::string_view text, Decimal& out) noexcept {
   } else {
     // The digits move left while the scale stays, then surplus fractional zeros are dropped.
     if (exponent > kMaxScale) return false;
-    const u128 factor = power_of_ten(exponent);
-    if (decimal.magnitude > kMaxMagnitude / factor) return false;
-    decimal.magnitude *= factor;
-    while (decimal.scale > 0 && decimal.magnitude % 10 == 0) {
-      decimal.magnitude /= 10;
+    for (std::uint32_t step = 0; step < exponent; ++step) {
+      if (!decimal.magnitude.times_ten_plus(0)) return false;
+    }
+    while (decimal.scale > 0 && decimal.magnitude.last_digit() == 0) {
+      decimal.magnitude.divide_by_ten();
       --decimal.scale;
     }
-    if (decimal.magnitude == 0) decimal = Decimal{};
+    if (decimal.magnitude.is_zero()) decimal = Decimal{};
   }
   out = decimal;
   return true;
@@ -109,8 +101,8 @@ bool read_scientific(std::string_view text, Decimal& out) noexcept {
 
 Amount to_amount(const Decimal& decimal) noexcept {
   Amount amount;
-  amount.low = static_cast<std::uint64_t>(decimal.magnitude);
-  amount.high = static_cast<std::uint32_t>(decimal.magnitude >> 64);
+  amount.low = decimal.magnitude.low();
+  amount.high = decimal.magnitude.high();
   amount.scale = static_cast<std::uint8_t>(decimal.scale);
   amount.negative = decimal.negative;
   return amount;
@@ -136,18 +128,22 @@ Result<Amount, std::string> read_amount(std::string_view value) {
 }
 
 bool same_value(const Amount& a, const Amount& b) noexcept {
-  const u128 a_magnitude = a.magnitude();
-  const u128 b_magnitude = b.magnitude();
-  if (a_magnitude == 0 || b_magnitude == 0) return a_magnitude == b_magnitude;
+  Magnitude a_magnitude(a);
+  Magnitude b_magnitude(b);
+  if (a_magnitude.is_zero() || b_magnitude.is_zero()) return a_magnitude.is_zero() && b_magnitude.is_zero();
   if (a.negative != b.negative) return false;
-  // Scaling the finer one down keeps within 128 bits; it must divide exactly to be equal.
-  const bool a_finer = a.scale >= b.scale;
-  const u128 finer = a_finer ? a_magnitude : b_magnitude;
-  const u128 coarser = a_finer ? b_magnitude : a_magnitude;
-  const unsigned shift = a_finer ? a.scale - b.scale : b.scale - a.scale;
-  if (shift > 38) return false;  // a nonzero magnitude below 2^128 has fewer than 39 trailing zeros
-  const u128 factor = power_of_ten(shift);
-  return finer % factor == 0 && finer / factor == coarser;
+  // Equal values have equal digits once the trailing fractional zeros of the finer one are gone.
+  unsigned a_scale = a.scale;
+  unsigned b_scale = b.scale;
+  while (a_scale > b_scale && a_magnitude.last_digit() == 0) {
+    a_magnitude.divide_by_ten();
+    --a_scale;
+  }
+  while (b_scale > a_scale && b_magnitude.last_digit() == 0) {
+    b_magnitude.divide_by_ten();
+    --b_scale;
+  }
+  return a_scale == b_scale && a_magnitude == b_magnitude;
 }
 
 }  // namespace quorlane

@@ -5,6 +5,8 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#elif defined(_WIN32)
+#include <malloc.h>
 #endif
 
 namespace quorlane::detail {
@@ -29,6 +31,13 @@ void* map_huge_backed(std::size_t size) noexcept {
 }
 
 void unmap_huge_backed(void* memory, std::size_t size) noexcept { munmap(memory, size); }
+
+#elif defined(_WIN32)
+
+// The Windows C library has no aligned_alloc; its own aligned allocation must be freed by its own call.
+void* map_huge_backed(std::size_t size) noexcept { return _aligned_malloc(size, kHugePageSize); }
+
+void unmap_huge_backed(void* memory, std::size_t) noexcept { _aligned_free(memory); }
 
 #else
 
