@@ -1,5 +1,5 @@
-// Throughput of decoding and classifying a statement as the reader uses it: decode_input, the first-line
-// check, the whole-text classification pass and one full iteration over the classified lines.
+// Throughput of making a statement's text and walking its lines, as the reader takes them: the text source
+// (UTF-8 checked in place, or windows-1251 decoded a piece at a time) and the line cursor, without reading.
 //
 //   bench_decode PATH [RUNS]
 #include <algorithm>
@@ -12,32 +12,28 @@
 #include <string>
 #include <vector>
 
-#include "quorlane/decode.h"
 #include "quorlane/lines.h"
+#include "quorlane/text_source.h"
 
 namespace {
 
 struct Outcome {
   bool ok = false;
   std::uint64_t lines = 0;
-  std::uint64_t bytes = 0;  // key and value bytes seen, so that the iteration cannot be left out
+  std::uint64_t bytes = 0;  // key and value bytes seen, so that the walk cannot be left out
 };
 
-Outcome decode_and_classify(std::string_view input) {
+Outcome walk_lines(std::string_view input) {
   Outcome outcome;
-  auto decoded = quorlane::decode_input(input);
-  if (!decoded) return outcome;
-  const std::string_view text = decoded.value().text();
-  if (!quorlane::check_first_line(text)) return outcome;
-  auto lines = quorlane::classify_lines(text);
-  if (!lines) return outcome;
-  auto cursor = lines.value().cursor();
+  auto source = quorlane::TextSource::of_bytes(input, {});
+  if (!source) return outcome;
+  quorlane::LineCursor lines(source.value());
   quorlane::ClassifiedLine line;
-  while (cursor.next(line)) {
+  while (lines.next(line)) {
     ++outcome.lines;
     outcome.bytes += line.key.size() + line.value.size();
   }
-  outcome.ok = true;
+  outcome.ok = lines.finish().ok();
   return outcome;
 }
 
@@ -55,22 +51,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  auto source = quorlane::TextSource::of_bytes(input, {});
+  const char* encoding = source ? quorlane::encoding_name(source.value().encoding()).data() : "rejected";
 
-  auto decoded = quorlane::decode_input(input);
-  const char* encoding = decoded ? quorlane::encoding_name(decoded.value().encoding()).data() : "rejected";
-  std::vector<double> decode_seconds;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    auto again = quorlane::decode_input(input);
-    const auto stop = std::chrono::steady_clock::now();
-    if (!again) return 1;
-    decode_seconds.push_back(std::chrono::duration<double>(stop - start).count());
-  }
   std::vector<double> seconds;
   Outcome outcome;
   for (int run = 0; run < runs; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    outcome = decode_and_classify(input);
+    outcome = walk_lines(input);
     const auto stop = std::chrono::steady_clock::now();
     seconds.push_back(std::chrono::duration<double>(stop - start).count());
   }
@@ -79,16 +67,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::sort(seconds.begin(), seconds.end());
-  std::sort(decode_seconds.begin(), decode_seconds.end());
   const double mb = static_cast<double>(input.size()) / 1e6;
   const double best = seconds.front(), median = seconds[seconds.size() / 2];
   std::printf("%s: %.1f MB, %s, %llu lines, %d runs\n", argv[1], mb, encoding,
               static_cast<unsigned long long>(outcome.lines), runs);
-  std::printf("decode + classify + iterate:\n");
+  std::printf("text + lines:\n");
   std::printf("best   %8.2f ms  %8.1f MB/s  %6.2f GB/s\n", best * 1e3, mb / best, mb / best / 1e3);
   std::printf("median %8.2f ms  %8.1f MB/s  %6.2f GB/s\n", median * 1e3, mb / median, mb / median / 1e3);
-  const double decode_best = decode_seconds.front(), decode_median = decode_seconds[decode_seconds.size() / 2];
-  std::printf("decode_input alone: best %.2f ms (%.2f GB/s), median %.2f ms (%.2f GB/s)\n", decode_best * 1e3,
-              mb / decode_best / 1e3, decode_median * 1e3, mb / decode_median / 1e3);
   return 0;
 }

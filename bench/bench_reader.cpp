@@ -1,15 +1,13 @@
 // Reads one statement file with parse_statement several times and prints the best time, the rate and the
-// peak memory beyond the input; then the best time of the same reading on one thread.
+// peak memory beyond the input.
 //
-//   bench_reader STATEMENT [RUNS]
+//   bench_reader STATEMENT [RUNS [PIECE_SIZE]]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "../core/src/read/single_pass.h"
-#include "quorlane/decode.h"
 #include "quorlane/parse.h"
 
 namespace {
@@ -36,6 +34,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+  quorlane::ReadOptions options;
+  if (argc > 3) options.piece_size = static_cast<std::size_t>(std::atoll(argv[3]));
   // Read at the final size in one piece, so that the baseline peak is the input and nothing more.
   std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
   if (!in) {
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   std::size_t documents = 0;
   for (int run = 0; run < runs; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    auto result = quorlane::parse_statement(input);
+    auto result = quorlane::parse_statement(input, {}, options);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!result) {
       std::fprintf(stderr, "error: %s\n", quorlane::message(result.error()).c_str());
@@ -62,22 +62,9 @@ int main(int argc, char** argv) {
   }
   const double extra = peak_rss_bytes() - baseline;
 
-  // The same reading kept on this thread: what parse_statement does for a statement too small to be worth
-  // a second thread, or when none can be started.
-  double one_thread = 1e300;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    auto decoded = quorlane::decode_input(input);
-    if (!decoded || !quorlane::check_first_line(decoded.value().text())) return 1;
-    auto result = quorlane::detail::read_statement_checking(decoded.value());
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!result) return 1;
-    if (seconds < one_thread) one_thread = seconds;
-  }
   const double mb = static_cast<double>(input.size()) / 1e6;
   std::printf(
-      "bytes=%zu documents=%zu seconds=%.4f mb_per_s=%.1f peak_extra_mb=%.1f peak_extra_ratio=%.2f "
-      "one_thread_seconds=%.4f\n",
-      input.size(), documents, best, mb / best, extra / 1e6, extra / static_cast<double>(input.size()), one_thread);
+      "bytes=%zu documents=%zu seconds=%.4f mb_per_s=%.1f peak_extra_mb=%.1f peak_extra_ratio=%.2f\n",
+      input.size(), documents, best, mb / best, extra / 1e6, extra / static_cast<double>(input.size()));
   return 0;
 }

@@ -1,9 +1,10 @@
 // The whole reading of arbitrary bytes (decode, first line, classify, read, convert), with and without hooks.
 //
-// Input layout: byte 0 picks the hook mode, byte 1 its parameter, the rest is the statement. Some modes
-// change the sections in ways the conversion cannot see (reordering the pairs, adding keys no table lists),
-// so their reading must equal the hook-less one exactly; the others edit, delete, add and replace pairs or
-// fail, and their readings must still hold together. Every reading is done twice and must repeat itself.
+// Input layout: byte 0 picks the hook mode, byte 1 its parameter (and the piece size), the rest is the
+// statement. Some modes change the sections in ways the conversion cannot see (reordering the pairs, adding
+// keys no table lists), so their reading must equal the hook-less one exactly; the others edit, delete, add
+// and replace pairs or fail, and their readings must still hold together. Every reading is done twice and
+// must repeat itself, and its outcome must not depend on how the text is made.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,13 +18,11 @@
 
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
-#include "quorlane/lines.h"
 #include "quorlane/parse.h"
 #include "quorlane/reader.h"
 #include "quorlane/records.h"
 #include "quorlane/unicode.h"
 #include "quorlane/values.h"
-#include "../core/src/read/single_pass.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ using quorlane::AttributeMap;
 using quorlane::HookOutcome;
 using quorlane::SectionType;
 
-bool valid_utf8(std::string_view text) { return quorlane::detail::is_valid_utf8_scalar(text); }
+bool valid_utf8(std::string_view text) { return quorlane::is_valid_utf8(text, false); }
 
 // ---- comparison of two readings ----
 
@@ -284,11 +283,11 @@ class FuzzHook : public quorlane::SectionHook {
       case Mode::Fail:
         if (n == param_ % 4u) {
           failure_ = (pick & 1) ? std::string("отказ на секции ").append(std::to_string(n)) : std::string();
-          return HookOutcome::Error(failure_);
+          return quorlane::Err(failure_);
         }
         break;
     }
-    return HookOutcome::Continue();
+    return {};
   }
 
  private:
@@ -300,9 +299,9 @@ class FuzzHook : public quorlane::SectionHook {
 };
 
 // Reads a private copy that is freed before the result is looked at: the result must own everything.
-Reading read_copy(std::string_view input, quorlane::HookList hooks) {
+Reading read_copy(std::string_view input, quorlane::HookList hooks, const quorlane::ReadOptions& options = {}) {
   std::string copy(input);
-  Reading reading = quorlane::parse_statement(copy, hooks);
+  Reading reading = quorlane::parse_statement(copy, hooks, options);
   std::memset(copy.data(), 0x5A, copy.size());
   return reading;
 }
@@ -314,44 +313,9 @@ bool is_pre_reading_error(const Reading& reading) {
   return detail != nullptr && std::holds_alternative<quorlane::UnrecognizedLine>(*detail);
 }
 
-std::uint64_t count_lines(std::string_view input) {
-  auto decoded = quorlane::decode_input(input);
-  if (!decoded) return 0;
-  const std::string_view text = decoded.value().text();
-  std::size_t pos = 0;
-  std::string_view line;
-  std::uint64_t count = 0;
-  while (quorlane::next_line(text, pos, line)) ++count;
-  return count;
-}
-
-// The two-pass reader over the classified lines must agree with the single pass that parse_statement uses
-// without hooks.
-Reading read_two_pass(std::string_view input) {
-  auto decoded = quorlane::decode_input(input);
-  if (!decoded) return quorlane::Err(std::move(decoded).error());
-  const std::string_view text = decoded.value().text();
-  if (auto first = quorlane::check_first_line(text); !first) return quorlane::Err(std::move(first).error());
-  auto lines = quorlane::classify_lines(text);
-  if (!lines) return quorlane::Err(std::move(lines).error());
-  return quorlane::read_statement(lines.value(), decoded.value().encoding(), {});
-}
-
-// The reading of large statements: lines classified on a second thread, windows-1251 decoded piece by piece
-// as it goes (pieces of `piece_bytes`, cut at line ends). Must agree with the one pass on one thread.
-Reading read_pipelined(std::string_view input, std::size_t piece_bytes) {
-  std::string copy(input);
-  auto decoded = quorlane::decode_input_lazily(copy, piece_bytes);  // small pieces, so that UTF-8 is taken early
-  if (!decoded) return quorlane::Err(std::move(decoded).error());
-  if (auto first = quorlane::check_first_line(decoded.value().text()); !first) return quorlane::Err(std::move(first).error());
-  auto reading = quorlane::detail::read_statement_pipelined(decoded.value(), piece_bytes);
-  if (!reading) {
-    // Taken as UTF-8 by its start, the input is not UTF-8 as a whole; parse_statement reads it anew.
-    check(!valid_utf8(input));
-    return read_copy(input, {});
-  }
-  std::memset(copy.data(), 0x5A, copy.size());
-  return std::move(*reading);
+// At most as many lines as the input has line feeds, plus one.
+std::uint64_t most_lines(std::string_view input) {
+  return 1 + static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n'));
 }
 
 // The input given as code points, as a Python str holds it (the narrowest width that fits), must read as its
@@ -367,14 +331,14 @@ void check_as_text(std::string_view utf8, const Reading& plain, std::uint8_t par
     for (unsigned k = 0; k < width; ++k) bytes.push_back(static_cast<unsigned char>(c >> (8 * k)));
   }
   const quorlane::CodePoints text{bytes.data(), points.size(), width};
-  auto reading = quorlane::parse_statement_text(text);
-  check(reading.has_value() && same_reading(plain, *reading));
+  check(same_reading(plain, quorlane::parse_statement(text, {}, quorlane::ReadOptions{1 + param % 97u})));
   if (width == 1 || points.empty()) return;
   const std::size_t at = param % points.size();
   bytes[at * width] = 0x00;
   bytes[at * width + 1] = 0xDC;
   if (width == 4) bytes[at * width + 2] = bytes[at * width + 3] = 0;
-  check(!quorlane::parse_statement_text(text).has_value());
+  const Reading refused = quorlane::parse_statement(text);
+  check(!refused.ok() && std::holds_alternative<quorlane::NotUtf8>(refused.error()));
 }
 
 }  // namespace
@@ -384,13 +348,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Mode mode = static_cast<Mode>(data[0] % static_cast<unsigned>(Mode::Count));
   const std::uint8_t param = data[1];
   const std::string_view input(reinterpret_cast<const char*>(data) + 2, size - 2);
-  const std::uint64_t line_count = count_lines(input);
+  const std::uint64_t line_count = most_lines(input);
 
   const Reading plain = read_copy(input, {});
   check_reading(plain, line_count);
   check(same_reading(plain, read_copy(input, {})));
-  check(same_reading(plain, read_two_pass(input)));
-  check(same_reading(plain, read_pipelined(input, 1 + param % 97)));
+  // However the text is made: in small pieces, with the plain decoders.
+  check(same_reading(plain, read_copy(input, {}, quorlane::ReadOptions{1 + param % 97u, (param & 1) != 0})));
   if (valid_utf8(input)) check_as_text(input, plain, param);
 
   FuzzHook first(mode, param);

@@ -110,19 +110,19 @@ bool write_back(PyObject* dict, quorlane::AttributeMap& attrs) {
 quorlane::HookOutcome call_hook(PyObject* hook, quorlane::SectionType type, quorlane::AttributeMap& attrs,
                                 const quorlane::AttributeMap& header) {
   Ref attrs_dict = Ref::steal(new_text_dict(attrs));
-  if (!attrs_dict) return quorlane::HookOutcome::Error(take_failure_text());
+  if (!attrs_dict) return quorlane::Err(take_failure_text());
   Ref header_dict = Ref::steal(new_text_dict(header));
-  if (!header_dict) return quorlane::HookOutcome::Error(take_failure_text());
+  if (!header_dict) return quorlane::Err(take_failure_text());
   Ref section_type = Ref::steal(new_section_type(type));
-  if (!section_type) return quorlane::HookOutcome::Error(take_failure_text());
+  if (!section_type) return quorlane::Err(take_failure_text());
 
   PyObject* args[] = {section_type.get(), attrs_dict.get(), header_dict.get()};
   Ref returned = Ref::steal(PyObject_Vectorcall(hook, args, 3, nullptr));
-  if (!returned) return quorlane::HookOutcome::Error(take_failure_text());
+  if (!returned) return quorlane::Err(take_failure_text());
   returned = Ref();  // the return value means nothing
 
-  if (!write_back(attrs_dict.get(), attrs)) return quorlane::HookOutcome::Error(take_failure_text());
-  return quorlane::HookOutcome::Continue();
+  if (!write_back(attrs_dict.get(), attrs)) return quorlane::Err(take_failure_text());
+  return {};
 }
 
 }  // namespace

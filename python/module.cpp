@@ -1,7 +1,7 @@
 // The module quorlane_py: its initialisation and the `parse` entry.
 #include <algorithm>
 #include <new>
-#include <optional>
+#include <variant>
 #include <string_view>
 #include <vector>
 
@@ -158,19 +158,14 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
   hooks.reserve(hook_objects.size());
   for (Ref& object : hook_objects) hooks.push_back(&entries.emplace_back(std::move(object)));
 
-  std::optional<quorlane::Result<quorlane::ReaderResult, quorlane::StatementError>> read;
-  if (input.is_text) {
-    read = quorlane::parse_statement_text(input.text, hooks);
-    if (!read) {  // a lone surrogate: the str has no UTF-8 form
-      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
-      return nullptr;
-    }
-  } else {
-    read = quorlane::parse_statement(input.bytes, hooks);
-  }
-  auto& result = *read;
+  auto result = input.is_text ? quorlane::parse_statement(input.text, hooks) : quorlane::parse_statement(input.bytes, hooks);
   if (!result) {
-    raise_statement_error(result.error());
+    if (std::holds_alternative<quorlane::NotUtf8>(result.error())) {
+      // A str holding a lone surrogate: it has no UTF-8 form, so it is no text the statement can be.
+      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
+    } else {
+      raise_statement_error(result.error());
+    }
     return nullptr;
   }
   return build_statement(std::move(result).value());

@@ -57,6 +57,7 @@ std::string message(const StatementError& error) {
                         [](const SyntaxDetail& d) { return message(d); },
                         [](const Unfinished&) { return std::string("Statement is not finished"); },
                         [](const NotStatement&) { return std::string("Input is not a 1C statement"); },
+                        [](const NotUtf8&) { return std::string("Input is not valid UTF-8"); },
                     },
                     error);
 }

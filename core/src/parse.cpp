@@ -1,55 +1,64 @@
+// Choosing how a statement is read. Without hooks the lines are read as they are classified, and the rest
+// of the text is checked after the reader stops, so that an unrecognised line anywhere still wins over what
+// the reader found (a reading without hooks has no effect but its result). With hooks, every line is
+// checked first and the text read afterwards: no hook may run for a file that has an unrecognised line.
+// Bytes taken as UTF-8 by their start that are not UTF-8 further on are read again as windows-1251.
 #include "quorlane/parse.h"
 
-#include "quorlane/decode.h"
+#include <utility>
+
 #include "quorlane/lines.h"
-#include "text/decoders.h"
-#include "read/single_pass.h"
 
 namespace quorlane {
-
 namespace {
 
-// From this size on, a reading without hooks classifies lines on a second thread: starting it costs
-// about what reading a few kilobytes does.
-constexpr std::size_t kPipelinedFrom = std::size_t{1} << 20;
-// The code points of a text turned into UTF-8 before the second thread takes the rest.
-constexpr std::size_t kFirstTextPiece = std::size_t{64} << 10;
+using Reading = Result<ReaderResult, StatementError>;
+
+bool is_not_utf8(const StatementError& error) noexcept { return std::holds_alternative<NotUtf8>(error); }
+
+// Reads the lines of `source`; the lines' own verdict wins over the reader's.
+Reading read_checking_after(TextSource source, HookList hooks) {
+  LineCursor lines(source);
+  Reading reading = read_statement(lines, hooks);
+  if (auto verdict = lines.finish(); !verdict) return Err(std::move(verdict).error());
+  return reading;
+}
+
+// Checks every line of `source`, to its end.
+Status<StatementError> check_lines(TextSource source) {
+  LineCursor lines(source);
+  return lines.finish();
+}
+
+// One reading of a statement whose text `open` makes (anew on every call).
+template <class OpenText>
+Reading read_with(OpenText open, HookList hooks) {
+  if (hooks.empty()) {
+    auto source = open();
+    if (!source) return Err(std::move(source).error());
+    return read_checking_after(std::move(source).value(), hooks);
+  }
+  auto checked = open();
+  if (!checked) return Err(std::move(checked).error());
+  if (auto verdict = check_lines(std::move(checked).value()); !verdict) return Err(std::move(verdict).error());
+  auto source = open();
+  if (!source) return Err(std::move(source).error());
+  LineCursor lines(source.value());
+  return read_statement(lines, hooks);
+}
 
 }  // namespace
 
-Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks) {
-  if (hooks.empty() && input.size() >= kPipelinedFrom) {
-    auto decoded = decode_input_lazily(input);
-    if (!decoded) return Err(std::move(decoded).error());
-    if (auto first = check_first_line(decoded.value().text()); !first) return Err(std::move(first).error());
-    if (auto result = detail::read_statement_pipelined(decoded.value())) return std::move(*result);
-    // Taken as UTF-8 from its start, the input is not UTF-8 further on: it is read anew as a whole.
-  }
-  auto decoded = decode_input(input);
-  if (!decoded) return Err(std::move(decoded).error());
-  const std::string_view text = decoded.value().text();
-  if (auto first = check_first_line(text); !first) return Err(std::move(first).error());
-  if (hooks.empty()) return detail::read_statement_checking(decoded.value());
-  // Every line is checked before the reader starts, so that an unrecognised line anywhere wins over
-  // whatever the reader would find, and no hook runs for a file that has one.
-  auto lines = classify_lines(text);
-  if (!lines) return Err(std::move(lines).error());
-  return detail::read_statement_releasing(lines.value(), hooks, decoded.value());
+Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks,
+                                                     const ReadOptions& options) {
+  Reading reading = read_with([&] { return TextSource::of_bytes(input, options); }, hooks);
+  if (reading || !is_not_utf8(reading.error())) return reading;
+  return read_with([&] { return TextSource::of_bytes(input, options, /*may_be_utf8=*/false); }, hooks);
 }
 
-std::optional<Result<ReaderResult, StatementError>> parse_statement_text(CodePoints text, HookList hooks) {
-  if (hooks.empty() && text.count * text.width >= kPipelinedFrom) {
-    auto decoded = take_text_lazily(text, kFirstTextPiece);
-    if (!decoded) return std::nullopt;
-    if (auto first = check_first_line(decoded->text()); !first) {
-      if (detail::has_lone_surrogate(decoded->undecoded_points())) return std::nullopt;
-      return Err(std::move(first).error());
-    }
-    return detail::read_statement_pipelined(*decoded);
-  }
-  auto whole = take_text_lazily(text, text.count);
-  if (!whole) return std::nullopt;
-  return parse_statement(whole->text(), hooks);  // its UTF-8, read as bytes are
+Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options) {
+  using Opened = Result<TextSource, StatementError>;
+  return read_with([&] { return Opened(TextSource::of_code_points(text, options)); }, hooks);
 }
 
 }  // namespace quorlane

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "quorlane/result.h"
+
 namespace quorlane {
 
 // Where in a statement the reader was. The numbers are part of the contract.
@@ -57,8 +59,12 @@ using SyntaxDetail = std::variant<UnexpectedSection, UnexpectedAttribute, Unreco
 
 struct Unfinished {};
 struct NotStatement {};
+// Input taken as UTF-8 that is not. Bytes taken as UTF-8 by their start and found not to be UTF-8 further on
+// are read again as windows-1251, so this leaves a reading only for text given as code points that holds a
+// lone surrogate: such a text has no UTF-8 form, and nothing of it is read.
+struct NotUtf8 {};
 
-using StatementError = std::variant<SyntaxDetail, Unfinished, NotStatement>;
+using StatementError = std::variant<SyntaxDetail, Unfinished, NotStatement, NotUtf8>;
 
 // The message texts: fixed English pieces with the stored texts inserted unchanged, never a line number.
 std::string message(const SyntaxDetail& detail);
@@ -76,13 +82,8 @@ struct StatementWarning {
   friend bool operator==(const StatementWarning&, const StatementWarning&) = default;
 };
 
-// What a hook answers: go on, or stop the reading with this text.
-struct HookOutcome {
-  std::optional<std::string> error;  // absent: Continue
-
-  static HookOutcome Continue() { return {}; }
-  static HookOutcome Error(std::string text) { return HookOutcome{std::move(text)}; }
-  bool is_continue() const noexcept { return !error.has_value(); }
-};
+// What a hook answers: success to go on (`return {};`), or the text that stops the reading
+// (`return Err(text);`).
+using HookOutcome = Status<std::string>;
 
 }  // namespace quorlane

@@ -1,4 +1,5 @@
-// Lines of a decoded statement: splitting, blank lines, and classification into markers and attributes.
+// The lines of a statement's text: numbered, blank ones skipped, each classified as a marker or a key-value
+// attribute, and the first line checked to open a statement.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,9 @@
 #include <string_view>
 
 #include "quorlane/errors.h"
+#include "quorlane/line_split.h"
 #include "quorlane/result.h"
+#include "quorlane/text_source.h"
 
 namespace quorlane {
 
@@ -26,7 +29,7 @@ std::string_view marker_text(Marker marker) noexcept;
 
 // One non-blank line. For an attribute, `key` and `value` are the parts before and after the first "=".
 // For a marker, `key` is empty and sits at the start of the line; for DocumentStart, `value` is the
-// document type. Views into the decoded text.
+// document type. Views into a piece of the text, in the encoding the text is written in.
 struct ClassifiedLine {
   std::uint64_t lineno = 0;
   bool is_marker = false;
@@ -34,56 +37,76 @@ struct ClassifiedLine {
   std::string_view key;
   std::string_view value;
 
-  // The marker's text form as errors show it: for DocumentStart "СекцияДокумент=" and the type.
-  std::string found() const;
 };
 
-// Splits off the next line of `text` starting at `pos` (LF ends a line and is dropped, with one CR before
-// it; a last piece without LF is a line only if not empty). Returns false when no line is left.
-bool next_line(std::string_view text, std::size_t& pos, std::string_view& line) noexcept;
-
-// The size of the shortest start of `text` that holds at least `least` bytes and ends with a line feed (all
-// of the text when there is none): a piece of whole lines.
-std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcept;
-
-// Classifies one line. Returns false for a blank line (only White_Space characters, or empty).
-// Precondition: the line is valid UTF-8. Sets `recognized` to false for a line of no known shape.
-bool classify_line(std::string_view line, std::uint64_t lineno, ClassifiedLine& out, bool& recognized) noexcept;
-
-// What classify_next_line found.
-enum class LineKind : std::uint8_t { End, Blank, Classified, Unrecognized };
-
-// next_line and classify_line together, in one scan of the line's bytes: splits off the line at `pos` as
-// line number `lineno`, sets `raw` to it, and classifies it into `out` unless it is blank.
-LineKind classify_next_line(std::string_view text, std::size_t& pos, std::uint64_t lineno, ClassifiedLine& out,
-                            std::string_view& raw) noexcept;
-
-// The classified lines of a whole text that has been checked to hold no unrecognised line. Classification
-// is repeated lazily while iterating (it costs less than storing the lines), in input order.
-class ClassifiedLines {
+// Walks the lines of a text source once, front to back. A line is cut after each line feed, which it loses
+// together with one carriage return before it; a last piece without a line feed is a line if not empty.
+class LineCursor {
  public:
-  explicit ClassifiedLines(std::string_view text) noexcept : text_(text) {}
+  // Whether line 1 must be "1CClientBankExchange", as in a statement, or may be anything.
+  enum class FirstLine : unsigned char { OpensStatement, Any };
 
-  class Cursor {
-   public:
-    explicit Cursor(std::string_view text) noexcept : text_(text) {}
-    // Produces the next non-blank line; false at the end.
-    bool next(ClassifiedLine& line) noexcept;
+  explicit LineCursor(TextSource& source, FirstLine first_line = FirstLine::OpensStatement) noexcept;
 
-   private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    std::uint64_t lineno_ = 0;
-  };
+  // The encoding the statement is read in, and the one its lines are written in (see TextSource).
+  Encoding encoding() const noexcept { return source_.encoding(); }
+  Encoding text_encoding() const noexcept { return source_.text_encoding(); }
+  const ReadOptions& options() const noexcept { return source_.options(); }
+  std::size_t size_hint() const noexcept { return source_.size_hint(); }
 
-  Cursor cursor() const noexcept { return Cursor(text_); }
-  std::string_view text() const noexcept { return text_; }
+  // The next non-blank line. False at the end of the text, and where the lines stop early: at a first line
+  // that does not open a statement, at the first line of no known shape, or where the text could not be had.
+  // finish() tells which.
+  bool next(ClassifiedLine& line) {
+    for (;;) {
+      if (pos_ == piece_.size() && !take_piece()) return false;
+      const detail::SplitLine raw = detail::split_line(piece_, pos_);
+      ++lineno_;
+      if (raw.split == detail::kNoEquals) {
+        if (line_without_equals(raw.text, line)) return true;
+        if (stopped_) return false;
+        continue;  // a blank line
+      }
+      const std::string_view key = raw.text.substr(0, raw.split);
+      line.lineno = lineno_;
+      line.is_marker = key == document_key_;
+      line.marker = Marker::DocumentStart;  // meaningful for a marker only
+      line.key = line.is_marker ? key.substr(0, 0) : key;
+      line.value = raw.text.substr(raw.split + 1);
+      return true;
+    }
+  }
+  // Nothing before `position` (the start of a line given) will be looked at again.
+  void release_before(const char* position) noexcept { source_.release_before(position); }
+  // Looks through the lines not taken (a reader may stop early) and the input after them, and tells why the
+  // lines ended: NotUtf8 where the text has no UTF-8 form although it was taken to have one (this wins: the
+  // lines read were not the statement's), NotStatement for a first line that does not open a statement,
+  // Syntax with UnrecognizedLine for the first line of no known shape; success when every line was fine.
+  Status<StatementError> finish();
 
  private:
-  std::string_view text_;
-};
+  // Takes the next piece of text; false at the end or where the lines stop.
+  bool take_piece();
+  // A line with no "=": fills `line` with its marker and answers true; false for a blank line, and for a line
+  // of no known shape, which stops the lines.
+  bool line_without_equals(std::string_view text, ClassifiedLine& line);
+  // Ends the lines early: no more are given, whatever is left of the piece.
+  void stop(StatementError error) {
+    stop_ = Err(std::move(error));
+    stopped_ = true;
+    piece_ = {};
+    pos_ = 0;
+  }
 
-// Checks every line of the text; the first line of no known shape gives Syntax with UnrecognizedLine.
-Result<ClassifiedLines, StatementError> classify_lines(std::string_view text);
+  TextSource& source_;
+  FirstLine first_line_;
+  std::string_view document_key_;  // "СекцияДокумент", the key of a document's opening line, as the text has it
+  bool started_ = false;
+  bool stopped_ = false;  // at the end, or stopped early (then stop_ holds why)
+  Status<StatementError> stop_;
+  std::string_view piece_;
+  std::size_t pos_ = 0;
+  std::uint64_t lineno_ = 0;
+};
 
 }  // namespace quorlane

@@ -1,22 +1,24 @@
-// The whole reading of one statement: decode, check the first line, classify, read.
+// The whole reading of one statement: its text, its first line, its lines, the reader.
 #pragma once
 
-#include <optional>
 #include <string_view>
 
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
 #include "quorlane/reader.h"
 #include "quorlane/result.h"
+#include "quorlane/text_source.h"
 
 namespace quorlane {
 
-// `input` is only read during the call; the result owns everything it holds.
-Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks = {});
+// A statement given as bytes (UTF-8 or windows-1251, told apart by the bytes themselves). `input` is only
+// read during the call; the result owns everything it holds.
+Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks = {},
+                                                     const ReadOptions& options = {});
 
-// The reading of a statement given as text (code points, as a Python str holds them): its UTF-8 form is read
-// as parse_statement reads bytes, without ever being made whole when it is large. Nothing when the text
-// holds a lone surrogate, and so has no UTF-8 form.
-std::optional<Result<ReaderResult, StatementError>> parse_statement_text(CodePoints text, HookList hooks = {});
+// A statement given as text (code points, as a Python str holds them), read as its UTF-8 form is, without
+// that form ever being made whole. NotUtf8 when the text holds a lone surrogate, and so has no UTF-8 form.
+Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks = {},
+                                                     const ReadOptions& options = {});
 
 }  // namespace quorlane

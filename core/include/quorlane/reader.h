@@ -1,5 +1,5 @@
-// The statement reader: walks the classified lines once as a state machine, collects the header, opens and
-// closes sections, runs the hooks at each close, converts and files the records, and checks the end.
+// The statement reader: walks the lines once as a state machine, collects the header, opens and closes
+// sections, runs the hooks at each close, converts and files the records, and checks the end.
 #pragma once
 
 #include <cstdint>
@@ -36,11 +36,8 @@ struct ReaderResult {
   std::vector<StatementWarning> warnings;
 };
 
-// Reads the classified lines of a whole statement (the text they view must stay alive during the call).
-Result<ReaderResult, StatementError> read_statement(const ClassifiedLines& lines, Encoding encoding,
-                                                    HookList hooks);
-// The same over an explicit sequence of lines, which need not start with the FileStart marker.
-Result<ReaderResult, StatementError> read_statement(std::span<const ClassifiedLine> lines, Encoding encoding,
-                                                    HookList hooks);
+// Reads a statement from its lines, to their end or to the first error. The lines' own verdict (an
+// unrecognised line, a wrong first line) is not looked at: see LineCursor::finish().
+Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks);
 
 }  // namespace quorlane

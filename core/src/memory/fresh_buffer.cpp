@@ -2,7 +2,7 @@
 // huge pages: a decoded statement is written front to back once, and taking its pages 2 MB at a time
 // instead of 4 KB at a time makes the first write to a large buffer several times cheaper. The price is
 // an occasional stall while the kernel assembles huge pages for a process that had none yet.
-#include "text/decoders.h"
+#include "memory/fresh_buffer.h"
 
 #include <cstdint>
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "quorlane/decode.h"
 #include "quorlane/records.h"
 #include "quorlane/result.h"
 
@@ -26,10 +27,12 @@ struct DocumentFields {
   bool has(int field) const noexcept { return (present >> field) & 1u; }
 };
 
-// The document field a key feeds, or -1.
-int document_field(std::string_view key) noexcept;
+// The document field a key feeds, or -1. The key is written in `text_encoding`.
+int document_field(std::string_view key, Encoding text_encoding) noexcept;
 
-// Converts gathered values into a record, copying its texts into one block of `store`.
-Result<Document, std::string> convert_document_fields(const DocumentFields& fields, TextStore& store);
+// Converts gathered values (written in `text_encoding`) into a record, copying its texts as UTF-8 into one
+// block of `store`. `vectors`: as ReadOptions::vectors.
+Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
+                                                      bool vectors, TextStore& store);
 
 }  // namespace quorlane::detail

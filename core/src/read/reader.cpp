@@ -1,16 +1,13 @@
-// The statement reader: one pass over the classified lines, a state machine whose transitions are the switch
-// in Reader::run. Keys and values stay views of the decoded text while a section is open; only what the
-// result keeps is copied (a document's texts, an account number, the header at the end).
+// The statement reader: one pass over the lines, a state machine whose transitions are the switch in
+// Reader::run. Keys and values stay views of the text's pieces while a section is open; only what the
+// result keeps is copied (a document's texts, an account number, the header once the first section opens).
 #include "quorlane/reader.h"
 
-#include <optional>
-#include <system_error>
 #include <utility>
 
 #include "account_book.h"
 #include "document_fields.h"
-#include "text/line_pipeline.h"
-#include "single_pass.h"
+#include "text/decoders.h"
 
 namespace quorlane {
 namespace {
@@ -38,103 +35,35 @@ constexpr std::size_t kBytesPerDocumentGuess = 512;
 
 StatementError syntax(SyntaxDetail detail) { return StatementError{std::move(detail)}; }
 
-class SpanSource {
- public:
-  explicit SpanSource(std::span<const ClassifiedLine> lines) noexcept : lines_(lines) {}
-  bool next(ClassifiedLine& line) noexcept {
-    if (index_ == lines_.size()) return false;
-    line = lines_[index_++];
-    return true;
-  }
-
- private:
-  std::span<const ClassifiedLine> lines_;
-  std::size_t index_ = 0;
-};
-
-// Classifies while reading; stops at the first unrecognised line, which then wins over the reading's outcome.
-class CheckingSource {
- public:
-  explicit CheckingSource(std::string_view text) noexcept : text_(text) {}
-
-  bool next(ClassifiedLine& line) noexcept {
-    std::string_view raw;
-    for (;;) {
-      const LineKind kind = classify_next_line(text_, pos_, lineno_ + 1, line, raw);
-      if (kind == LineKind::End) return false;
-      ++lineno_;
-      if (kind == LineKind::Blank) continue;
-      if (kind == LineKind::Classified) return true;
-      unrecognized_ = raw;
-      unrecognized_lineno_ = lineno_;
-      pos_ = text_.size();
-      return false;
-    }
-  }
-
-  // The first unrecognised line of the whole text, looking through the lines the reader did not take.
-  std::optional<StatementError> unrecognized() {
-    ClassifiedLine ignored;
-    while (unrecognized_lineno_ == 0 && next(ignored)) {
-    }
-    if (unrecognized_lineno_ == 0) return std::nullopt;
-    return syntax(UnrecognizedLine{unrecognized_lineno_, std::string(unrecognized_)});
-  }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  std::uint64_t lineno_ = 0;
-  std::string_view unrecognized_;
-  std::uint64_t unrecognized_lineno_ = 0;  // 0: none found yet
-};
-
-// Whom the reader tells that the text before a section's opening line will not be looked at again.
-struct TextRelease {
-  void* owner = nullptr;
-  void (*release_before)(void* owner, const char* position) noexcept = nullptr;
-
-  static TextRelease of(DecodedInput& decoded) noexcept {
-    return {&decoded, [](void* owner, const char* position) noexcept {
-              static_cast<DecodedInput*>(owner)->release_before(position);
-            }};
-  }
-  static TextRelease of(detail::LinePipeline& pipeline) noexcept {
-    return {&pipeline, [](void* owner, const char* position) noexcept {
-              static_cast<detail::LinePipeline*>(owner)->release_before(position);
-            }};
-  }
-};
-
 class Reader {
  public:
-  Reader(Encoding encoding, HookList hooks, std::size_t documents_guess, TextRelease release = {})
-      : hooks_(hooks), release_(release) {
-    result_.encoding = encoding;
-    result_.documents.reserve(documents_guess);
+  Reader(LineCursor& lines, HookList hooks)
+      : lines_(lines), hooks_(hooks), text_encoding_(lines.text_encoding()), vectors_(lines.options().vectors) {
+    result_.encoding = lines.encoding();
+    result_.documents.reserve(lines.size_hint() / kBytesPerDocumentGuess);
   }
 
-  template <class Source>
-  Result<ReaderResult, StatementError> run(Source& source) {
+  Result<ReaderResult, StatementError> run() {
     ClassifiedLine line;
-    while (source.next(line)) {
+    while (lines_.next(line)) {
       if (!line.is_marker) {
         switch (state_) {
           case State::InHeader:
-            result_.header.insert_view(line.key, line.value);
+            insert(result_.header, line.key, line.value);
             continue;
           case State::InDocument:
             if (hooks_.empty()) {
               // No hook can see this section's map: gather the values by field at once.
-              if (const int field = detail::document_field(line.key); field >= 0) fields_.set(field, line.value);
+              const int field = detail::document_field(line.key, text_encoding_);
+              if (field >= 0) fields_.set(field, line.value);
               continue;
             }
             [[fallthrough]];
           case State::InAccount:
-            section_.insert_view(line.key, line.value);
+            insert(section_, line.key, line.value);
             continue;
           default:
-            return Err(syntax(UnexpectedAttribute{line.lineno, std::string(line.key), std::string(line.value)}));
+            return Err(syntax(UnexpectedAttribute{line.lineno, utf8(line.key), utf8(line.value)}));
         }
       }
       switch (line.marker) {
@@ -156,12 +85,12 @@ class Reader {
           continue;
         case Marker::AccountEnd:
           if (state_ != State::InAccount) break;
-          if (auto error = close_account(line.lineno)) return Err(std::move(*error));
+          if (auto closed = close_account(line.lineno); !closed) return Err(std::move(closed).error());
           state_ = State::ReadNextSection;
           continue;
         case Marker::DocumentEnd:
           if (state_ != State::InDocument) break;
-          if (auto error = close_document(line.lineno)) return Err(std::move(*error));
+          if (auto closed = close_document(line.lineno); !closed) return Err(std::move(closed).error());
           state_ = State::ReadNextSection;
           continue;
         case Marker::FileEnd:
@@ -169,7 +98,7 @@ class Reader {
           state_ = State::Finished;
           continue;
       }
-      return Err(syntax(UnexpectedSection{line.lineno, line.found(), context_of(state_)}));
+      return Err(syntax(UnexpectedSection{line.lineno, found(line), context_of(state_)}));
     }
     // A section still open here is dropped without its hooks.
     if (state_ != State::Finished) return Err(StatementError{Unfinished{}});
@@ -178,45 +107,71 @@ class Reader {
   }
 
  private:
+  // A text of the lines, as UTF-8.
+  std::string utf8(std::string_view text) const {
+    return text_encoding_ == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text, vectors_);
+  }
+
+  // A pair of a line put into a map, which holds UTF-8: UTF-8 lines are viewed until the map is made owned
+  // (the header) or done with (a section); windows-1251 ones are copied as UTF-8.
+  void insert(AttributeMap& map, std::string_view key, std::string_view value) {
+    if (text_encoding_ == Encoding::Utf8) {
+      map.insert_view(key, value);
+    } else {
+      map.insert_copy(utf8(key), utf8(value));
+    }
+  }
+
+  // The marker's text form as errors show it: for a document's opening line "СекцияДокумент=" and the type.
+  std::string found(const ClassifiedLine& line) const {
+    std::string text(marker_text(line.marker));
+    if (line.marker == Marker::DocumentStart) text += utf8(line.value);
+    return text;
+  }
+
   // The header is complete once the first section opens, and nothing before a section's opening line is
-  // looked at again: the header gets its own copies, and the text before the line may be given back.
+  // looked at again: the header gets its own copies, and the text before the line may be used again.
   void open_section(const ClassifiedLine& line) {
     if (state_ == State::InHeader) result_.header.make_owned();
     section_.clear();
-    if (release_.release_before != nullptr) release_.release_before(release_.owner, line.key.data());
+    lines_.release_before(line.key.data());
   }
 
-  std::optional<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
+  Status<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
     for (SectionHook* hook : hooks_) {
       HookOutcome outcome = hook->on_section(type, section_, result_.header);
-      if (!outcome.is_continue()) return syntax(HookError{lineno, std::move(*outcome.error)});
+      if (!outcome) return Err(syntax(HookError{lineno, std::move(outcome).error()}));
     }
-    return std::nullopt;
+    return {};
   }
 
-  std::optional<StatementError> close_account(std::uint64_t lineno) {
-    if (auto error = run_hooks(SectionType::Account, lineno)) return error;
+  Status<StatementError> close_account(std::uint64_t lineno) {
+    if (auto hooked = run_hooks(SectionType::Account, lineno); !hooked) return hooked;
     auto interval = convert_interval(section_);
-    if (!interval) return syntax(AccountParseError{lineno, std::move(interval).error()});
+    if (!interval) return Err(syntax(AccountParseError{lineno, std::move(interval).error()}));
     const std::string_view* number = section_.find(kAccountNumberKey);
     if (number == nullptr) {
-      return syntax(MissingField{lineno, std::string(kAccountNumberKey), ReaderContext::Account});
+      return Err(syntax(MissingField{lineno, std::string(kAccountNumberKey), ReaderContext::Account}));
     }
     accounts_.file(*number, interval.value());
-    return std::nullopt;
+    return {};
   }
 
-  std::optional<StatementError> close_document(std::uint64_t lineno) {
+  Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
       fields_.set(detail::kDocumentTypeField, document_type_);
-      file_document(lineno, detail::convert_document_fields(fields_, store_));
-      return std::nullopt;
+      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, vectors_, store_));
+      return {};
     }
-    if (auto error = run_hooks(SectionType::Document, lineno)) return error;
+    if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;
     // Added after the hooks, so that the opening line's type wins over anything a hook stored under the key.
-    section_.insert_view(kDocumentTypeKey, document_type_);
+    if (text_encoding_ == Encoding::Utf8) {
+      section_.insert_view(kDocumentTypeKey, document_type_);
+    } else {
+      section_.insert_copy(kDocumentTypeKey, utf8(document_type_));
+    }
     file_document(lineno, convert_document(section_, store_));
-    return std::nullopt;
+    return {};
   }
 
   void file_document(std::uint64_t lineno, Result<Document, std::string>&& document) {
@@ -227,8 +182,10 @@ class Reader {
     }
   }
 
+  LineCursor& lines_;
   HookList hooks_;
-  TextRelease release_;  // where the text's memory may be given back as reading goes on
+  const Encoding text_encoding_;  // of the lines' keys and values
+  const bool vectors_;
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
@@ -240,60 +197,8 @@ class Reader {
 
 }  // namespace
 
-namespace detail {
-
-Result<ReaderResult, StatementError> read_statement_checking(DecodedInput& decoded) {
-  const std::string_view text = decoded.text();
-  CheckingSource source(text);
-  auto result =
-      Reader(decoded.encoding(), {}, text.size() / kBytesPerDocumentGuess, TextRelease::of(decoded)).run(source);
-  if (auto error = source.unrecognized()) return Err(std::move(*error));
-  return result;
-}
-
-std::optional<Result<ReaderResult, StatementError>> read_statement_pipelined(DecodedInput& decoded,
-                                                                             std::size_t piece_bytes) {
-  // A windows-1251 byte takes about 1.6 bytes of text.
-  const std::size_t rest = decoded.undecoded().size();
-  const std::size_t text_guess = decoded.text().size() + (decoded.encoding() == Encoding::Utf8 ? rest : rest * 8 / 5) +
-                                 decoded.undecoded_points().count * 2;
-  std::optional<LinePipeline> pipeline;
-  try {
-    pipeline.emplace(decoded, piece_bytes);
-  } catch (const std::system_error&) {
-    // No thread to be had: the same reading on this one.
-    if (!decoded.decode_rest()) return std::nullopt;
-    return read_statement_checking(decoded);
-  }
-  auto result = Reader(decoded.encoding(), {}, text_guess / kBytesPerDocumentGuess, TextRelease::of(*pipeline))
-                    .run(*pipeline);
-  auto unrecognized = pipeline->unrecognized();
-  if (pipeline->not_utf8()) return std::nullopt;
-  if (unrecognized) return Err(std::move(*unrecognized));
-  return result;
-}
-
-Result<ReaderResult, StatementError> read_statement_releasing(const ClassifiedLines& lines, HookList hooks,
-                                                              DecodedInput& decoded) {
-  Reader reader(decoded.encoding(), hooks, lines.text().size() / kBytesPerDocumentGuess, TextRelease::of(decoded));
-  ClassifiedLines::Cursor cursor = lines.cursor();
-  return reader.run(cursor);
-}
-
-}  // namespace detail
-
-Result<ReaderResult, StatementError> read_statement(const ClassifiedLines& lines, Encoding encoding,
-                                                    HookList hooks) {
-  Reader reader(encoding, hooks, lines.text().size() / kBytesPerDocumentGuess);
-  ClassifiedLines::Cursor cursor = lines.cursor();
-  return reader.run(cursor);
-}
-
-Result<ReaderResult, StatementError> read_statement(std::span<const ClassifiedLine> lines, Encoding encoding,
-                                                    HookList hooks) {
-  Reader reader(encoding, hooks, 0);
-  SpanSource source(lines);
-  return reader.run(source);
+Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks) {
+  return Reader(lines, hooks).run();
 }
 
 }  // namespace quorlane

@@ -6,7 +6,7 @@
 #include "decoders.h"
 #include "pair_shuffles.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
 #define QUORLANE_HAVE_SIMD_UCS2 1
 #endif
@@ -16,7 +16,7 @@ namespace {
 
 bool is_surrogate(std::uint32_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
 
-// One code point; nullptr for a surrogate.
+// One code point; nullptr for a surrogate (the converters below pass that on to their caller).
 inline char* put_point(char* out, std::uint32_t c) noexcept {
   if (c < 0x80) {
     *out++ = static_cast<char>(c);
@@ -113,20 +113,27 @@ bool any_surrogate(const Unit* p, std::size_t n) noexcept {
 
 }  // namespace
 
-char* code_points_to_utf8(CodePoints points, char* out, bool allow_vector) noexcept {
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, bool vectors) {
+  char* end = nullptr;
   switch (points.width) {
     case 1:
-      return put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);
+      end = put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);
+      break;
     case 2:
 #ifdef QUORLANE_HAVE_SIMD_UCS2
-      if (allow_vector && cpu_has_avx2()) {
-        return ucs2_vectorised(static_cast<const std::uint16_t*>(points.data), points.count, out);
+      if (vectors && cpu_has_avx2()) {
+        end = ucs2_vectorised(static_cast<const std::uint16_t*>(points.data), points.count, out);
+        break;
       }
 #endif
-      return put_points(static_cast<const std::uint16_t*>(points.data), points.count, out);
+      end = put_points(static_cast<const std::uint16_t*>(points.data), points.count, out);
+      break;
     default:
-      return put_points(static_cast<const std::uint32_t*>(points.data), points.count, out);
+      end = put_points(static_cast<const std::uint32_t*>(points.data), points.count, out);
+      break;
   }
+  if (end == nullptr) return Err(StatementError(NotUtf8{}));  // a lone surrogate has no UTF-8 form
+  return end;
 }
 
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept {

@@ -1,44 +1,40 @@
-// The decoders behind decode_input for input that is not valid UTF-8. Each writes UTF-8.
+// The converters behind the text source: each writes UTF-8 into a buffer the caller provides, which must have
+// room for the text plus kDecodeSlack bytes (the fast paths write whole vectors and words past the end, left
+// undefined).
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <string>
 #include <string_view>
 
 #include "quorlane/decode.h"
+#include "quorlane/errors.h"
+#include "quorlane/result.h"
 
 namespace quorlane::detail {
 
-// Text decoded into a buffer of its own. `malformed` is set when the decoder met a malformed sequence.
-struct DecodedBytes {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  bool malformed = false;
-};
+inline constexpr std::size_t kDecodeSlack = 16;  // a whole 16-byte vector (any converter here), or a word
 
-// An uninitialised buffer for decoded text (large ones are backed by huge pages where the system offers them).
-std::unique_ptr<char[]> fresh_buffer(std::size_t size);
+// The UTF-8 validators behind is_valid_utf8, exposed so that tests can check that they agree.
+bool is_valid_utf8_scalar(std::string_view bytes) noexcept;
+bool cpu_has_avx2() noexcept;
+bool is_valid_utf8_avx2(std::string_view bytes) noexcept;  // precondition: cpu_has_avx2()
 
-// windows-1251 through the WHATWG index (every byte maps to a character, so it never fails). Uses the
-// vectorised decoder when the processor has AVX2 and `allow_vector` is set (tests compare the two).
-DecodedBytes decode_cp1251(std::string_view input, bool allow_vector = true);
+// windows-1251 through the WHATWG index (every byte maps to a character, so it never fails): at most three
+// bytes a character. Returns the end of the text written.
+constexpr std::size_t kCp1251MaxBytesPerChar = 3;
+char* decode_cp1251_into(std::string_view input, char* out, bool vectors) noexcept;
+std::string windows_1251_to_utf8(std::string_view input, bool vectors = true);
 
-// The same in pieces, for a text decoded while it is being read: the exact size of the text, and the decoding
-// of a piece into `out`, which must have room for its text plus kDecodeSlack bytes (written past the end and
-// left undefined); three bytes a character are always enough. Returns the end of the piece's text. Pieces
-// may be cut anywhere: every byte is a character.
-inline constexpr std::size_t kDecodeSlack = 16;  // a whole 16-byte vector (any decoder here), or a word
-std::size_t cp1251_decoded_size(std::string_view input, bool allow_vector = true) noexcept;
-char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector = true) noexcept;
+// UTF-16 without its byte order mark, at most three bytes a unit (a surrogate pair makes four from two).
+// NotStatement when it holds a lone surrogate or an odd trailing byte.
+constexpr std::size_t kUtf16MaxBytesPerUnit = 3;
+Result<char*, StatementError> decode_utf16_into(std::string_view input, bool big_endian, char* out);
 
-// UTF-16 without its byte order mark; lone surrogates and an odd trailing byte are malformed.
-DecodedBytes decode_utf16(std::string_view input, bool big_endian);
-
-// UTF-8 of text given as code points. The most bytes a code point of `width` takes; `out` must have room for
-// that many a code point plus kDecodeSlack. Returns the end of the text, or nullptr at a lone surrogate
-// (what was written before it is left undefined).
+// UTF-8 of text given as code points: at most utf8_bytes_per_point(width) bytes each. NotUtf8 at a lone
+// surrogate (what was written before it is then left undefined).
 constexpr std::size_t utf8_bytes_per_point(unsigned width) noexcept { return width == 1 ? 2 : width == 2 ? 3 : 4; }
-char* code_points_to_utf8(CodePoints points, char* out, bool allow_vector = true) noexcept;
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, bool vectors);
 // The number of code points in the shortest start holding at least `least` of them and ending with U+000A
 // (all of them when there is none): a piece of whole lines.
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept;
@@ -47,6 +43,7 @@ CodePoints code_points_slice(CodePoints points, std::size_t from, std::size_t co
 
 // At least 96 per cent (after truncation) of the first 20480 characters must be plausible statement text.
 // Precondition: valid UTF-8.
+inline constexpr std::size_t kPlausibilityChars = 20480;
 bool is_plausible(std::string_view text) noexcept;
 
 }  // namespace quorlane::detail

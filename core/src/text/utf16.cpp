@@ -1,5 +1,5 @@
-// UTF-16 (after its byte order mark) to UTF-8. Malformed input is decoded to the end all the same, with
-// U+FFFD in place of each error, as the WHATWG decoder does; the caller discards such a result.
+// UTF-16 (after its byte order mark) to UTF-8. A malformed sequence makes the whole input no statement, so
+// the decoding stops there: going on to the end, as the WHATWG decoder does, would change nothing.
 #include <cstdint>
 
 #include "decoders.h"
@@ -26,17 +26,13 @@ char* put_utf8(char* out, char32_t c) noexcept {
   return out;
 }
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 }  // namespace
 
-DecodedBytes decode_utf16(std::string_view input, bool big_endian) {
+Result<char*, StatementError> decode_utf16_into(std::string_view input, bool big_endian, char* out) {
+  // An odd trailing byte is malformed.
+  if (input.size() % 2 != 0) return Err(StatementError(NotStatement{}));
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
   const std::size_t units = input.size() / 2;
-  DecodedBytes out;
-  // A unit gives at most three bytes, a surrogate pair four; an odd last byte gives U+FFFD.
-  out.bytes = fresh_buffer(units * 3 + 3);
-  char* dst = out.bytes.get();
   auto unit = [&](std::size_t i) -> char32_t {
     const char32_t a = p[2 * i], b = p[2 * i + 1];
     return big_endian ? (a << 8 | b) : (b << 8 | a);
@@ -44,21 +40,14 @@ DecodedBytes decode_utf16(std::string_view input, bool big_endian) {
   for (std::size_t i = 0; i < units; ++i) {
     const char32_t u = unit(i);
     if (u < 0xD800 || u > 0xDFFF) {
-      dst = put_utf8(dst, u);
+      out = put_utf8(out, u);
     } else if (u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      dst = put_utf8(dst, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+      out = put_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
       ++i;
     } else {
-      // A lone surrogate; a high one followed by a non-surrogate leaves that unit to the next round.
-      out.malformed = true;
-      dst = put_utf8(dst, kReplacement);
+      return Err(StatementError(NotStatement{}));  // a lone surrogate
     }
   }
-  if (input.size() % 2 != 0) {
-    out.malformed = true;
-    dst = put_utf8(dst, kReplacement);
-  }
-  out.size = static_cast<std::size_t>(dst - out.bytes.get());
   return out;
 }
 

@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decoders.h"
 #include "quorlane/decode.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
 #define QUORLANE_HAVE_AVX2_PATH 1
 #endif
@@ -212,8 +213,8 @@ bool is_valid_utf8_avx2(std::string_view bytes) noexcept { return is_valid_utf8_
 
 }  // namespace detail
 
-bool is_valid_utf8(std::string_view bytes) noexcept {
-  if (detail::cpu_has_avx2()) return detail::is_valid_utf8_avx2(bytes);
+bool is_valid_utf8(std::string_view bytes, bool vectors) noexcept {
+  if (vectors && detail::cpu_has_avx2()) return detail::is_valid_utf8_avx2(bytes);
   return detail::is_valid_utf8_scalar(bytes);
 }
 
