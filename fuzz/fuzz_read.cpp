@@ -44,23 +44,29 @@ bool valid_utf8(std::string_view text) { return quorlane::is_valid_utf8(text, fa
 
 // ---- comparison of two readings ----
 
-bool same_text(const quorlane::OptionalText& a, const quorlane::OptionalText& b) {
-  return a.has_value() == b.has_value() && (!a.has_value() || a.value() == b.value());
-}
-
+// The texts of two documents, compared as UTF-8: a reading through hooks keeps a windows-1251 statement's
+// texts as UTF-8, one without hooks as they were written.
 bool same_document(const quorlane::Document& a, const quorlane::Document& b) {
-  return a->doc_number == b->doc_number && a->doc_type == b->doc_type && same_text(a->payment_type, b->payment_type) &&
-         a->doc_date == b->doc_date && a->purpose == b->purpose && same_text(a->ordering, b->ordering) &&
-         a->amount == b->amount && a->counterparty_inn == b->counterparty_inn &&
-         same_text(a->counterparty_kpp, b->counterparty_kpp) && a->counterparty_bic == b->counterparty_bic &&
-         a->counterparty_bank1 == b->counterparty_bank1 && a->counterparty_account == b->counterparty_account &&
-         same_text(a->counterparty, b->counterparty) && same_text(a->counterparty_1, b->counterparty_1) &&
-         a->outcome_date == b->outcome_date && same_text(a->counterparty_ras_account, b->counterparty_ras_account) &&
-         same_text(a->counterparty_cor_account, b->counterparty_cor_account) && a->payee_inn == b->payee_inn &&
-         same_text(a->payee, b->payee) && a->payee_account == b->payee_account && same_text(a->payee_kpp, b->payee_kpp) &&
-         a->payee_bic == b->payee_bic && a->payee_bank1 == b->payee_bank1 &&
-         same_text(a->payee_ras_account, b->payee_ras_account) &&
-         same_text(a->payee_cor_account, b->payee_cor_account) && a->income_date == b->income_date;
+  const auto same = [&](std::string_view x, std::string_view y) {
+    return quorlane::to_utf8(x, a->text_encoding) == quorlane::to_utf8(y, b->text_encoding);
+  };
+  const auto same_optional = [&](const quorlane::OptionalText& x, const quorlane::OptionalText& y) {
+    return x.has_value() == y.has_value() && (!x.has_value() || same(x.value(), y.value()));
+  };
+  return same(a->doc_number, b->doc_number) && same(a->doc_type, b->doc_type) &&
+         same_optional(a->payment_type, b->payment_type) && a->doc_date == b->doc_date &&
+         same(a->purpose, b->purpose) && same_optional(a->ordering, b->ordering) && a->amount == b->amount &&
+         same(a->counterparty_inn, b->counterparty_inn) && same_optional(a->counterparty_kpp, b->counterparty_kpp) &&
+         same(a->counterparty_bic, b->counterparty_bic) && same(a->counterparty_bank1, b->counterparty_bank1) &&
+         same(a->counterparty_account, b->counterparty_account) && same_optional(a->counterparty, b->counterparty) &&
+         same_optional(a->counterparty_1, b->counterparty_1) && a->outcome_date == b->outcome_date &&
+         same_optional(a->counterparty_ras_account, b->counterparty_ras_account) &&
+         same_optional(a->counterparty_cor_account, b->counterparty_cor_account) &&
+         same(a->payee_inn, b->payee_inn) && same_optional(a->payee, b->payee) &&
+         same(a->payee_account, b->payee_account) && same_optional(a->payee_kpp, b->payee_kpp) &&
+         same(a->payee_bic, b->payee_bic) && same(a->payee_bank1, b->payee_bank1) &&
+         same_optional(a->payee_ras_account, b->payee_ras_account) &&
+         same_optional(a->payee_cor_account, b->payee_cor_account) && a->income_date == b->income_date;
 }
 
 // Representation equality of every value (the reading keeps amounts as written).
@@ -110,13 +116,15 @@ bool same_reading(const Reading& a, const Reading& b) {
 
 // ---- what every reading must hold ----
 
-bool optional_utf8(const quorlane::OptionalText& text) { return !text.has_value() || valid_utf8(text.value()); }
-
 void check_document_texts(const quorlane::Document& d) {
+  const auto valid_text = [&](std::string_view text) { return valid_utf8(quorlane::to_utf8(text, d->text_encoding)); };
+  const auto optional_utf8 = [&](const quorlane::OptionalText& text) {
+    return !text.has_value() || valid_text(text.value());
+  };
   for (std::string_view text : {d->doc_number, d->doc_type, d->purpose, d->counterparty_inn, d->counterparty_bic,
                                 d->counterparty_bank1, d->counterparty_account, d->payee_inn, d->payee_account,
                                 d->payee_bic, d->payee_bank1}) {
-    check(valid_utf8(text));
+    check(valid_text(text));
   }
   for (const quorlane::OptionalText* text :
        {&d->payment_type, &d->ordering, &d->counterparty_kpp, &d->counterparty, &d->counterparty_1,

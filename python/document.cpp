@@ -1,6 +1,10 @@
 // Document: one payment document. The object holds the core's small document handle, whose block keeps the
 // record and its texts alive; every attribute read creates its str.
+#include <new>
+#include <string>
+
 #include "common.h"
+#include "quorlane/decode.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
 #include "result_values.h"
@@ -17,10 +21,40 @@
 namespace quorlane_py {
 namespace {
 
+// A record's texts are UTF-8, or windows-1251 as its statement was written (text_encoding tells which).
+std::string utf8_of(const quorlane::DocumentRecord& record, std::string_view text) {
+  return quorlane::to_utf8(text, record.text_encoding);
+}
+
+// Texts compare as Python sees them: byte for byte in one encoding, as UTF-8 across two.
+struct SameText {
+  const quorlane::DocumentRecord& a;
+  const quorlane::DocumentRecord& b;
+
+  bool operator()(std::string_view x, std::string_view y) const { return utf8_of(a, x) == utf8_of(b, y); }
+  bool operator()(const quorlane::OptionalText& x, const quorlane::OptionalText& y) const {
+    return x.has_value() == y.has_value() && (!x.has_value() || (*this)(x.value(), y.value()));
+  }
+  template <class T>
+  bool operator()(const T& x, const T& y) const {
+    return same_text(x, y);
+  }
+};
+
 bool same_document_text(const quorlane::Document& a, const quorlane::Document& b) noexcept {
-#define QUORLANE_SAME(field) && same_text(a->field, b->field)
-  return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
+  try {
+    if (a->text_encoding == b->text_encoding) {
+#define QUORLANE_SAME(field) &&same_text(a->field, b->field)
+      return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
 #undef QUORLANE_SAME
+    }
+    const SameText same{*a, *b};
+#define QUORLANE_SAME(field) &&same(a->field, b->field)
+    return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
+#undef QUORLANE_SAME
+  } catch (const std::bad_alloc&) {
+    return false;  // two documents read from statements of different encodings, and no memory to compare them
+  }
 }
 
 using Class = ValueClass<quorlane::Document, same_document_text>;
@@ -29,18 +63,41 @@ PyTypeObject* the_class = nullptr;
 
 const quorlane::DocumentRecord& value_of(PyObject* self) noexcept { return *Class::of(self); }
 
+PyObject* text_to_python(const quorlane::DocumentRecord& record, std::string_view text) noexcept {
+  if (record.text_encoding == quorlane::Encoding::Utf8) return new_str(text);
+  try {
+    return new_str(utf8_of(record, text));
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+}
+
+PyObject* to_python_in(const quorlane::DocumentRecord& record, std::string_view text) noexcept {
+  return text_to_python(record, text);
+}
+
+PyObject* to_python_in(const quorlane::DocumentRecord& record, const quorlane::OptionalText& text) noexcept {
+  return text.has_value() ? text_to_python(record, text.value()) : Ref::borrow(Py_None).release();
+}
+
+template <class T>
+PyObject* to_python_in(const quorlane::DocumentRecord&, const T& value) noexcept {
+  return to_python(value);
+}
+
 template <auto Field>
 PyObject* get(PyObject* self, void*) noexcept {
-  return to_python(value_of(self).*Field);
+  const quorlane::DocumentRecord& record = value_of(self);
+  return to_python_in(record, record.*Field);
 }
 
 PyObject* repr(PyObject* self) noexcept {
   const quorlane::DocumentRecord& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Document(doc_number=";
-    quorlane::append_quoted(out, v.doc_number);
+    quorlane::append_quoted(out, utf8_of(v, v.doc_number));
     out += ", doc_type=";
-    quorlane::append_quoted(out, v.doc_type);
+    quorlane::append_quoted(out, utf8_of(v, v.doc_type));
     out += ", doc_date=";
     append_quoted_value(out, v.doc_date);
     out += ", amount=";

@@ -77,10 +77,12 @@ TEST(Corpus, ReadableStatements) {
     }
     EXPECT_TRUE(r.warnings.empty());
     ASSERT_EQ(r.documents.size(), c.documents);
-    EXPECT_EQ(r.documents.front()->doc_number, c.first.first);
-    EXPECT_EQ(r.documents.front()->doc_type, c.first.second);
-    EXPECT_EQ(r.documents.back()->doc_number, c.last.first);
-    EXPECT_EQ(r.documents.back()->doc_type, c.last.second);
+    const Document& first = r.documents.front();
+    const Document& last = r.documents.back();
+    EXPECT_EQ(to_utf8(first->doc_number, first->text_encoding), c.first.first);
+    EXPECT_EQ(to_utf8(first->doc_type, first->text_encoding), c.first.second);
+    EXPECT_EQ(to_utf8(last->doc_number, last->text_encoding), c.last.first);
+    EXPECT_EQ(to_utf8(last->doc_type, last->text_encoding), c.last.second);
   }
 }
 

@@ -83,7 +83,8 @@ inline std::string describe(const Reading& reading) {
   const ReaderResult& r = reading.value();
   std::string out = std::string(encoding_name(r.encoding)) + "\n";
   for (const AttributeMap::Entry& e : r.header.entries()) out.append(e.key).append("=").append(e.value) += "\n";
-  const auto text = [&](std::string_view t) { out.append("[").append(t).append("]"); };
+  Encoding texts = Encoding::Utf8;  // of the document being written out
+  const auto text = [&](std::string_view t) { out.append("[").append(to_utf8(t, texts)).append("]"); };
   const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
   const auto date = [&](const std::optional<Date>& d) { out.append(d ? format_date(*d) : "-").append(";"); };
   const auto amount = [&](const std::optional<Amount>& a) { out.append(a ? format_amount(*a) : "-").append(";"); };
@@ -96,6 +97,7 @@ inline std::string describe(const Reading& reading) {
     out += "\n";
   }
   for (const Document& d : r.documents) {
+    texts = d->text_encoding;
     text(d->doc_number), text(d->doc_type), optional(d->payment_type), date(d->doc_date), text(d->purpose);
     optional(d->ordering), amount(d->amount), text(d->counterparty_inn), optional(d->counterparty_kpp);
     text(d->counterparty_bic), text(d->counterparty_bank1), text(d->counterparty_account), optional(d->counterparty);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quorlane {
@@ -19,6 +20,9 @@ struct CodePoints {
   std::size_t count = 0;
   unsigned width = 1;
 };
+
+// A text written in `encoding` (UTF-8, or windows-1251 by the WHATWG index), as UTF-8.
+std::string to_utf8(std::string_view text, Encoding encoding);
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
 // Uses the AVX2 validator when the processor has it and `vectors` is set; both validators give the same

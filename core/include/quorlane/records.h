@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "quorlane/attribute_map.h"
+#include "quorlane/decode.h"
 #include "quorlane/result.h"
 #include "quorlane/text_store.h"
 #include "quorlane/values.h"
@@ -50,8 +51,11 @@ struct Account {
 };
 
 // The values of one document section. It lives in the same block as its texts, and is reached through a
-// Document, which keeps that block alive.
+// Document, which keeps that block alive. The texts are kept as the statement wrote them: UTF-8, or
+// windows-1251 bytes (text_encoding tells which), to be turned into UTF-8 (to_utf8) where they are read, so
+// that a reading neither decodes nor stores more than its caller asks for.
 struct DocumentRecord {
+  Encoding text_encoding = Encoding::Utf8;
   std::string_view doc_number;           //  1 "Номер"
   std::string_view doc_type;             //  2 "СекцияДокумент"
   OptionalText payment_type;             //  3 "ВидОплаты"

@@ -57,15 +57,6 @@ class TextStore {
     }
     return {out, text.size()};
   }
-  // Writes a text through `write(out)`, which returns the end of what it wrote. Room for all that write() may
-  // touch (its text and any bytes it writes beyond that, which are left unused) must have been reserved.
-  template <class Write>
-  std::string_view write(Write write) {
-    char* out = next_;
-    next_ = write(out);
-    room_ -= static_cast<std::size_t>(next_ - out);
-    return {out, static_cast<std::size_t>(next_ - out)};
-  }
   // Room for one object of `size` bytes aligned to `align`, in the current block; like copy(), it must have
   // been reserved (with align - 1 bytes to spare for the alignment).
   void* place(std::size_t size, std::size_t align) noexcept {

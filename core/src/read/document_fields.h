@@ -30,9 +30,9 @@ struct DocumentFields {
 // The document field a key feeds, or -1. The key is written in `text_encoding`.
 int document_field(std::string_view key, Encoding text_encoding) noexcept;
 
-// Converts gathered values (written in `text_encoding`) into a record, copying its texts as UTF-8 into one
-// block of `store`. `vectors`: as ReadOptions::vectors.
+// Converts gathered values (written in `text_encoding`) into a record, copying its texts as they are written
+// into one block of `store`.
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
-                                                      bool vectors, TextStore& store);
+                                                      TextStore& store);
 
 }  // namespace quorlane::detail

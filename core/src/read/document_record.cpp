@@ -11,7 +11,6 @@
 #include "key_table.h"
 #include "quorlane/records.h"
 #include "record_fields.h"
-#include "text/decoders.h"
 
 namespace quorlane {
 namespace {
@@ -72,11 +71,11 @@ constexpr auto kKeys1251 = kKeys.in_windows_1251();
 
 // A value to read as a date or an amount: as it is, or (written in windows-1251 with anything beyond ASCII)
 // as UTF-8 in `scratch`. Values of these kinds are ASCII but for rare blanks and mistakes.
-std::string_view as_utf8(std::string_view value, Encoding text_encoding, bool vectors, std::string& scratch) {
+std::string_view as_utf8(std::string_view value, Encoding text_encoding, std::string& scratch) {
   if (text_encoding == Encoding::Utf8) return value;
   for (char c : value) {
     if (static_cast<unsigned char>(c) >= 0x80) {
-      scratch = detail::windows_1251_to_utf8(value, vectors);
+      scratch = to_utf8(value, text_encoding);
       return scratch;
     }
   }
@@ -92,12 +91,12 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
 }
 
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
-                                                      bool vectors, TextStore& store) {
+                                                      TextStore& store) {
   DocumentRecord doc;
   std::string scratch;
   for (int field : kExamined) {
     if (!fields.has(field)) continue;
-    const std::string_view value = as_utf8(fields.values[field], text_encoding, vectors, scratch);
+    const std::string_view value = as_utf8(fields.values[field], text_encoding, scratch);
     if (field == kDate) {
       auto date = read_date(value);
       if (!date) return Err(std::move(date).error());
@@ -120,16 +119,12 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   for (int field = 0; field < kFieldCount; ++field) {
     if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
   }
-  const bool utf8 = text_encoding == Encoding::Utf8;
-  // windows-1251 takes up to three bytes a character as UTF-8, and its decoder writes a little past the text.
-  if (!utf8) total = total * detail::kCp1251MaxBytesPerChar + detail::kDecodeSlack;
-  // The record and its texts share one block, so that one reference keeps a document whole.
+  // The record and its texts share one block, so that one reference keeps a document whole. The texts are
+  // copied as the statement wrote them.
   BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
   auto* record = static_cast<DocumentRecord*>(store.place(sizeof(DocumentRecord), alignof(DocumentRecord)));
-  const auto copy = [&](std::string_view text) {
-    if (utf8) return store.copy(text);
-    return store.write([&](char* out) { return detail::decode_cp1251_into(text, out, vectors); });
-  };
+  doc.text_encoding = text_encoding;
+  const auto copy = [&](std::string_view text) { return store.copy(text); };
   const auto required = [&](int field) { return copy(fields.values[field]); };
   const auto optional = [&](int field) {
     return fields.has(field) ? OptionalText(copy(fields.values[field])) : OptionalText();
@@ -167,7 +162,7 @@ Result<Document, std::string> convert_document(const AttributeMap& attrs, TextSt
     const int field = kKeys.find(entry.key);
     if (field != kKeys.kAbsent) fields.set(field, entry.value);
   }
-  return detail::convert_document_fields(fields, Encoding::Utf8, /*vectors=*/true, store);
+  return detail::convert_document_fields(fields, Encoding::Utf8, store);
 }
 
 }  // namespace quorlane

@@ -160,7 +160,7 @@ class Reader {
   Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
       fields_.set(detail::kDocumentTypeField, document_type_);
-      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, vectors_, store_));
+      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, store_));
       return {};
     }
     if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;

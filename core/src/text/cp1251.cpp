@@ -150,3 +150,11 @@ std::string windows_1251_to_utf8(std::string_view input, bool vectors) {
 }
 
 }  // namespace quorlane::detail
+
+namespace quorlane {
+
+std::string to_utf8(std::string_view text, Encoding encoding) {
+  return encoding == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
+}
+
+}  // namespace quorlane
