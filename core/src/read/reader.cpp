@@ -117,9 +117,15 @@ class Reader {
   void insert(AttributeMap& map, std::string_view key, std::string_view value) {
     if (text_encoding_ == Encoding::Utf8) {
       map.insert_view(key, value);
-    } else {
-      map.insert_copy(utf8(key), utf8(value));
+      return;
     }
+    // Both decoded into one buffer kept for the whole reading, which the map then copies from.
+    scratch_.resize((key.size() + value.size()) * detail::kCp1251MaxBytesPerChar + 2 * detail::kDecodeSlack);
+    char* const start = scratch_.data();
+    char* const key_end = detail::decode_cp1251_into(key, start, vectors_);
+    char* const value_end = detail::decode_cp1251_into(value, key_end + detail::kDecodeSlack, vectors_);
+    map.insert_copy({start, static_cast<std::size_t>(key_end - start)},
+                    {key_end + detail::kDecodeSlack, static_cast<std::size_t>(value_end - key_end - detail::kDecodeSlack)});
   }
 
   // The marker's text form as errors show it: for a document's opening line "СекцияДокумент=" and the type.
@@ -186,6 +192,7 @@ class Reader {
   HookList hooks_;
   const Encoding text_encoding_;  // of the lines' keys and values
   const bool vectors_;
+  std::string scratch_;  // a windows-1251 line's key and value as UTF-8, on their way into a map
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
