@@ -1,4 +1,5 @@
-// Value-or-error results. Nothing in the core throws: every operation that can fail returns a Result.
+// Value-or-error results: every operation of the core that can fail returns a Result. Nothing in the core
+// throws but the standard library running out of memory (std::bad_alloc).
 #pragma once
 
 #include <type_traits>

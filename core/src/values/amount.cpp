@@ -1,5 +1,6 @@
 // Reading amounts: plain decimals (1_000.50, -.5, 5.) and the exponent form (1.5E-3), exactly, never rounded.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,7 @@ struct Decimal {
 
 // An optional sign, then digits with at most one point; "_" is ignored once a digit has been seen.
 // Magnitudes beyond 96 bits and more than 28 fractional digits are refused, not rounded.
-bool read_plain(std::string_view text, Decimal& out) noexcept {
+std::optional<Decimal> read_plain(std::string_view text) noexcept {
   std::size_t pos = 0;
   bool negative = false;
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
@@ -36,58 +37,59 @@ bool read_plain(std::string_view text, Decimal& out) noexcept {
   for (; pos < text.size(); ++pos) {
     const char c = text[pos];
     if (c >= '0' && c <= '9') {
-      if (!magnitude.times_ten_plus(static_cast<unsigned>(c - '0'))) return false;
-      if (seen_point && ++scale > kMaxScale) return false;
+      if (!magnitude.times_ten_plus(static_cast<unsigned>(c - '0'))) return std::nullopt;
+      if (seen_point && ++scale > kMaxScale) return std::nullopt;
       seen_digit = true;
     } else if (c == '.' && !seen_point) {
       seen_point = true;
     } else if (c != '_' || !seen_digit) {
-      return false;
+      return std::nullopt;
     }
   }
-  if (!seen_digit) return false;
-  out = Decimal{magnitude, scale, negative};
-  return true;
+  if (!seen_digit) return std::nullopt;
+  return Decimal{magnitude, scale, negative};
 }
 
+struct Exponent {
+  std::uint32_t value = 0;
+  bool negative = false;
+};
+
 // "-" and digits, or digits with an optional "+"; at most 2^32 - 1 either way.
-bool read_exponent(std::string_view text, bool& negative, std::uint32_t& value) noexcept {
+std::optional<Exponent> read_exponent(std::string_view text) noexcept {
   std::size_t pos = 0;
-  negative = !text.empty() && text[0] == '-';
+  const bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) pos = 1;
-  if (pos == text.size()) return false;
+  if (pos == text.size()) return std::nullopt;
   std::uint64_t accumulated = 0;
   for (; pos < text.size(); ++pos) {
     const char c = text[pos];
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9') return std::nullopt;
     accumulated = accumulated * 10 + static_cast<unsigned>(c - '0');
-    if (accumulated > UINT32_MAX) return false;
+    if (accumulated > UINT32_MAX) return std::nullopt;
   }
-  value = static_cast<std::uint32_t>(accumulated);
-  return true;
+  return Exponent{static_cast<std::uint32_t>(accumulated), negative};
 }
 
 // A plain amount, "e" or "E", an exponent: the amount times ten to the exponent.
-bool read_scientific(std::string_view text, Decimal& out) noexcept {
+std::optional<Decimal> read_scientific(std::string_view text) noexcept {
   const std::size_t split = text.find_first_of("eE");
-  if (split == std::string_view::npos) return false;
-  Decimal decimal;
-  bool negative_exponent = false;
-  std::uint32_t exponent = 0;
-  if (!read_plain(text.substr(0, split), decimal) ||
-      !read_exponent(text.substr(split + 1), negative_exponent, exponent)) {
-    return false;
-  }
-  if (negative_exponent) {
-    if (std::uint64_t{decimal.scale} + exponent > kMaxScale) return false;
+  if (split == std::string_view::npos) return std::nullopt;
+  std::optional<Decimal> plain = read_plain(text.substr(0, split));
+  const std::optional<Exponent> power = plain ? read_exponent(text.substr(split + 1)) : std::nullopt;
+  if (!power) return std::nullopt;
+  Decimal& decimal = *plain;
+  const std::uint32_t exponent = power->value;
+  if (power->negative) {
+    if (std::uint64_t{decimal.scale} + exponent > kMaxScale) return std::nullopt;
     decimal.scale += exponent;
   } else if (exponent <= decimal.scale) {
     decimal.scale -= exponent;
   } else {
     // The digits move left while the scale stays, then surplus fractional zeros are dropped.
-    if (exponent > kMaxScale) return false;
+    if (exponent > kMaxScale) return std::nullopt;
     for (std::uint32_t step = 0; step < exponent; ++step) {
-      if (!decimal.magnitude.times_ten_plus(0)) return false;
+      if (!decimal.magnitude.times_ten_plus(0)) return std::nullopt;
     }
     while (decimal.scale > 0 && decimal.magnitude.last_digit() == 0) {
       decimal.magnitude.divide_by_ten();
@@ -95,8 +97,7 @@ bool read_scientific(std::string_view text, Decimal& out) noexcept {
     }
     if (decimal.magnitude.is_zero()) decimal = Decimal{};
   }
-  out = decimal;
-  return true;
+  return decimal;
 }
 
 Amount to_amount(const Decimal& decimal) noexcept {
@@ -122,8 +123,9 @@ std::string amount_message(std::string_view value) {
 }  // namespace
 
 Result<Amount, std::string> read_amount(std::string_view value) {
-  Decimal decimal;
-  if (read_plain(value, decimal) || read_scientific(value, decimal)) return to_amount(decimal);
+  std::optional<Decimal> decimal = read_plain(value);
+  if (!decimal) decimal = read_scientific(value);
+  if (decimal) return to_amount(*decimal);
   return Err(amount_message(value));
 }
 
