@@ -78,8 +78,10 @@ def _character(char: str) -> str:
     return f"{quoted(char)} (U+{ord(char):04X})"
 
 
-def key_problems(section: str, key: str, *, exact: bool = False) -> Iterator[WriteError]:
-    """What stops the key from being read back as this key (and, unless exact, by other readers too)."""
+def key_problems(section: str, key: str, *, exact: bool = False, hint: bool = True) -> Iterator[WriteError]:
+    """What stops the key from being read back as this key (and, unless exact, by other readers too); `hint`
+    adds to the messages of the latter that exact=True writes it."""
+    lifted = " (exact=True writes it)" if hint else ""
     if "=" in key:
         yield WriteError(section, key, f'key {quoted(key)} contains "=" at position {key.index("=")}; a key '
                          'ends at the first "="', key.index("="))
@@ -87,23 +89,23 @@ def key_problems(section: str, key: str, *, exact: bool = False) -> Iterator[Wri
         yield WriteError(section, key, f"key {quoted(key)} would open a document section")
     elif not exact and key in MARKERS:
         yield WriteError(section, key, f"key {quoted(key)} is a marker word, which other readers take for the "
-                         "marker (exact=True writes it)")
+                         f"marker{lifted}")
     elif not exact and not key:
-        yield WriteError(section, key, "empty key, which other readers skip (exact=True writes it)")
-    yield from _character_problems(section, key, key, f"key {quoted(key)}", exact=exact)
+        yield WriteError(section, key, f"empty key, which other readers skip{lifted}")
+    yield from _character_problems(section, key, key, f"key {quoted(key)}", exact=exact, hint=hint)
 
 
-def value_problems(section: str, key: str, value: str, *, exact: bool = False,
-                   newline: str = "\r\n") -> Iterator[WriteError]:
+def value_problems(section: str, key: str, value: str, *, exact: bool = False, newline: str = "\r\n",
+                   hint: bool = True) -> Iterator[WriteError]:
     """What stops the value from being read back unchanged (and, unless exact, by other readers too)."""
-    yield from _character_problems(section, key, value, f"value of {quoted(key)}", exact=exact)
+    yield from _character_problems(section, key, value, f"value of {quoted(key)}", exact=exact, hint=hint)
     if exact and newline == "\n" and value.endswith("\r"):
         yield WriteError(section, key, f"value of {quoted(key)} ends with a carriage return, which the reader "
                          'drops before a line feed (newline="\\r\\n" keeps it)', len(value) - 1)
 
 
-def _character_problems(section: str, key: str, text: str, what: str, *,
-                        exact: bool = False) -> Iterator[WriteError]:
+def _character_problems(section: str, key: str, text: str, what: str, *, exact: bool,
+                        hint: bool) -> Iterator[WriteError]:
     if exact:
         position = text.find("\n")
     else:
@@ -117,7 +119,7 @@ def _character_problems(section: str, key: str, text: str, what: str, *,
     else:
         kind = "a text end" if text[position] == "\x00" else "a line break"
         yield WriteError(section, key, f"{what} contains {_character(text[position])} at position {position}, "
-                         f"{kind} to other readers (exact=True writes it)", position)
+                         f"{kind} to other readers" + (" (exact=True writes it)" if hint else ""), position)
 
 
 def encoding_problems(section: str, key: str, text: str, encoding: str, *,

@@ -89,9 +89,10 @@ def _document_problems(section: str, document: OutgoingDocument, encoding: str,
             yield WriteError(section, key, f"key {_text.quoted(key)} of extra is written from a field already")
         seen.add(key)
         if index >= len(pairs) - len(document.extra):
-            yield from _text.key_problems(section, key)
-        yield from _text.value_problems(section, key, value)
-        yield from _text.encoding_problems(section, key, value, encoding)
+            yield from _text.key_problems(section, key, hint=False)
+        # A character that breaks the line is reported as such, not also as one the encoding lacks.
+        broken = list(_text.value_problems(section, key, value, hint=False))
+        yield from broken or _text.encoding_problems(section, key, value, encoding)
         if value and key in _COMPILED_FORMS:
             pattern, what = _COMPILED_FORMS[key]
             if not pattern.fullmatch(value):

@@ -46,7 +46,7 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
     header += [("Документ", kind.value) for kind in dict.fromkeys(d.kind for d in documents)]
     header_problems = [] if sender else [WriteError("header", "Отправитель", '"Отправитель" is required and empty')]
     for key, value in header:
-        header_problems += [*_text.value_problems("header", key, value),
+        header_problems += [*_text.value_problems("header", key, value, hint=False),
                             *_text.encoding_problems("header", key, value, encoding)]
     if header_problems or problems:
         raise (header_problems + problems)[0]

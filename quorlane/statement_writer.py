@@ -2,7 +2,6 @@
 
 from __future__ import annotations
 
-import codecs
 import re
 from operator import attrgetter
 from typing import BinaryIO
@@ -40,14 +39,16 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
 
     The promise: quorlane_py.parse of the result gives a statement with an equal header (same pairs, same
     order), equal accounts in the same order with equal intervals in the same order, and equal documents in
-    the same order. Its encoding is the one written, except that output made only of ASCII characters is the
-    same in both encodings and is read back as "utf-8". Warnings are not written: the documents they stand
-    for were dropped by the reader and cannot be written back, so the result reads back without warnings.
+    the same order, and with the encoding written. (Output made only of ASCII characters would read back as
+    "utf-8" whatever it was written in, but the format's markers are Cyrillic, so a statement, which has at
+    least one section, never is.) Warnings are not written: the documents they stand for were dropped by the
+    reader and cannot be written back, so the result reads back without warnings.
 
     What the format cannot hold raises WriteError (a ValueError) naming the section, the key and the
     position, and nothing is written: a line feed in a key or value (the format has no escaping), "=" in a
     key, the key "СекцияДокумент", a character the encoding lacks, windows-1251 output that the reader would
-    take for UTF-8 or for no statement at all, a statement without any account or document section. Unless
+    not take for a statement (too many control or rare characters at its start), a statement without any
+    account or document section. Unless
     `exact` is true, so is what other readers would misread: carriage returns and the other characters that
     split lines in Python or C (U+000B, U+000C, U+001C..U+001E, U+0085, U+2028, U+2029, NUL), an empty key
     and a key equal to a marker word. With `exact`, only what this module's reader cannot read back is
@@ -228,26 +229,10 @@ def _raise_document_problem(documents: list[quorlane_py.Document], exact: bool, 
 
 
 def _check_cp1251_reads_back(data: bytes) -> None:
-    """The reader takes any input that is valid UTF-8 for UTF-8, and windows-1251 input only when it looks
-    like text: either would read this output differently."""
-    if not data.isascii() and _valid_utf8(data):
-        raise WriteError("statement", None, "the cp1251 output is also valid UTF-8 and would be read back as "
-                         "UTF-8; write it in utf-8")
+    """The reader takes windows-1251 input for a statement only when it looks like text. (It takes input that
+    is valid UTF-8 for UTF-8, but this output never is: every section's opening line starts with "Се", bytes
+    D1 E5 in windows-1251, which no UTF-8 sequence has.)"""
     if not _text.plausible(_text.decode_cp1251(data[:_text.PLAUSIBILITY_WINDOW])):
         raise WriteError("statement", None, "the cp1251 output would not be taken for a statement: more than 4 "
                          "per cent of its first 20480 characters are neither letters, digits, punctuation nor "
                          "whitespace; write it in utf-8")
-
-
-def _valid_utf8(data: bytes) -> bool:
-    """Whether the whole of data is valid UTF-8, decided piece by piece: windows-1251 text fails within its first
-    letters, and the decoding error then copies only one piece, not the whole output."""
-    decoder = codecs.getincrementaldecoder("utf-8")()
-    view = memoryview(data)
-    try:
-        for start in range(0, len(data), 1 << 16):
-            decoder.decode(view[start:start + (1 << 16)])
-        decoder.decode(b"", final=True)
-    except UnicodeDecodeError:
-        return False
-    return True
