@@ -71,7 +71,7 @@ class Output {
   std::size_t size() const noexcept { return bytes_ ? static_cast<std::size_t>(next_ - PyBytes_AS_STRING(bytes_)) : 0; }
   // The bytes written, as a new reference; the Output is empty afterwards.
   PyObject* release() {
-    if (!reserve(0)) return nullptr;
+    if (!bytes_) return PyBytes_FromStringAndSize("", 0);
     const Py_ssize_t used = next_ - PyBytes_AS_STRING(bytes_);
     if (_PyBytes_Resize(&bytes_, used) < 0) return nullptr;
     PyObject* done = bytes_;

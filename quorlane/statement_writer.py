@@ -71,7 +71,6 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
 
     data = None
     if _render_documents is not None and not exact:
-        documents = documents if type(documents) is list else list(documents)
         keys = tuple(_text.encode(key + "=", encoding) for key in _KEYS)
         table = _text.CP1251_DECODING if encoding == "cp1251" else None
         data = _render_documents(documents, head, tail, _NAMES, keys, _IS_DATE, newline.encode("ascii"),
