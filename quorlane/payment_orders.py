@@ -22,7 +22,7 @@ _T = TypeVar("_T")
 def _record(cls: type[_T]) -> type[_T]:
     """A frozen dataclass whose constructor takes keywords only (Python 3.9 lacks kw_only)."""
     if sys.version_info >= (3, 10):
-        return dataclass(frozen=True, kw_only=True)(cls)  # type: ignore[call-overload,no-any-return]
+        return dataclass(frozen=True, kw_only=True)(cls)
     made: Any = dataclass(frozen=True)(cls)
     positional_init: Callable[..., None] = made.__init__
 
@@ -31,7 +31,7 @@ def _record(cls: type[_T]) -> type[_T]:
 
     __init__.__doc__ = positional_init.__doc__
     made.__init__ = __init__
-    return made  # type: ignore[no-any-return]
+    return made
 
 
 class Kind(str, enum.Enum):

@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import re
 from operator import attrgetter
-from typing import BinaryIO
+from typing import BinaryIO, Callable, Optional
 
 import quorlane_py
 
@@ -13,6 +13,7 @@ from ._keys import (DOCUMENT_ATTRIBUTE, DOCUMENT_DATE_KEYS, DOCUMENT_KEYS, INTER
                     INTERVAL_KEYS_BEFORE_NUMBER)
 from .errors import WriteError
 
+_render_documents: Optional[Callable[..., Optional[bytes]]]
 try:
     from ._render import render_documents as _render_documents
 except ImportError:  # a build without the accelerator (PyPy): the documents are written in Python
