@@ -12,6 +12,8 @@ from pathlib import Path
 
 import quorlane
 import quorlane_py
+from quorlane._keys import DOCUMENT_FIELDS
+from quorlane.cli.reading import sample_bytes
 
 REAL = Path(__file__).resolve().parents[1] / "data" / "real"
 # The real statements that do not read, and the line each gets.
@@ -57,10 +59,12 @@ def test_json_and_csv_hold_the_whole_statement():
         assert result.returncode == 0, result.stderr
         assert json.loads(result.stdout) == quorlane.to_dict(read)
     data = quorlane.to_dict(read)
-    assert data["documents"][0]["doc_date"] == read.documents[0].doc_date
+    assert data["documents"] == [{f: getattr(d, f) for f in DOCUMENT_FIELDS} for d in read.documents]
     assert data["accounts"] == {n: {"number": a.number, "intervals": [
         {f: getattr(i, f) for f in ("date_start", "date_end", "start_amount", "end_amount", "total_income",
                                     "total_expense")} for i in a.intervals]} for n, a in read.accounts.items()}
+    sample = quorlane_py.parse(sample_bytes())
+    assert quorlane.to_dict(sample)["warnings"] == [{"lineno": n, "message": m} for n, m in sample.warnings] != []
 
     result = run("csv", path)
     assert result.returncode == 0, result.stderr
