@@ -49,11 +49,10 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
     position, and nothing is written: a line feed in a key or value (the format has no escaping), "=" in a
     key, the key "СекцияДокумент", a character the encoding lacks, windows-1251 output that the reader would
     not take for a statement (too many control or rare characters at its start), a statement without any
-    account or document section. Unless
-    `exact` is true, so is what other readers would misread: carriage returns and the other characters that
-    split lines in Python or C (U+000B, U+000C, U+001C..U+001E, U+0085, U+2028, U+2029, NUL), an empty key
-    and a key equal to a marker word. With `exact`, only what this module's reader cannot read back is
-    refused (a value that ends with a carriage return then needs newline="\\r\\n").
+    account or document section. Unless `exact` is true, so is what other readers would misread: carriage
+    returns and the other characters that split lines in Python or C (U+000B, U+000C, U+001C..U+001E, U+0085,
+    U+2028, U+2029, NUL), an empty key and a key equal to a marker word. With `exact`, only what quorlane_py
+    cannot read back is refused (a value that ends with a carriage return then needs newline="\\r\\n").
 
     TypeError when the header, accounts or documents hold objects of other types than parse makes.
     """
