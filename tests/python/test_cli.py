@@ -6,6 +6,7 @@ import csv
 import io
 import json
 import os
+import pty
 import subprocess
 import sys
 from pathlib import Path
@@ -80,6 +81,16 @@ def test_check_reads_folders_and_reports_each_bad_file(tmp_path):
     assert lines[:-1] == [f"{REAL / name}{tail}" for name, tail in sorted(FAILING.items())]
     assert lines[-1] == "16 files: 10 read (59 documents, 0 warnings), 6 failed"
     assert result.stderr == b""  # no progress bar when not on a terminal
+
+    # On a terminal a progress bar is drawn on stderr, and cleared before each line and at the end.
+    main, terminal = pty.openpty()
+    env = dict(os.environ, PYTHONIOENCODING="utf-8")
+    subprocess.run([sys.executable, "-m", "quorlane", "check", REAL], stdout=subprocess.DEVNULL, stderr=terminal,
+                   env=env, timeout=120)
+    os.close(terminal)
+    drawn = os.read(main, 1 << 16).decode()
+    os.close(main)
+    assert "] 16/16" in drawn and drawn.endswith("\r\x1b[K")
 
     good = sorted(set(REAL.glob("*.txt")) - {REAL / name for name in FAILING})
     result = run("check", *good, "--jobs", "2")
