@@ -2,7 +2,8 @@
 // target encoding. It takes the common case only: every value a str (or None, which leaves its line out)
 // free of line breaks, NUL and the other characters the strict writer refuses, encodable, and every date in
 // the form YYYY-MM-DD. Anything else makes it answer None, and the Python writer, which explains every
-// problem, takes over. Keys and the layout come from the caller, so this file holds no knowledge of the format.
+// problem, takes over. The keys and their order come from the caller; all this file knows of the format is the
+// form of its dates.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -27,14 +28,11 @@ struct Owned {
   ~Owned() { Py_XDECREF(p); }
 };
 
-// Code points below 0x20 that the strict writer refuses: NUL, LF, VT, FF, CR and the separators 0x1C..0x1E.
+// Code points below 0x20 that the strict writer refuses: NUL, LF, VT, FF, CR and the separators 0x1C..0x1E
+// (above 0x7F it refuses U+0085, U+2028 and U+2029).
 constexpr std::uint32_t kRefusedControls =
     (1u << 0x00) | (1u << 0x0A) | (1u << 0x0B) | (1u << 0x0C) | (1u << 0x0D) | (1u << 0x1C) | (1u << 0x1D) |
     (1u << 0x1E);
-
-inline bool refused(std::uint32_t c) noexcept {
-  return (c < 0x20 && ((kRefusedControls >> c) & 1u)) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
 
 // The output: a bytes object written in place, grown as needed and cut to its length at the end, so that the
 // text is written once and never copied.
@@ -68,7 +66,6 @@ class Output {
     next_ += n;
   }
   void put(const std::string& s) noexcept { put(s.data(), s.size()); }
-  std::size_t size() const noexcept { return bytes_ ? static_cast<std::size_t>(next_ - PyBytes_AS_STRING(bytes_)) : 0; }
   // The bytes written, as a new reference; the Output is empty afterwards.
   PyObject* release() {
     if (!bytes_) return PyBytes_FromStringAndSize("", 0);
