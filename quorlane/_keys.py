@@ -1,0 +1,60 @@
+"""The keys of the format in the order the exchange standard lists them, and which attribute of the reader's
+result classes each one feeds."""
+
+from __future__ import annotations
+
+# The standard's header keys, in its order.
+HEADER_ORDER = ("ВерсияФормата", "Кодировка", "Отправитель", "Получатель", "ДатаСоздания", "ВремяСоздания",
+                "ДатаНачала", "ДатаКонца", "РасчСчет", "Документ")
+
+# The standard's document keys, in its order (the bank-only receipt keys left out).
+DOCUMENT_ORDER = (
+    "Номер", "Дата", "Сумма",
+    "ПлательщикСчет", "ДатаСписано", "Плательщик", "ПлательщикИНН",
+    "Плательщик1", "Плательщик2", "Плательщик3", "Плательщик4",
+    "ПлательщикРасчСчет", "ПлательщикБанк1", "ПлательщикБанк2", "ПлательщикБИК", "ПлательщикКорсчет",
+    "ПолучательСчет", "ДатаПоступило", "Получатель", "ПолучательИНН",
+    "Получатель1", "Получатель2", "Получатель3", "Получатель4",
+    "ПолучательРасчСчет", "ПолучательБанк1", "ПолучательБанк2", "ПолучательБИК", "ПолучательКорсчет",
+    "ВидПлатежа", "КодНазПлатежа", "ВидОплаты", "Код",
+    "НазначениеПлатежа", *(f"НазначениеПлатежа{i}" for i in range(1, 7)),
+    "СтатусСоставителя", "ПлательщикКПП", "ПолучательКПП", "ПоказательКБК", "ОКАТО", "ПоказательОснования",
+    "ПоказательПериода", "ПоказательНомера", "ПоказательДаты", "ПоказательТипа",
+    "Очередность", "СрокАкцепта", "ВидАккредитива", "СрокПлатежа", "УсловиеОплаты1", "УсловиеОплаты2",
+    "УсловиеОплаты3", "ПлатежПоПредст", "ДополнУсловия", "НомерСчетаПоставщика", "ДатаОтсылкиДок",
+)
+
+# The attribute of quorlane_py.Document that each document key feeds (the document type comes from the
+# section's opening line, not from a key).
+DOCUMENT_ATTRIBUTE = {
+    "Номер": "doc_number", "Дата": "doc_date", "Сумма": "amount", "НазначениеПлатежа": "purpose",
+    "ВидОплаты": "payment_type", "Очередность": "ordering",
+    "ПлательщикИНН": "counterparty_inn", "ПлательщикКПП": "counterparty_kpp", "ПлательщикБИК": "counterparty_bic",
+    "ПлательщикБанк1": "counterparty_bank1", "ПлательщикСчет": "counterparty_account",
+    "Плательщик": "counterparty", "Плательщик1": "counterparty_1", "ДатаСписано": "outcome_date",
+    "ПлательщикРасчСчет": "counterparty_ras_account", "ПлательщикКорсчет": "counterparty_cor_account",
+    "ПолучательИНН": "payee_inn", "Получатель": "payee", "ПолучательСчет": "payee_account",
+    "ПолучательКПП": "payee_kpp", "ПолучательБИК": "payee_bic", "ПолучательБанк1": "payee_bank1",
+    "ПолучательРасчСчет": "payee_ras_account", "ПолучательКорсчет": "payee_cor_account",
+    "ДатаПоступило": "income_date",
+}
+DOCUMENT_DATE_KEYS = frozenset({"Дата", "ДатаСписано", "ДатаПоступило"})
+
+# The keys a Document is written with, in the standard's order.
+DOCUMENT_KEYS = tuple(key for key in DOCUMENT_ORDER if key in DOCUMENT_ATTRIBUTE)
+
+# quorlane_py.Document's attributes in its own order (the order of to_dict and of CSV columns).
+DOCUMENT_FIELDS = (
+    "doc_number", "doc_type", "doc_date", "amount", "purpose", "payment_type", "ordering", "counterparty_inn",
+    "counterparty_kpp", "counterparty_bic", "counterparty_bank1", "counterparty_account", "counterparty",
+    "counterparty_1", "counterparty_ras_account", "counterparty_cor_account", "outcome_date", "payee_inn", "payee",
+    "payee_account", "payee_kpp", "payee_bic", "payee_bank1", "payee_ras_account", "payee_cor_account",
+    "income_date",
+)
+
+# An account section: (key, attribute of quorlane_py.Interval) in the order written; the account number
+# ("РасчСчет") goes after the dates.
+INTERVAL_KEYS_BEFORE_NUMBER = (("ДатаНачала", "date_start"), ("ДатаКонца", "date_end"))
+INTERVAL_KEYS_AFTER_NUMBER = (("НачальныйОстаток", "start_amount"), ("ВсегоПоступило", "total_income"),
+                              ("ВсегоСписано", "total_expense"), ("КонечныйОстаток", "end_amount"))
+INTERVAL_FIELDS = ("date_start", "date_end", "start_amount", "end_amount", "total_income", "total_expense")

@@ -1,0 +1,151 @@
+"""What a key or value of the format can hold, the encodings it is written in, and the quoted form of texts
+inside messages."""
+
+from __future__ import annotations
+
+import codecs
+import re
+from collections.abc import Iterator
+
+from .errors import WriteError
+
+ENCODINGS = ("utf-8", "cp1251")
+NEWLINES = ("\r\n", "\n")
+
+# windows-1251 as the reader decodes it (the WHATWG index): Python's own cp1251 codec agrees on every byte
+# except 0x98, which it leaves unmapped and the index maps to U+0098.
+CP1251_DECODING = bytes(range(0x98)).decode("cp1251") + "\x98" + bytes(range(0x99, 0x100)).decode("cp1251")
+_CP1251_ENCODING = codecs.charmap_build(CP1251_DECODING)
+
+# Characters that other readers (and Python's str.splitlines) take for a line end, and NUL, which C readers
+# take for the end of the text. Our reader keeps all of them but the line feed inside a value.
+_LINE_BREAKING = "\x00\n\r\x0b\x0c\x1c\x1d\x1e\x85\u2028\u2029"
+_STRICT_FORBIDDEN = re.compile("[" + re.escape(_LINE_BREAKING) + "]")
+
+# Marker lines of the format: a key equal to one of them is read by some readers as the marker itself.
+MARKERS = ("1CClientBankExchange", "СекцияРасчСчет", "КонецРасчСчет", "СекцияДокумент", "КонецДокумента",
+           "КонецФайла")
+
+
+def encoding_name(encoding: str) -> str:
+    """The canonical name of a writable encoding ("utf8", "windows-1251" and such aliases accepted)."""
+    try:
+        name = codecs.lookup(encoding).name
+    except LookupError:
+        name = ""
+    if name not in ENCODINGS:
+        raise ValueError(f'encoding must be "utf-8" or "cp1251", not {encoding!r}')
+    return name
+
+
+def check_newline(newline: str) -> str:
+    if newline not in NEWLINES:
+        raise ValueError(f'newline must be "\\r\\n" or "\\n", not {newline!r}')
+    return newline
+
+
+def encode(text: str, encoding: str) -> bytes:
+    """The text in the encoding; UnicodeEncodeError for a character it cannot hold."""
+    if encoding == "cp1251":
+        return codecs.charmap_encode(text, "strict", _CP1251_ENCODING)[0]
+    return text.encode("utf-8")
+
+
+def decode_cp1251(data: bytes) -> str:
+    return codecs.charmap_decode(data, "strict", CP1251_DECODING)[0]
+
+
+def quoted(text: str) -> str:
+    """The text in double quotes with backslash escapes, as the reader's own messages show texts."""
+    out = ['"']
+    for char in text:
+        if char in '"\\':
+            out.append("\\" + char)
+        elif char in _SHORT_ESCAPES:
+            out.append(_SHORT_ESCAPES[char])
+        elif char.isprintable():
+            out.append(char)
+        else:
+            out.append(f"\\u{{{ord(char):x}}}")
+    out.append('"')
+    return "".join(out)
+
+
+_SHORT_ESCAPES = {"\x00": "\\0", "\t": "\\t", "\r": "\\r", "\n": "\\n"}
+
+
+def _character(char: str) -> str:
+    return f"{quoted(char)} (U+{ord(char):04X})"
+
+
+def key_problems(section: str, key: str, *, exact: bool = False, hint: bool = True) -> Iterator[WriteError]:
+    """What stops the key from being read back as this key (and, unless exact, by other readers too); `hint`
+    adds to the messages of the latter that exact=True writes it."""
+    lifted = " (exact=True writes it)" if hint else ""
+    if "=" in key:
+        yield WriteError(section, key, f'key {quoted(key)} contains "=" at position {key.index("=")}; a key '
+                         'ends at the first "="', key.index("="))
+    if key == "СекцияДокумент":
+        yield WriteError(section, key, f"key {quoted(key)} would open a document section")
+    elif not exact and key in MARKERS:
+        yield WriteError(section, key, f"key {quoted(key)} is a marker word, which other readers take for the "
+                         f"marker{lifted}")
+    elif not exact and not key:
+        yield WriteError(section, key, f"empty key, which other readers skip{lifted}")
+    yield from _character_problems(section, key, key, f"key {quoted(key)}", exact=exact, hint=hint)
+
+
+def value_problems(section: str, key: str, value: str, *, exact: bool = False, newline: str = "\r\n",
+                   hint: bool = True) -> Iterator[WriteError]:
+    """What stops the value from being read back unchanged (and, unless exact, by other readers too)."""
+    yield from _character_problems(section, key, value, f"value of {quoted(key)}", exact=exact, hint=hint)
+    if exact and newline == "\n" and value.endswith("\r"):
+        yield WriteError(section, key, f"value of {quoted(key)} ends with a carriage return, which the reader "
+                         'drops before a line feed (newline="\\r\\n" keeps it)', len(value) - 1)
+
+
+def _character_problems(section: str, key: str, text: str, what: str, *, exact: bool,
+                        hint: bool) -> Iterator[WriteError]:
+    if exact:
+        position = text.find("\n")
+    else:
+        found = _STRICT_FORBIDDEN.search(text)
+        position = found.start() if found else -1
+    if position < 0:
+        return
+    if text[position] == "\n":
+        yield WriteError(section, key, f"{what} contains a line break at position {position}; the format has no "
+                         "escaping", position)
+    else:
+        kind = "a text end" if text[position] == "\x00" else "a line break"
+        yield WriteError(section, key, f"{what} contains {_character(text[position])} at position {position}, "
+                         f"{kind} to other readers" + (" (exact=True writes it)" if hint else ""), position)
+
+
+def encoding_problems(section: str, key: str, text: str, encoding: str, *,
+                      what: str | None = None) -> Iterator[WriteError]:
+    """The first character of the text that the encoding lacks."""
+    try:
+        encode(text, encoding)
+    except UnicodeEncodeError as error:
+        where = what or f"value of {quoted(key)}"
+        yield WriteError(section, key, f"{_character(text[error.start])} at position {error.start} in {where} "
+                         f"cannot be encoded in {encoding}", error.start)
+
+
+def has_strict_forbidden(text: str) -> bool:
+    return _STRICT_FORBIDDEN.search(text) is not None
+
+
+# The reader's test of windows-1251 input: more than 95 per cent of the first 20480 characters must be ASCII
+# letters, digits, punctuation or whitespace (not the vertical tab), or characters above U+03FF.
+PLAUSIBILITY_WINDOW = 20480
+_IMPLAUSIBLE = re.compile("[^\\x21-\\x7e \\t\\n\\x0c\\r\\u0400-\\U0010ffff]")
+
+
+def plausible(text: str) -> bool:
+    window = text[:PLAUSIBILITY_WINDOW]
+    if not window:
+        return False
+    implausible = len(_IMPLAUSIBLE.findall(window))
+    return (len(window) - implausible) * 100 // len(window) > 95
