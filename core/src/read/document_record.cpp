@@ -4,6 +4,7 @@
 // skipped, so the dates and the amount are converted in their keys' byte order, then the required fields are
 // checked in table order. The texts kept are copied into one block of the caller's store.
 #include <array>
+#include <optional>
 #include <new>
 #include <utility>
 
@@ -92,7 +93,10 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
 
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                       TextStore& store) {
-  DocumentRecord doc;
+  Date doc_date;
+  Amount amount;
+  std::optional<Date> outcome_date;
+  std::optional<Date> income_date;
   std::string scratch;
   for (int field : kExamined) {
     if (!fields.has(field)) continue;
@@ -100,15 +104,15 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
     if (field == kDate) {
       auto date = read_date(value);
       if (!date) return Err(std::move(date).error());
-      doc.doc_date = date.value();
+      doc_date = date.value();
     } else if (field == kAmount) {
-      auto amount = read_amount(value);
-      if (!amount) return Err(std::move(amount).error());
-      doc.amount = amount.value();
+      auto read = read_amount(value);
+      if (!read) return Err(std::move(read).error());
+      amount = read.value();
     } else {
       auto date = read_optional_date(value);
       if (!date) return Err(std::move(date).error());
-      (field == kIncomeDate ? doc.income_date : doc.outcome_date) = date.value();
+      (field == kIncomeDate ? income_date : outcome_date) = date.value();
     }
   }
   for (int field : kRequired) {
@@ -120,38 +124,43 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
     if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
   }
   // The record and its texts share one block, so that one reference keeps a document whole. The texts are
-  // copied as the statement wrote them.
+  // copied as the statement wrote them, and the record is written once, where it stays.
   BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
-  auto* record = static_cast<DocumentRecord*>(store.place(sizeof(DocumentRecord), alignof(DocumentRecord)));
-  doc.text_encoding = text_encoding;
-  const auto copy = [&](std::string_view text) { return store.copy(text); };
-  const auto required = [&](int field) { return copy(fields.values[field]); };
+  void* place = store.place(sizeof(DocumentRecord), alignof(DocumentRecord));
+  const auto required = [&](int field) { return store.copy(fields.values[field]); };
   const auto optional = [&](int field) {
-    return fields.has(field) ? OptionalText(copy(fields.values[field])) : OptionalText();
+    return fields.has(field) ? OptionalText(store.copy(fields.values[field])) : OptionalText();
   };
-  doc.doc_number = required(kNumber);
-  doc.doc_type = required(kType);
-  doc.payment_type = optional(kPaymentType);
-  doc.purpose = required(kPurpose);
-  doc.ordering = optional(kOrdering);
-  doc.counterparty_inn = required(kPayerInn);
-  doc.counterparty_kpp = optional(kPayerKpp);
-  doc.counterparty_bic = required(kPayerBic);
-  doc.counterparty_bank1 = required(kPayerBank1);
-  doc.counterparty_account = required(kPayerAccount);
-  doc.counterparty = optional(kPayer);
-  doc.counterparty_1 = optional(kPayer1);
-  doc.counterparty_ras_account = optional(kPayerRasAccount);
-  doc.counterparty_cor_account = optional(kPayerCorAccount);
-  doc.payee_inn = required(kPayeeInn);
-  doc.payee = optional(kPayee);
-  doc.payee_account = required(kPayeeAccount);
-  doc.payee_kpp = optional(kPayeeKpp);
-  doc.payee_bic = required(kPayeeBic);
-  doc.payee_bank1 = required(kPayeeBank1);
-  doc.payee_ras_account = optional(kPayeeRasAccount);
-  doc.payee_cor_account = optional(kPayeeCorAccount);
-  return Document(std::move(block), new (record) DocumentRecord(doc));
+  const DocumentRecord* record = new (place) DocumentRecord{
+      .text_encoding = text_encoding,
+      .doc_number = required(kNumber),
+      .doc_type = required(kType),
+      .payment_type = optional(kPaymentType),
+      .doc_date = doc_date,
+      .purpose = required(kPurpose),
+      .ordering = optional(kOrdering),
+      .amount = amount,
+      .counterparty_inn = required(kPayerInn),
+      .counterparty_kpp = optional(kPayerKpp),
+      .counterparty_bic = required(kPayerBic),
+      .counterparty_bank1 = required(kPayerBank1),
+      .counterparty_account = required(kPayerAccount),
+      .counterparty = optional(kPayer),
+      .counterparty_1 = optional(kPayer1),
+      .outcome_date = outcome_date,
+      .counterparty_ras_account = optional(kPayerRasAccount),
+      .counterparty_cor_account = optional(kPayerCorAccount),
+      .payee_inn = required(kPayeeInn),
+      .payee = optional(kPayee),
+      .payee_account = required(kPayeeAccount),
+      .payee_kpp = optional(kPayeeKpp),
+      .payee_bic = required(kPayeeBic),
+      .payee_bank1 = required(kPayeeBank1),
+      .payee_ras_account = optional(kPayeeRasAccount),
+      .payee_cor_account = optional(kPayeeCorAccount),
+      .income_date = income_date,
+  };
+  return Document(std::move(block), record);
 }
 
 }  // namespace detail
