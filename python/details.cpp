@@ -232,8 +232,8 @@ PyMethodDef detail_methods[] = {
     {},
 };
 
-#if PY_VERSION_HEX < 0x030A0000
-// Python 3.9 keeps only the text after the signature when it copies a heap type's docstring, so the class
+#if PY_VERSION_HEX < 0x030A0000 && !defined(PYPY_VERSION)
+// CPython 3.9 keeps only the text after the signature when it copies a heap type's docstring, so the class
 // would lose its __text_signature__; later versions keep the whole text. Put the whole text back (the type
 // frees its tp_doc with PyObject_Free).
 bool keep_signature(PyObject* type, const char* doc) noexcept {
@@ -264,7 +264,7 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
   Ref type = Ref::steal(new_class(&spec));
-#if PY_VERSION_HEX < 0x030A0000
+#if PY_VERSION_HEX < 0x030A0000 && !defined(PYPY_VERSION)
   if (type && !keep_signature(type.get(), def.doc)) return nullptr;
 #endif
   return type.release();

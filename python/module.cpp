@@ -72,7 +72,7 @@ bool register_all(PyObject* module) noexcept {
       !register_detail_classes(registrar)) {
     return false;
   }
-  Ref module_name = Ref::steal(PyModule_GetNameObject(module));
+  Ref module_name = Ref::steal(PyUnicode_FromString(kModuleName));
   if (!module_name) return false;
   Ref function = Ref::steal(PyCFunction_NewEx(&parse_def, module, module_name.get()));
   if (!function || !registrar.add("parse", function.get())) return false;
