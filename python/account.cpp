@@ -1,7 +1,7 @@
 // Account: an account number with its intervals. `intervals` hands out copies, so the account never changes.
 #include <string>
 
-#include "common.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
 #include "result_values.h"

@@ -2,13 +2,14 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "args.h"
+#include "class_creation.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {
@@ -101,10 +102,8 @@ PyObject* make_detail(Kind kind, std::uint64_t lineno, std::span<const std::stri
 }
 
 void detail_dealloc(PyObject* self) noexcept {
-  PyTypeObject* type = Py_TYPE(self);
   fields_of(self).~Fields();
-  type->tp_free(self);
-  Py_DECREF(type);  // instances of heap types own a reference to their type
+  free_instance(self);
 }
 
 // lineno: anything with __index__ whose value fits in 64 unsigned bits; the overflow error stays unprefixed.
@@ -232,25 +231,6 @@ PyMethodDef detail_methods[] = {
     {},
 };
 
-#if PY_VERSION_HEX < 0x030A0000 && !defined(PYPY_VERSION)
-// CPython 3.9 keeps only the text after the signature when it copies a heap type's docstring, so the class
-// would lose its __text_signature__; later versions keep the whole text. Put the whole text back (the type
-// frees its tp_doc with PyObject_Free).
-bool keep_signature(PyObject* type, const char* doc) noexcept {
-  const std::size_t size = std::strlen(doc) + 1;
-  auto* copy = static_cast<char*>(PyObject_Malloc(size));
-  if (!copy) {
-    PyErr_NoMemory();
-    return false;
-  }
-  std::memcpy(copy, doc, size);
-  auto* as_type = reinterpret_cast<PyTypeObject*>(type);
-  PyObject_Free(const_cast<char*>(as_type->tp_doc));
-  as_type->tp_doc = copy;
-  return true;
-}
-#endif
-
 PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
   PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(def.doc)},
@@ -263,11 +243,7 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
   };
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  Ref type = Ref::steal(new_class(&spec));
-#if PY_VERSION_HEX < 0x030A0000 && !defined(PYPY_VERSION)
-  if (type && !keep_signature(type.get(), def.doc)) return nullptr;
-#endif
-  return type.release();
+  return new_class(spec);
 }
 
 template <class... Fs>

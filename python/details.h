@@ -2,7 +2,7 @@
 // AccountParseError, DocumentParseError and HookError.
 #pragma once
 
-#include "common.h"
+#include "registrar.h"
 #include "quorlane/errors.h"
 
 namespace quorlane_py {

@@ -1,6 +1,5 @@
 // Document: one payment document. The object holds the core's small document handle, whose block keeps the
 // record and its texts alive; every attribute read creates its str.
-#include "common.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
 #include "result_values.h"

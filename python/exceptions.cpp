@@ -7,6 +7,7 @@
 
 #include "details.h"
 #include "pending_error.h"
+#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common.h"
+#include "str_conversion.h"
 #include "result_classes.h"
 #include "section_type.h"
 

@@ -1,5 +1,4 @@
 // Interval: one period of an account with its balances.
-#include "common.h"
 #include "result_classes.h"
 #include "result_values.h"
 #include "value_class.h"

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "args.h"
-#include "common.h"
+#include "registrar.h"
+#include "str_conversion.h"
 #include "details.h"
 #include "exceptions.h"
 #include "hooks.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "common.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {

@@ -1,6 +1,7 @@
 #include "results.h"
 
 #include "result_classes.h"
+#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {

@@ -1,7 +1,7 @@
 // The result classes Statement, Account, Document and Interval.
 #pragma once
 
-#include "common.h"
+#include "registrar.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {

@@ -1,7 +1,7 @@
 // SectionType: tells a hook which kind of section it sees.
 #pragma once
 
-#include "common.h"
+#include "registrar.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {

@@ -4,7 +4,8 @@
 #include <new>
 #include <string>
 
-#include "common.h"
+#include "class_creation.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
 #include "result_values.h"
@@ -63,11 +64,9 @@ int clear(PyObject* self) {
 }
 
 void dealloc(PyObject* self) {
-  PyTypeObject* type = Py_TYPE(self);
   PyObject_GC_UnTrack(self);
   std::destroy_at(&data_of(self));
-  type->tp_free(self);
-  Py_DECREF(type);
+  free_instance(self);
 }
 
 PyObject* repr(PyObject* self) noexcept {
@@ -107,7 +106,7 @@ PyType_Spec spec = {"Statement", sizeof(StatementObject), 0, Py_TPFLAGS_DEFAULT 
 }  // namespace
 
 PyObject* statement_class() noexcept {
-  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(&spec));
+  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(spec));
   return reinterpret_cast<PyObject*>(the_class);
 }
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "common.h"
+#include "class_creation.h"
 #include "result_values.h"
 
 namespace quorlane_py {
@@ -33,7 +33,7 @@ struct ValueClass {
         {0, nullptr},
     };
     PyType_Spec spec = {name, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots};
-    return reinterpret_cast<PyTypeObject*>(new_class(&spec));
+    return reinterpret_cast<PyTypeObject*>(new_class(spec));
   }
 
   // A new instance of `type` holding T(args...). New reference, or null with an exception.
@@ -47,10 +47,8 @@ struct ValueClass {
 
  private:
   static void dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
     std::destroy_at(&reinterpret_cast<Object*>(self)->value);
-    type->tp_free(self);
-    Py_DECREF(type);
+    free_instance(self);
   }
 
   static PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {

@@ -1,0 +1,19 @@
+// Between the core's texts (UTF-8) and Python's str.
+#pragma once
+
+#include <string_view>
+
+#include "ref.h"
+
+namespace quorlane_py {
+
+// A new str from UTF-8 text (the core only holds valid UTF-8). New reference, or null with an exception.
+PyObject* new_str(std::string_view utf8) noexcept;
+
+// The type's name without its module (the part of tp_name after the last dot), as Python's messages show it.
+const char* type_name(PyTypeObject* type) noexcept;
+
+// Sets TypeError "'TYPENAME' object cannot be converted to 'TARGET'", naming the object's type.
+void set_conversion_error(PyObject* obj, const char* target) noexcept;
+
+}  // namespace quorlane_py
