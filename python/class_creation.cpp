@@ -21,6 +21,92 @@ std::string dotted_name(const PyType_Spec& spec) { return std::string(kModuleNam
 
 }  // namespace
 
+#ifdef PYPY_VERSION
+
+// PyPy gives every instance of a class made through its C interface an instance dictionary, and takes every
+// such class as a base, unless the class's dict holds __slots__ before the class is readied (then, as for a
+// class statement, instances get no dictionary). A heap class cannot be given a dict that early, so here the
+// class is a static one: a type object filled from the spec, whose dict holds an empty __slots__ and an
+// __init_subclass__ that refuses every subclass.
+
+namespace {
+
+// Lives as long as the process, as the class does.
+struct StaticClass {
+  PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
+  PyNumberMethods number = {};
+  std::string name;
+};
+
+// __init_subclass__ of our classes; `class_name` is the class's name, bound when the function is made.
+PyObject* refuse_subclass(PyObject* class_name, PyObject*, PyObject*) noexcept {
+  PyErr_Format(PyExc_TypeError, "type '%U' is not an acceptable base type", class_name);
+  return nullptr;
+}
+
+PyMethodDef refuse_subclass_def = {"__init_subclass__",
+                                   reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(refuse_subclass)),
+                                   METH_VARARGS | METH_KEYWORDS, nullptr};
+
+// False with SystemError for a slot that no class of the module uses.
+bool fill_slot(StaticClass& storage, const PyType_Slot& slot) noexcept {
+  PyTypeObject& type = storage.type;
+  switch (slot.slot) {
+    case Py_tp_doc: type.tp_doc = static_cast<const char*>(slot.pfunc); return true;
+    case Py_tp_new: type.tp_new = reinterpret_cast<newfunc>(slot.pfunc); return true;
+    case Py_tp_dealloc: type.tp_dealloc = reinterpret_cast<destructor>(slot.pfunc); return true;
+    case Py_tp_repr: type.tp_repr = reinterpret_cast<reprfunc>(slot.pfunc); return true;
+    case Py_tp_richcompare: type.tp_richcompare = reinterpret_cast<richcmpfunc>(slot.pfunc); return true;
+    case Py_tp_hash: type.tp_hash = reinterpret_cast<hashfunc>(slot.pfunc); return true;
+    case Py_tp_getset: type.tp_getset = static_cast<PyGetSetDef*>(slot.pfunc); return true;
+    case Py_tp_methods: type.tp_methods = static_cast<PyMethodDef*>(slot.pfunc); return true;
+    case Py_tp_traverse: type.tp_traverse = reinterpret_cast<traverseproc>(slot.pfunc); return true;
+    case Py_tp_clear: type.tp_clear = reinterpret_cast<inquiry>(slot.pfunc); return true;
+    case Py_nb_int:
+      storage.number.nb_int = reinterpret_cast<unaryfunc>(slot.pfunc);
+      type.tp_as_number = &storage.number;
+      return true;
+  }
+  PyErr_Format(PyExc_SystemError, "type slot %d is not supported", slot.slot);
+  return false;
+}
+
+// The class's dict before it is readied: no instance slots, no subclasses.
+Ref closed_class_dict(const char* class_name) noexcept {
+  Ref dict = Ref::steal(PyDict_New());
+  Ref no_slots = Ref::steal(PyTuple_New(0));
+  Ref name = Ref::steal(PyUnicode_FromString(class_name));
+  if (!dict || !no_slots || !name) return Ref();
+  Ref refuse = Ref::steal(PyCFunction_New(&refuse_subclass_def, name.get()));
+  if (!refuse || PyDict_SetItemString(dict.get(), "__slots__", no_slots.get()) < 0 ||
+      PyDict_SetItemString(dict.get(), "__init_subclass__", refuse.get()) < 0) {
+    return Ref();
+  }
+  return dict;
+}
+
+}  // namespace
+
+PyObject* new_class(const PyType_Spec& spec) {
+  auto* storage = new StaticClass();  // never freed: the class lives until the process ends
+  storage->name = dotted_name(spec);  // the dotted name gives the class its __module__
+  PyTypeObject& type = storage->type;
+  type.tp_name = storage->name.c_str();
+  type.tp_basicsize = spec.basicsize;
+  type.tp_itemsize = spec.itemsize;
+  type.tp_flags = spec.flags;
+  for (const PyType_Slot* slot = spec.slots; slot->slot != 0; ++slot) {
+    if (!fill_slot(*storage, *slot)) return nullptr;
+  }
+  Ref dict = closed_class_dict(spec.name);
+  if (!dict) return nullptr;
+  type.tp_dict = dict.release();
+  if (PyType_Ready(&type) < 0) return nullptr;
+  return Ref::borrow(reinterpret_cast<PyObject*>(&type)).release();
+}
+
+#else
+
 namespace {
 
 #if PY_VERSION_HEX < 0x030A0000
@@ -63,7 +149,10 @@ PyObject* new_class(const PyType_Spec& spec) {
   return type.release();
 }
 
+#endif
+
 bool set_class_attribute(PyObject* type, const char* name, PyObject* value) noexcept {
+  // Through the class's dict, since PyPy refuses setting attributes on the static classes made for it.
   if (PyDict_SetItemString(reinterpret_cast<PyTypeObject*>(type)->tp_dict, name, value) < 0) return false;
   PyType_Modified(reinterpret_cast<PyTypeObject*>(type));
   return true;

@@ -300,6 +300,7 @@ class TestFailures:
 
         hook_error(TEXT, [hook])
         gc.collect()
+        gc.collect()  # PyPy frees an object that went through the C interface one collection later
         assert refs[0]() is None
 
     def test_handler_for_parse_error_catches_hook_failures(self):
