@@ -18,13 +18,15 @@ def _getsizeof_works() -> bool:
 
 
 # Interpreter features that some tests need; `@pytest.mark.needs("getrefcount")` skips a test where the running
-# interpreter lacks one. PyPy lacks all four.
+# interpreter lacks one. PyPy 7.3 lacks all five.
 FEATURES = {
     "getrefcount": hasattr(sys, "getrefcount"),
     "getsizeof": _getsizeof_works(),
     "stubtest": importlib.util.find_spec("_symtable") is not None,  # mypy's stubtest reads symbol tables
     # A cycle that runs through an extension object (a Statement in its own documents) is collected.
     "extension cycles collected": sys.implementation.name != "pypy",
+    # The character buffer of a non-ASCII str that went through the C interface is freed with the str.
+    "str buffers freed": sys.implementation.name != "pypy",
 }
 PYPY = sys.implementation.name == "pypy"
 
