@@ -8,10 +8,10 @@
 namespace quorlane_py {
 
 // Creates the classes (once per process) and registers them in their order.
-bool register_detail_classes(Registrar& registrar) noexcept;
+bool register_detail_classes(Registrar& registrar);
 
 // The detail object for a core syntax detail, made without calling the class's constructor.
 // New reference, or null with an exception.
-PyObject* new_detail(const quorlane::SyntaxDetail& detail) noexcept;
+PyObject* new_detail(const quorlane::SyntaxDetail& detail);
 
 }  // namespace quorlane_py

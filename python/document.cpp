@@ -1,6 +1,7 @@
 // Document: one payment document. The object holds the core's small document handle, whose block keeps the
 // record and its texts alive; every attribute read creates its str.
 #include "quorlane/quoted.h"
+#include "entry_point.h"
 #include "result_classes.h"
 #include "result_values.h"
 #include "value_class.h"
@@ -29,11 +30,11 @@ PyTypeObject* the_class = nullptr;
 const quorlane::DocumentRecord& value_of(PyObject* self) noexcept { return *Class::of(self); }
 
 template <auto Field>
-PyObject* get(PyObject* self, void*) noexcept {
+PyObject* get(PyObject* self, void*) {
   return to_python(value_of(self).*Field);
 }
 
-PyObject* repr(PyObject* self) noexcept {
+PyObject* repr(PyObject* self) {
   const quorlane::DocumentRecord& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Document(doc_number=";
@@ -49,7 +50,7 @@ PyObject* repr(PyObject* self) noexcept {
 }
 
 PyGetSetDef getset[] = {
-#define QUORLANE_GETTER(field) {#field, get<&quorlane::DocumentRecord::field>, nullptr, nullptr, nullptr},
+#define QUORLANE_GETTER(field) {#field, entry_point<get<&quorlane::DocumentRecord::field>>, nullptr, nullptr, nullptr},
     QUORLANE_DOCUMENT_FIELDS(QUORLANE_GETTER)
 #undef QUORLANE_GETTER
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -57,8 +58,8 @@ PyGetSetDef getset[] = {
 
 }  // namespace
 
-PyObject* document_class() noexcept {
-  if (!the_class) the_class = Class::create("Document", repr, getset);
+PyObject* document_class() {
+  if (!the_class) the_class = Class::create("Document", entry_point<repr>, getset);
   return reinterpret_cast<PyObject*>(the_class);
 }
 

@@ -58,10 +58,10 @@ PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   return dict.release();
 }
 
-bool register_result_classes(Registrar& registrar) noexcept {
+bool register_result_classes(Registrar& registrar) {
   struct Entry {
     const char* name;
-    PyObject* (*create)() noexcept;
+    PyObject* (*create)();
   };
   for (const Entry& entry : {Entry{"Interval", interval_class}, Entry{"Account", account_class},
                              Entry{"Document", document_class}, Entry{"Statement", statement_class}}) {

@@ -7,7 +7,7 @@
 namespace quorlane_py {
 
 // Creates the classes (once per process) and registers them: Interval, Account, Document, Statement.
-bool register_result_classes(Registrar& registrar) noexcept;
+bool register_result_classes(Registrar& registrar);
 
 // Assembles a Statement from a successful reading. New reference, or null with an exception.
 PyObject* build_statement(quorlane::ReaderResult&& result) noexcept;

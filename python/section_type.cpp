@@ -49,7 +49,7 @@ PyObject* section_type_richcompare(PyObject* self, PyObject* other, int op) noex
   Py_RETURN_FALSE;
 }
 
-PyObject* create_class() noexcept {
+PyObject* create_class() {
   static char doc[] = "Тип секции выписки для использования в hooks.";
   PyType_Slot slots[] = {
       {Py_tp_doc, doc},
@@ -75,7 +75,7 @@ bool add_members(PyObject* type) noexcept {
 
 }  // namespace
 
-bool register_section_type(Registrar& registrar) noexcept {
+bool register_section_type(Registrar& registrar) {
   if (!section_type_class) {
     Ref type = Ref::steal(create_class());
     if (!type) return false;

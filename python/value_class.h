@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "class_creation.h"
@@ -22,7 +23,7 @@ struct ValueClass {
   static const T& of(PyObject* self) noexcept { return reinterpret_cast<Object*>(self)->value; }
 
   // `name` and `getset` must outlive the class (literals and static arrays). New reference, or null.
-  static PyTypeObject* create(const char* name, reprfunc repr, PyGetSetDef* getset) noexcept {
+  static PyTypeObject* create(const char* name, reprfunc repr, PyGetSetDef* getset) {
     PyType_Slot slots[] = {
         {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
         {Py_tp_repr, reinterpret_cast<void*>(repr)},
@@ -39,6 +40,7 @@ struct ValueClass {
   // A new instance of `type` holding T(args...). New reference, or null with an exception.
   template <class... Args>
   static PyObject* make(PyTypeObject* type, Args&&... args) noexcept {
+    static_assert(std::is_nothrow_constructible_v<T, Args&&...>, "built after the allocation, so it must not throw");
     PyObject* self = type->tp_alloc(type, 0);
     if (!self) return nullptr;
     new (&reinterpret_cast<Object*>(self)->value) T(std::forward<Args>(args)...);
@@ -46,7 +48,7 @@ struct ValueClass {
   }
 
  private:
-  static void dealloc(PyObject* self) {
+  static void dealloc(PyObject* self) noexcept {
     std::destroy_at(&reinterpret_cast<Object*>(self)->value);
     free_instance(self);
   }
