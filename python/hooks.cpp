@@ -41,14 +41,14 @@ bool append_text(std::string& out, PyObject* text) {
   return true;
 }
 
-// The type's qualified name, without module: its __qualname__, or the tail of tp_name when that is unusable.
+// The type's qualified name, without module: its __qualname__, or its name when that is unusable.
 std::string qualified_name(PyObject* type) {
   std::string name;
   Ref qualname = Ref::steal(PyObject_GetAttrString(type, "__qualname__"));
   if (qualname && PyUnicode_Check(qualname.get()) && append_text(name, qualname.get())) return name;
   PyErr_Clear();
-  name.clear();
-  name += type_name(reinterpret_cast<PyTypeObject*>(type));
+  Ref plain = Ref::steal(type_name(reinterpret_cast<PyTypeObject*>(type)));
+  if (!plain || !append_text(name, plain.get())) PyErr_Clear();
   return name;
 }
 

@@ -1,7 +1,6 @@
 #include "str_conversion.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace quorlane_py {
 namespace {
@@ -65,13 +64,16 @@ bool append_utf8(std::string& out, PyObject* text) {
   return true;
 }
 
-const char* type_name(PyTypeObject* type) noexcept {
-  const char* dot = std::strrchr(type->tp_name, '.');
-  return dot ? dot + 1 : type->tp_name;
+PyObject* type_name(PyTypeObject* type) noexcept {
+  Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__name__"));
+  if (name && PyUnicode_Check(name.get())) return name.release();
+  PyErr_Clear();
+  return PyUnicode_FromString(type->tp_name);
 }
 
 void set_conversion_error(PyObject* obj, const char* target) noexcept {
-  PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(Py_TYPE(obj)), target);
+  Ref name = Ref::steal(type_name(Py_TYPE(obj)));
+  if (name) PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%s'", name.get(), target);
 }
 
 }  // namespace quorlane_py

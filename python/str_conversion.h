@@ -16,8 +16,9 @@ PyObject* new_str(std::string_view utf8) noexcept;
 // set, when the str holds a lone surrogate.
 bool append_utf8(std::string& out, PyObject* text);
 
-// The type's name without its module (the part of tp_name after the last dot), as Python's messages show it.
-const char* type_name(PyTypeObject* type) noexcept;
+// The type's __name__, as Python's messages show it ('int'; 'pkg.Dotted' for type("pkg.Dotted", (), {})), or
+// its tp_name should __name__ not be a str. New reference, or null with an exception.
+PyObject* type_name(PyTypeObject* type) noexcept;
 
 // Sets TypeError "'TYPENAME' object cannot be converted to 'TARGET'", naming the object's type.
 void set_conversion_error(PyObject* obj, const char* target) noexcept;

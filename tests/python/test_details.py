@@ -109,7 +109,9 @@ class TestEveryClass:
         assert not str(info.value).startswith("argument")
 
     @pytest.mark.parametrize(
-        ("bad", "type_name"), [(2, "int"), (b"x", "bytes"), (None, "NoneType"), (bytearray(b"x"), "bytearray")]
+        ("bad", "type_name"),
+        [(2, "int"), (b"x", "bytes"), (None, "NoneType"), (bytearray(b"x"), "bytearray"),
+         (type("pkg.Dotted", (), {})(), "pkg.Dotted")],
     )
     def test_non_str_text_is_a_prefixed_type_error(self, cls, texts, bad, type_name):
         for position, name in enumerate(texts):

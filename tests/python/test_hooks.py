@@ -255,6 +255,14 @@ class TestFailures:
             (lambda a: a.__setitem__("Номер", None), "TypeError: 'NoneType' object cannot be converted to 'PyString'"),
             (lambda a: a.__setitem__("Номер", b"1"), "TypeError: 'bytes' object cannot be converted to 'PyString'"),
             (lambda a: a.__setitem__(("k",), "x"), "TypeError: 'tuple' object cannot be converted to 'PyString'"),
+            (  # a class made in Python is named by its __name__, dots and all
+                lambda a: a.__setitem__("Номер", type("pkg.Dotted", (), {})()),
+                "TypeError: 'pkg.Dotted' object cannot be converted to 'PyString'",
+            ),
+            (
+                lambda a: a.__setitem__("Номер", quorlane_py.SectionType.Account),
+                "TypeError: 'SectionType' object cannot be converted to 'PyString'",
+            ),
             (
                 lambda a: a.__setitem__("Номер", "\udc80"),
                 "UnicodeEncodeError: 'utf-8' codec can't encode character '\\udc80' in position 0: "
