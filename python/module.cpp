@@ -154,11 +154,8 @@ PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, P
   StatementInput input;
   if (!statement_input(statement.get(), input)) return nullptr;
 
-  std::vector<PythonHook> entries;
-  entries.reserve(hook_objects.size());
-  std::vector<quorlane::SectionHook*> hooks;
-  hooks.reserve(hook_objects.size());
-  for (Ref& object : hook_objects) hooks.push_back(&entries.emplace_back(std::move(object)));
+  PythonHooks python_hooks(std::move(hook_objects));
+  const quorlane::HookList hooks = python_hooks.list();
 
   std::optional<quorlane::Result<quorlane::ReaderResult, quorlane::StatementError>> read;
   if (input.is_text) {
