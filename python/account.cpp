@@ -5,8 +5,8 @@
 #include "quorlane/quoted.h"
 #include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 namespace quorlane_py {
 namespace {
@@ -19,7 +19,7 @@ bool same_account_text(const quorlane::Account& a, const quorlane::Account& b) n
   return true;
 }
 
-using Class = ValueClass<quorlane::Account, same_account_text>;
+using Class = RecordClass<quorlane::Account, same_account_text>;
 
 PyTypeObject* the_class = nullptr;
 

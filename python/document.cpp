@@ -3,8 +3,8 @@
 #include "quorlane/quoted.h"
 #include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 // The attributes in their Python order; each is a field of quorlane::DocumentRecord of the same name.
 #define QUORLANE_DOCUMENT_FIELDS(X)                                                                       \
@@ -23,7 +23,7 @@ bool same_document_text(const quorlane::Document& a, const quorlane::Document& b
 #undef QUORLANE_SAME
 }
 
-using Class = ValueClass<quorlane::Document, same_document_text>;
+using Class = RecordClass<quorlane::Document, same_document_text>;
 
 PyTypeObject* the_class = nullptr;
 

@@ -1,13 +1,13 @@
 // Interval: one period of an account with its balances.
 #include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 namespace quorlane_py {
 namespace {
 
-using Class = ValueClass<quorlane::Interval, same_interval_text>;
+using Class = RecordClass<quorlane::Interval, same_interval_text>;
 
 PyTypeObject* the_class = nullptr;
 

@@ -12,7 +12,7 @@
 #include "exceptions.h"
 #include "hooks.h"
 #include "quorlane/parse.h"
-#include "results.h"
+#include "statement_assembly.h"
 #include "section_type.h"
 
 namespace quorlane_py {

@@ -6,7 +6,6 @@
 #include <cstddef>
 
 #include "ref.h"
-#include "quorlane/attribute_map.h"
 #include "quorlane/decode.h"
 #include "quorlane/records.h"
 
@@ -27,8 +26,5 @@ PyObject* statement_class();
 // Takes over the four containers; the counts are the ones its repr shows.
 PyObject* new_statement(quorlane::Encoding encoding, Ref header, Ref accounts, Ref documents, Ref warnings,
                         std::size_t documents_count, std::size_t warnings_count) noexcept;
-
-// A new dict of str to str holding the map's pairs in its order.
-PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept;
 
 }  // namespace quorlane_py

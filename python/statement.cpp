@@ -9,7 +9,7 @@
 #include "str_conversion.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
-#include "result_values.h"
+#include "field_values.h"
 
 namespace quorlane_py {
 namespace {

@@ -1,4 +1,4 @@
-#include "results.h"
+#include "statement_assembly.h"
 
 #include "result_classes.h"
 #include "str_conversion.h"
@@ -44,8 +44,7 @@ PyObject* new_list(std::vector<T>& items, Make make) noexcept {
   return list.release();
 }
 
-}  // namespace
-
+// A new dict of str to str holding the map's pairs in its order.
 PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   Ref dict = Ref::steal(PyDict_New());
   if (!dict) return nullptr;
@@ -57,6 +56,8 @@ PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   }
   return dict.release();
 }
+
+}  // namespace
 
 bool register_result_classes(Registrar& registrar) {
   struct Entry {

@@ -1,5 +1,5 @@
-// How the values of the core's records reach Python: as str (or None), created on every read, and how the
-// result classes compare and show them.
+// How the fields of the core's records reach Python: as str (or None), made on every read; and how the result
+// classes compare them and show them in reprs.
 #pragma once
 
 #include <optional>
@@ -37,9 +37,6 @@ void append_quoted_value(std::string& out, const quorlane::Date& date);
 void append_quoted_value(std::string& out, const quorlane::Amount& amount);
 void append_optional(std::string& out, const std::optional<quorlane::Date>& date);
 void append_optional(std::string& out, const std::optional<quorlane::Amount>& amount);
-
-// The result of a comparison slot that implements == and != only.
-PyObject* equality_result(bool equal, int op) noexcept;
 
 // Runs `build`, which composes a repr, and returns the text as a new str.
 template <class Build>

@@ -1,4 +1,4 @@
-#include "result_values.h"
+#include "field_values.h"
 
 #include "str_conversion.h"
 #include "quorlane/quoted.h"
@@ -57,10 +57,6 @@ void append_optional(std::string& out, const std::optional<quorlane::Date>& date
 
 void append_optional(std::string& out, const std::optional<quorlane::Amount>& amount) {
   append_optional_value(out, amount);
-}
-
-PyObject* equality_result(bool equal, int op) noexcept {
-  return Ref::borrow(equal == (op == Py_EQ) ? Py_True : Py_False).release();
 }
 
 }  // namespace quorlane_py

@@ -1,4 +1,4 @@
-// The result classes Statement, Account, Document and Interval.
+// The result classes as a whole: their registration, and the assembly of a Statement from a reading.
 #pragma once
 
 #include "registrar.h"

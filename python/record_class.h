@@ -9,12 +9,12 @@
 #include <utility>
 
 #include "class_creation.h"
-#include "result_values.h"
+#include "field_values.h"
 
 namespace quorlane_py {
 
 template <class T, bool (*Same)(const T&, const T&) noexcept>
-struct ValueClass {
+struct RecordClass {
   struct Object {
     PyObject_HEAD
     T value;
@@ -55,7 +55,8 @@ struct ValueClass {
 
   static PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
     if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
-    return equality_result(Same(of(self), of(other)), op);
+    const bool equal = Same(of(self), of(other));
+    return Ref::borrow(equal == (op == Py_EQ) ? Py_True : Py_False).release();
   }
 };
 
