@@ -165,7 +165,7 @@ def rss_kib():
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
-@pytest.mark.needs("str buffers freed")
+@pytest.mark.needs("memory freed at once")
 @pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="the sanitizer's quarantine holds freed memory")
 def test_memory_stays_flat_over_every_kind_of_ending():
     padding = [document({"Номер": str(i)}) for i in range(30)]
