@@ -1,6 +1,7 @@
 #include "class_creation.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "registrar.h"
@@ -88,7 +89,7 @@ Ref closed_class_dict(const char* class_name) noexcept {
 }  // namespace
 
 PyObject* new_class(const PyType_Spec& spec) {
-  auto* storage = new StaticClass();  // never freed: the class lives until the process ends
+  auto storage = std::make_unique<StaticClass>();
   storage->name = dotted_name(spec);  // the dotted name gives the class its __module__
   PyTypeObject& type = storage->type;
   type.tp_name = storage->name.c_str();
@@ -101,6 +102,7 @@ PyObject* new_class(const PyType_Spec& spec) {
   Ref dict = closed_class_dict(spec.name);
   if (!dict) return nullptr;
   type.tp_dict = dict.release();
+  storage.release();  // from here on the interpreter may refer to it: it lives until the process ends
   if (PyType_Ready(&type) < 0) return nullptr;
   return Ref::borrow(reinterpret_cast<PyObject*>(&type)).release();
 }
