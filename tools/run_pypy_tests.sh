@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the module for PyPy (Debian's pypy3 and pypy3-dev, installed here when missing) and runs the whole
-# pytest suite on it, in a PyPy venv of its own. Fails when any test fails.
+# Builds the module for PyPy (Debian's pypy3, pypy3-dev and pypy3-venv, installed here when missing) and runs the
+# whole pytest suite on it, in a PyPy venv of its own. Fails when any test fails.
 #
 #   tools/run_pypy_tests.sh [pytest arguments...]
 #
@@ -10,8 +10,9 @@ cd "$(dirname "$0")/.."
 
 VENV=${VENV:-build/venv-pypy}
 
-if ! command -v pypy3 >/dev/null || [ ! -e /usr/include/pypy3.9/Python.h ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends pypy3 pypy3-dev >/dev/null
+# pypy3-venv brings the pip wheel that `pypy3 -m venv` puts into a new venv.
+if ! dpkg -s pypy3 pypy3-dev pypy3-venv >/dev/null 2>&1; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends pypy3 pypy3-dev pypy3-venv >/dev/null
 fi
 [ -x "$VENV/bin/python" ] || pypy3 -m venv "$VENV"
 "$VENV/bin/python" -m pip install --quiet pytest hypothesis
