@@ -1,11 +1,12 @@
 // Account: an account number with its intervals. `intervals` hands out copies, so the account never changes.
 #include <string>
 
-#include "common.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
+#include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 namespace quorlane_py {
 namespace {
@@ -18,7 +19,7 @@ bool same_account_text(const quorlane::Account& a, const quorlane::Account& b) n
   return true;
 }
 
-using Class = ValueClass<quorlane::Account, same_account_text>;
+using Class = RecordClass<quorlane::Account, same_account_text>;
 
 PyTypeObject* the_class = nullptr;
 
@@ -39,7 +40,7 @@ PyObject* get_intervals(PyObject* self, void*) noexcept {
   return list.release();
 }
 
-PyObject* repr(PyObject* self) noexcept {
+PyObject* repr(PyObject* self) {
   const quorlane::Account& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Account(number=";
@@ -58,8 +59,8 @@ PyGetSetDef getset[] = {
 
 }  // namespace
 
-PyObject* account_class() noexcept {
-  if (!the_class) the_class = Class::create("Account", repr, getset);
+PyObject* account_class() {
+  if (!the_class) the_class = Class::create("Account", entry_point<repr>, getset);
   return reinterpret_cast<PyObject*>(the_class);
 }
 

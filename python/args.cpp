@@ -1,10 +1,9 @@
 #include "args.h"
 
-#include "pending_error.h"
-
-#include <new>
 #include <string>
 #include <utility>
+
+#include "pending_error.h"
 
 namespace quorlane_py {
 namespace {
@@ -71,17 +70,13 @@ std::string list_missing(const Signature& sig, std::span<PyObject* const> slots,
   return text;
 }
 
-bool check_required(const Signature& sig, std::span<PyObject* const> slots) noexcept {
+bool check_required(const Signature& sig, std::span<PyObject* const> slots) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < sig.required; ++i) count += slots[i] ? 0 : 1;
   if (count == 0) return true;
-  try {
-    const std::string names = list_missing(sig, slots, count);
-    PyErr_Format(PyExc_TypeError, "%s missing %zd required positional %s: %s", sig.full_name,
-                 static_cast<Py_ssize_t>(count), count == 1 ? "argument" : "arguments", names.c_str());
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  }
+  const std::string names = list_missing(sig, slots, count);
+  PyErr_Format(PyExc_TypeError, "%s missing %zd required positional %s: %s", sig.full_name,
+               static_cast<Py_ssize_t>(count), count == 1 ? "argument" : "arguments", names.c_str());
   return false;
 }
 
@@ -96,7 +91,7 @@ bool bind_positional(const Signature& sig, PyObject* const* args, Py_ssize_t nar
 }  // namespace
 
 bool bind_arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                    std::span<PyObject*> slots) noexcept {
+                    std::span<PyObject*> slots) {
   if (!bind_positional(sig, args, nargs, slots)) return false;
   const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
   for (Py_ssize_t i = 0; i < nkw; ++i) {
@@ -105,7 +100,7 @@ bool bind_arguments(const Signature& sig, PyObject* const* args, Py_ssize_t narg
   return check_required(sig, slots);
 }
 
-bool bind_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots) noexcept {
+bool bind_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots) {
   if (!bind_positional(sig, PySequence_Fast_ITEMS(args), PyTuple_GET_SIZE(args), slots)) return false;
   if (kwargs) {
     Py_ssize_t pos = 0;

@@ -19,9 +19,9 @@ struct Signature {
 // Fast-call convention: `args` holds nargs positional values followed by the values of `kwnames`.
 // Fills `slots` (one per parameter, borrowed, null when absent). False with TypeError set on failure.
 bool bind_arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                    std::span<PyObject*> slots) noexcept;
+                    std::span<PyObject*> slots);
 // tp_new convention: a tuple of positional values and a dict of keywords (or null).
-bool bind_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots) noexcept;
+bool bind_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots);
 
 // Call after converting the argument `param` failed: a pending exception of exactly TypeError is replaced
 // by TypeError "argument 'PARAM': MESSAGE" (keeping its cause); any other exception stays as it is.

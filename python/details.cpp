@@ -2,13 +2,15 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "args.h"
+#include "class_creation.h"
+#include "entry_point.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {
@@ -81,7 +83,7 @@ const ClassDef* class_of(PyTypeObject* type) noexcept {
 }
 
 // A new instance of `kind` holding copies of the values. New reference, or null with an exception.
-PyObject* make_detail(Kind kind, std::uint64_t lineno, std::span<const std::string_view> texts) noexcept {
+PyObject* make_detail(Kind kind, std::uint64_t lineno, std::span<const std::string_view> texts) {
   PyObject* type_object = detail_types[kind];
   if (!type_object) {
     PyErr_SetString(PyExc_SystemError, "error detail classes are not initialised");
@@ -92,19 +94,13 @@ PyObject* make_detail(Kind kind, std::uint64_t lineno, std::span<const std::stri
   if (!self) return nullptr;
   Fields& fields = *new (&fields_of(self.get())) Fields();  // from here on dealloc may run
   fields.lineno = lineno;
-  try {
-    for (std::size_t i = 0; i < texts.size(); ++i) fields.texts[i].assign(texts[i]);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
+  for (std::size_t i = 0; i < texts.size(); ++i) fields.texts[i].assign(texts[i]);
   return self.release();
 }
 
 void detail_dealloc(PyObject* self) noexcept {
-  PyTypeObject* type = Py_TYPE(self);
   fields_of(self).~Fields();
-  type->tp_free(self);
-  Py_DECREF(type);  // instances of heap types own a reference to their type
+  free_instance(self);
 }
 
 // lineno: anything with __index__ whose value fits in 64 unsigned bits; the overflow error stays unprefixed.
@@ -117,20 +113,16 @@ bool read_lineno(PyObject* value, std::uint64_t& lineno) noexcept {
   return true;
 }
 
-// A text parameter: a str (subclasses too) that encodes as strict UTF-8. The view lives as long as `value`.
-bool read_text(PyObject* value, std::string_view& text) noexcept {
+// A text parameter: a str (subclasses too) that encodes as strict UTF-8.
+bool read_text(PyObject* value, std::string& text) {
   if (!PyUnicode_Check(value)) {
     set_conversion_error(value, "PyString");
     return false;
   }
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(value, &size);
-  if (!data) return false;
-  text = std::string_view(data, static_cast<std::size_t>(size));
-  return true;
+  return append_utf8(text, value);
 }
 
-PyObject* detail_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* detail_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   const ClassDef* def = class_of(type);
   if (!def) return nullptr;
   const Signature sig{def->new_name, std::span(def->params.data(), def->param_count), def->param_count};
@@ -142,35 +134,33 @@ PyObject* detail_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexc
     wrap_argument_error(def->params[0]);
     return nullptr;
   }
-  std::array<std::string_view, kMaxTexts> texts;
+  std::array<std::string, kMaxTexts> texts;
+  std::array<std::string_view, kMaxTexts> views;
   for (std::size_t i = 0; i < def->text_count(); ++i) {
     if (!read_text(slots[i + 1], texts[i])) {
       wrap_argument_error(def->params[i + 1]);
       return nullptr;
     }
+    views[i] = texts[i];
   }
-  return make_detail(static_cast<Kind>(def - kClasses), lineno, std::span(texts.data(), def->text_count()));
+  return make_detail(static_cast<Kind>(def - kClasses), lineno, std::span(views.data(), def->text_count()));
 }
 
-PyObject* detail_repr(PyObject* self) noexcept {
+PyObject* detail_repr(PyObject* self) {
   const ClassDef* def = class_of(Py_TYPE(self));
   if (!def) return nullptr;
   const Fields& fields = fields_of(self);
-  try {
-    std::string text = def->name;
-    text += "(lineno=";
-    text += std::to_string(fields.lineno);
-    for (std::size_t i = 0; i < def->text_count(); ++i) {
-      text += ", ";
-      text += def->params[i + 1];
-      text += '=';
-      quorlane::append_quoted(text, fields.texts[i]);
-    }
-    text += ')';
-    return new_str(text);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
+  std::string text = def->name;
+  text += "(lineno=";
+  text += std::to_string(fields.lineno);
+  for (std::size_t i = 0; i < def->text_count(); ++i) {
+    text += ", ";
+    text += def->params[i + 1];
+    text += '=';
+    quorlane::append_quoted(text, fields.texts[i]);
   }
+  text += ')';
+  return new_str(text);
 }
 
 // The constructor's arguments, so that copy and pickle can rebuild the object through the constructor.
@@ -232,42 +222,19 @@ PyMethodDef detail_methods[] = {
     {},
 };
 
-#if PY_VERSION_HEX < 0x030A0000
-// Python 3.9 keeps only the text after the signature when it copies a heap type's docstring, so the class
-// would lose its __text_signature__; later versions keep the whole text. Put the whole text back (the type
-// frees its tp_doc with PyObject_Free).
-bool keep_signature(PyObject* type, const char* doc) noexcept {
-  const std::size_t size = std::strlen(doc) + 1;
-  auto* copy = static_cast<char*>(PyObject_Malloc(size));
-  if (!copy) {
-    PyErr_NoMemory();
-    return false;
-  }
-  std::memcpy(copy, doc, size);
-  auto* as_type = reinterpret_cast<PyTypeObject*>(type);
-  PyObject_Free(const_cast<char*>(as_type->tp_doc));
-  as_type->tp_doc = copy;
-  return true;
-}
-#endif
-
-PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) noexcept {
+PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) {
   PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(def.doc)},
-      {Py_tp_new, reinterpret_cast<void*>(detail_new)},
+      {Py_tp_new, reinterpret_cast<void*>(entry_point<detail_new>)},
       {Py_tp_dealloc, reinterpret_cast<void*>(detail_dealloc)},
-      {Py_tp_repr, reinterpret_cast<void*>(detail_repr)},
+      {Py_tp_repr, reinterpret_cast<void*>(entry_point<detail_repr>)},
       {Py_tp_getset, getset},
       {Py_tp_methods, detail_methods},
       {0, nullptr},
   };
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  Ref type = Ref::steal(new_class(&spec));
-#if PY_VERSION_HEX < 0x030A0000
-  if (type && !keep_signature(type.get(), def.doc)) return nullptr;
-#endif
-  return type.release();
+  return new_class(spec);
 }
 
 template <class... Fs>
@@ -279,7 +246,7 @@ Overloaded(Fs...) -> Overloaded<Fs...>;
 
 }  // namespace
 
-bool register_detail_classes(Registrar& registrar) noexcept {
+bool register_detail_classes(Registrar& registrar) {
   for (std::size_t i = 0; i < kKindCount; ++i) {
     if (!detail_types[i]) {
       detail_types[i] = create_class(kClasses[i], kGetsets[i]);
@@ -290,7 +257,7 @@ bool register_detail_classes(Registrar& registrar) noexcept {
   return true;
 }
 
-PyObject* new_detail(const quorlane::SyntaxDetail& detail) noexcept {
+PyObject* new_detail(const quorlane::SyntaxDetail& detail) {
   using std::string_view;
   return std::visit(
       Overloaded{

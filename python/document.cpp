@@ -1,14 +1,13 @@
 // Document: one payment document. The object holds the core's small document handle, whose block keeps the
 // record and its texts alive; every attribute read creates its str.
-#include <new>
 #include <string>
 
-#include "common.h"
 #include "quorlane/decode.h"
 #include "quorlane/quoted.h"
+#include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 // The attributes in their Python order; each is a field of quorlane::DocumentRecord of the same name.
 #define QUORLANE_DOCUMENT_FIELDS(X)                                                                       \
@@ -26,8 +25,8 @@ std::string utf8_of(const quorlane::DocumentRecord& record, std::string_view tex
   return quorlane::to_utf8(text, record.text_encoding);
 }
 
-// Texts compare as Python sees them: byte for byte in one encoding, as UTF-8 across two.
-struct SameText {
+// Texts compare as Python sees them: as UTF-8 when the two records keep them in different encodings.
+struct SameAsUtf8 {
   const quorlane::DocumentRecord& a;
   const quorlane::DocumentRecord& b;
 
@@ -41,57 +40,48 @@ struct SameText {
   }
 };
 
-bool same_document_text(const quorlane::Document& a, const quorlane::Document& b) noexcept {
-  try {
-    if (a->text_encoding == b->text_encoding) {
+bool same_document_text(const quorlane::Document& a, const quorlane::Document& b) {
+  if (a->text_encoding == b->text_encoding) {
 #define QUORLANE_SAME(field) &&same_text(a->field, b->field)
-      return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
-#undef QUORLANE_SAME
-    }
-    const SameText same{*a, *b};
-#define QUORLANE_SAME(field) &&same(a->field, b->field)
     return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
 #undef QUORLANE_SAME
-  } catch (const std::bad_alloc&) {
-    return false;  // two documents read from statements of different encodings, and no memory to compare them
   }
+  const SameAsUtf8 same{*a, *b};
+#define QUORLANE_SAME(field) &&same(a->field, b->field)
+  return true QUORLANE_DOCUMENT_FIELDS(QUORLANE_SAME);
+#undef QUORLANE_SAME
 }
 
-using Class = ValueClass<quorlane::Document, same_document_text>;
+using Class = RecordClass<quorlane::Document, same_document_text>;
 
 PyTypeObject* the_class = nullptr;
 
 const quorlane::DocumentRecord& value_of(PyObject* self) noexcept { return *Class::of(self); }
 
-PyObject* text_to_python(const quorlane::DocumentRecord& record, std::string_view text) noexcept {
-  if (record.text_encoding == quorlane::Encoding::Utf8) return new_str(text);
-  try {
-    return new_str(utf8_of(record, text));
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
+PyObject* text_to_python(const quorlane::DocumentRecord& record, std::string_view text) {
+  return record.text_encoding == quorlane::Encoding::Utf8 ? new_str(text) : new_str(utf8_of(record, text));
 }
 
-PyObject* to_python_in(const quorlane::DocumentRecord& record, std::string_view text) noexcept {
+PyObject* field_to_python(const quorlane::DocumentRecord& record, std::string_view text) {
   return text_to_python(record, text);
 }
 
-PyObject* to_python_in(const quorlane::DocumentRecord& record, const quorlane::OptionalText& text) noexcept {
+PyObject* field_to_python(const quorlane::DocumentRecord& record, const quorlane::OptionalText& text) {
   return text.has_value() ? text_to_python(record, text.value()) : Ref::borrow(Py_None).release();
 }
 
 template <class T>
-PyObject* to_python_in(const quorlane::DocumentRecord&, const T& value) noexcept {
+PyObject* field_to_python(const quorlane::DocumentRecord&, const T& value) {
   return to_python(value);
 }
 
 template <auto Field>
-PyObject* get(PyObject* self, void*) noexcept {
+PyObject* get(PyObject* self, void*) {
   const quorlane::DocumentRecord& record = value_of(self);
-  return to_python_in(record, record.*Field);
+  return field_to_python(record, record.*Field);
 }
 
-PyObject* repr(PyObject* self) noexcept {
+PyObject* repr(PyObject* self) {
   const quorlane::DocumentRecord& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Document(doc_number=";
@@ -107,7 +97,7 @@ PyObject* repr(PyObject* self) noexcept {
 }
 
 PyGetSetDef getset[] = {
-#define QUORLANE_GETTER(field) {#field, get<&quorlane::DocumentRecord::field>, nullptr, nullptr, nullptr},
+#define QUORLANE_GETTER(field) {#field, entry_point<get<&quorlane::DocumentRecord::field>>, nullptr, nullptr, nullptr},
     QUORLANE_DOCUMENT_FIELDS(QUORLANE_GETTER)
 #undef QUORLANE_GETTER
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -115,8 +105,8 @@ PyGetSetDef getset[] = {
 
 }  // namespace
 
-PyObject* document_class() noexcept {
-  if (!the_class) the_class = Class::create("Document", repr, getset);
+PyObject* document_class() {
+  if (!the_class) the_class = Class::create("Document", entry_point<repr>, getset);
   return reinterpret_cast<PyObject*>(the_class);
 }
 

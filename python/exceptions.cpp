@@ -1,12 +1,12 @@
 #include "exceptions.h"
 
-#include <new>
 #include <string>
 #include <utility>
 #include <variant>
 
 #include "details.h"
 #include "pending_error.h"
+#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {
@@ -56,19 +56,14 @@ ExceptionKind kind_of(const quorlane::StatementError& error) noexcept {
 }
 
 // Puts the detail into the instance's __dict__. Any failure here is cleared: it costs the detail only.
-void attach_detail(PyObject* instance, const quorlane::SyntaxDetail& detail) noexcept {
+void attach_detail(PyObject* instance, PyObject* detail) noexcept {
   Ref dict = Ref::steal(PyObject_GetAttrString(instance, "__dict__"));
-  if (!dict) {
-    PyErr_Clear();
-    return;
-  }
-  Ref object = Ref::steal(new_detail(detail));
-  if (!object || PyMapping_SetItemString(dict.get(), "detail", object.get()) < 0) PyErr_Clear();
+  if (!dict || PyMapping_SetItemString(dict.get(), "detail", detail) < 0) PyErr_Clear();
 }
 
 }  // namespace
 
-bool register_exceptions(Registrar& registrar) noexcept {
+bool register_exceptions(Registrar& registrar) {
   for (std::size_t i = 0; i < kExceptionCount; ++i) {
     if (!exception_types[i]) {
       exception_types[i] = create_exception(static_cast<ExceptionKind>(i));
@@ -79,24 +74,25 @@ bool register_exceptions(Registrar& registrar) noexcept {
   return true;
 }
 
-void raise_statement_error(const quorlane::StatementError& error) noexcept {
+void raise_statement_error(const quorlane::StatementError& error) {
   const ExceptionKind kind = kind_of(error);
   PyObject* type = exception_types[kind];
   if (!type) {
     PyErr_SetString(PyExc_SystemError, "quorlane_py exception classes are not initialised");
     return;
   }
-  Ref text;
-  try {
-    text = Ref::steal(new_str(quorlane::message(error)));
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-    return;
-  }
+  Ref text = Ref::steal(new_str(quorlane::message(error)));
   if (!text) return;
+  // Everything that could run out of C++ memory happens before the exception exists, so that nothing replaces
+  // it once it does: the detail is made first (a failure to make it costs the exception its detail only).
+  Ref detail;
+  if (const auto* syntax = std::get_if<quorlane::SyntaxDetail>(&error)) {
+    detail = Ref::steal(new_detail(*syntax));
+    if (!detail) PyErr_Clear();
+  }
   Ref instance = Ref::steal(PyObject_CallOneArg(type, text.get()));
   if (!instance) return;
-  if (const auto* detail = std::get_if<quorlane::SyntaxDetail>(&error)) attach_detail(instance.get(), *detail);
+  if (detail) attach_detail(instance.get(), detail.get());
   // Raised as it is: no cause, and no context taken from an exception being handled.
   restore_pending_error(std::move(instance));
 }

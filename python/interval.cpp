@@ -1,24 +1,24 @@
 // Interval: one period of an account with its balances.
-#include "common.h"
+#include "entry_point.h"
 #include "result_classes.h"
-#include "result_values.h"
-#include "value_class.h"
+#include "field_values.h"
+#include "record_class.h"
 
 namespace quorlane_py {
 namespace {
 
-using Class = ValueClass<quorlane::Interval, same_interval_text>;
+using Class = RecordClass<quorlane::Interval, same_interval_text>;
 
 PyTypeObject* the_class = nullptr;
 
 const quorlane::Interval& value_of(PyObject* self) noexcept { return Class::of(self); }
 
 template <auto Field>
-PyObject* get(PyObject* self, void*) noexcept {
+PyObject* get(PyObject* self, void*) {
   return to_python(value_of(self).*Field);
 }
 
-PyObject* repr(PyObject* self) noexcept {
+PyObject* repr(PyObject* self) {
   const quorlane::Interval& v = value_of(self);
   return repr_of([&](std::string& out) {
     out += "Interval(date_start=";
@@ -34,12 +34,12 @@ PyObject* repr(PyObject* self) noexcept {
 }
 
 PyGetSetDef getset[] = {
-    {"date_start", get<&quorlane::Interval::date_start>, nullptr, nullptr, nullptr},
-    {"date_end", get<&quorlane::Interval::date_end>, nullptr, nullptr, nullptr},
-    {"start_amount", get<&quorlane::Interval::start_amount>, nullptr, nullptr, nullptr},
-    {"end_amount", get<&quorlane::Interval::end_amount>, nullptr, nullptr, nullptr},
-    {"total_income", get<&quorlane::Interval::total_income>, nullptr, nullptr, nullptr},
-    {"total_expense", get<&quorlane::Interval::total_expense>, nullptr, nullptr, nullptr},
+    {"date_start", entry_point<get<&quorlane::Interval::date_start>>, nullptr, nullptr, nullptr},
+    {"date_end", entry_point<get<&quorlane::Interval::date_end>>, nullptr, nullptr, nullptr},
+    {"start_amount", entry_point<get<&quorlane::Interval::start_amount>>, nullptr, nullptr, nullptr},
+    {"end_amount", entry_point<get<&quorlane::Interval::end_amount>>, nullptr, nullptr, nullptr},
+    {"total_income", entry_point<get<&quorlane::Interval::total_income>>, nullptr, nullptr, nullptr},
+    {"total_expense", entry_point<get<&quorlane::Interval::total_expense>>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -51,8 +51,8 @@ bool same_interval_text(const quorlane::Interval& a, const quorlane::Interval& b
          same_text(a.total_income, b.total_income) && same_text(a.total_expense, b.total_expense);
 }
 
-PyObject* interval_class() noexcept {
-  if (!the_class) the_class = Class::create("Interval", repr, getset);
+PyObject* interval_class() {
+  if (!the_class) the_class = Class::create("Interval", entry_point<repr>, getset);
   return reinterpret_cast<PyObject*>(the_class);
 }
 

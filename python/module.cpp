@@ -1,17 +1,18 @@
 // The module quorlane_py: its initialisation and the `parse` entry.
 #include <algorithm>
-#include <new>
 #include <variant>
 #include <string_view>
 #include <vector>
 
 #include "args.h"
-#include "common.h"
+#include "registrar.h"
+#include "str_conversion.h"
 #include "details.h"
+#include "entry_point.h"
 #include "exceptions.h"
 #include "hooks.h"
 #include "quorlane/parse.h"
-#include "results.h"
+#include "statement_assembly.h"
 #include "section_type.h"
 
 namespace quorlane_py {
@@ -51,7 +52,7 @@ PyDoc_STRVAR(parse_doc,
              "* `SyntaxError` - Если в выписке синтаксическая ошибка (включая ошибки hooks)\n"
              "* `ParseError` - Для прочих ошибок парсинга");
 
-PyMethodDef parse_def = {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(parse)),
+PyMethodDef parse_def = {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry_point<parse>)),
                          METH_FASTCALL | METH_KEYWORDS, parse_doc};
 
 PyModuleDef module_def = {
@@ -66,13 +67,13 @@ PyModuleDef module_def = {
 PyObject* the_module = nullptr;
 
 // Registers the module's 18 attributes in their fixed order.
-bool register_all(PyObject* module) noexcept {
+bool register_all(PyObject* module) {
   Registrar registrar(module);
   if (!register_result_classes(registrar) || !register_section_type(registrar) ||
       !register_detail_classes(registrar)) {
     return false;
   }
-  Ref module_name = Ref::steal(PyModule_GetNameObject(module));
+  Ref module_name = Ref::steal(PyUnicode_FromString(kModuleName));
   if (!module_name) return false;
   Ref function = Ref::steal(PyCFunction_NewEx(&parse_def, module, module_name.get()));
   if (!function || !registrar.add("parse", function.get())) return false;
@@ -141,7 +142,8 @@ bool statement_input(PyObject* arg, StatementInput& input) {
   return false;
 }
 
-PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// The interpreter lock stays held throughout.
+PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const params[] = {"statement", "hooks"};
   PyObject* slots[2] = {nullptr, nullptr};
   if (!bind_arguments(Signature{"parse()", params, 1}, args, nargs, kwnames, slots)) return nullptr;
@@ -152,11 +154,8 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
   StatementInput input;
   if (!statement_input(statement.get(), input)) return nullptr;
 
-  std::vector<PythonHook> entries;
-  entries.reserve(hook_objects.size());
-  std::vector<quorlane::SectionHook*> hooks;
-  hooks.reserve(hook_objects.size());
-  for (Ref& object : hook_objects) hooks.push_back(&entries.emplace_back(std::move(object)));
+  PythonHooks python_hooks(std::move(hook_objects));
+  const quorlane::HookList hooks = python_hooks.list();
 
   auto result = input.is_text ? quorlane::parse_statement(input.text, hooks) : quorlane::parse_statement(input.bytes, hooks);
   if (!result) {
@@ -171,24 +170,15 @@ PyObject* parse_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
   return build_statement(std::move(result).value());
 }
 
-// The fast-call entry. The interpreter lock stays held throughout; running out of memory in the core is
-// the one C++ exception, and it stops here.
-PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  try {
-    return parse_call(args, nargs, kwnames);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
-}
-
-}  // namespace
-}  // namespace quorlane_py
-
-PyMODINIT_FUNC PyInit_quorlane_py() {
-  using namespace quorlane_py;
+PyObject* init_module() {
   if (the_module) return Ref::borrow(the_module).release();
   Ref module = Ref::steal(PyModule_Create(&module_def));
   if (!module || !register_all(module.get())) return nullptr;
   the_module = Ref::borrow(module.get()).release();
   return module.release();
 }
+
+}  // namespace
+}  // namespace quorlane_py
+
+PyMODINIT_FUNC PyInit_quorlane_py() { return quorlane_py::entry_point<quorlane_py::init_module>(); }

@@ -5,7 +5,8 @@
 
 namespace quorlane_py {
 
-// The pending exception, normalised and with its traceback attached; empty when none is pending.
+// The pending exception, normalised; empty when none is pending. Before 3.12 the traceback kept beside it is
+// dropped: nothing here shows it, and PyPy keeps alive an exception whose traceback is attached from C.
 inline Ref take_pending_error() noexcept {
 #if PY_VERSION_HEX >= 0x030C0000
   return Ref::steal(PyErr_GetRaisedException());
@@ -17,7 +18,6 @@ inline Ref take_pending_error() noexcept {
   PyErr_NormalizeException(&type, &value, &traceback);
   Ref owned_type = Ref::steal(type);
   Ref owned_traceback = Ref::steal(traceback);
-  if (value && traceback) PyException_SetTraceback(value, traceback);
   return Ref::steal(value);
 #endif
 }

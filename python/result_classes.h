@@ -6,29 +6,25 @@
 #include <cstddef>
 
 #include "ref.h"
-#include "quorlane/attribute_map.h"
 #include "quorlane/decode.h"
 #include "quorlane/records.h"
 
 namespace quorlane_py {
 
-PyObject* interval_class() noexcept;
+PyObject* interval_class();
 PyObject* new_interval(const quorlane::Interval& interval) noexcept;
 // Equal as Python sees them: every attribute's text equal, None only equal to None.
 bool same_interval_text(const quorlane::Interval& a, const quorlane::Interval& b) noexcept;
 
-PyObject* account_class() noexcept;
+PyObject* account_class();
 PyObject* new_account(quorlane::Account&& account) noexcept;
 
-PyObject* document_class() noexcept;
+PyObject* document_class();
 PyObject* new_document(quorlane::Document&& document) noexcept;
 
-PyObject* statement_class() noexcept;
+PyObject* statement_class();
 // Takes over the four containers; the counts are the ones its repr shows.
 PyObject* new_statement(quorlane::Encoding encoding, Ref header, Ref accounts, Ref documents, Ref warnings,
                         std::size_t documents_count, std::size_t warnings_count) noexcept;
-
-// A new dict of str to str holding the map's pairs in its order.
-PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept;
 
 }  // namespace quorlane_py

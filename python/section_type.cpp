@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "class_creation.h"
+
 namespace quorlane_py {
 namespace {
 
@@ -30,12 +32,6 @@ PyObject* allocate(quorlane::SectionType kind) noexcept {
   return self;
 }
 
-void section_type_dealloc(PyObject* self) noexcept {
-  PyTypeObject* type = Py_TYPE(self);
-  type->tp_free(self);
-  Py_DECREF(type);  // instances of heap types own a reference to their type
-}
-
 PyObject* section_type_repr(PyObject* self) noexcept {
   return PyUnicode_FromString(kind_of(self) == quorlane::SectionType::Document ? "SectionType.Document"
                                                                                 : "SectionType.Account");
@@ -53,12 +49,12 @@ PyObject* section_type_richcompare(PyObject* self, PyObject* other, int op) noex
   Py_RETURN_FALSE;
 }
 
-PyObject* create_class() noexcept {
+PyObject* create_class() {
   static char doc[] = "Тип секции выписки для использования в hooks.";
   PyType_Slot slots[] = {
       {Py_tp_doc, doc},
       {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(section_type_dealloc)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(free_instance)},
       {Py_tp_repr, reinterpret_cast<void*>(section_type_repr)},
       {Py_tp_richcompare, reinterpret_cast<void*>(section_type_richcompare)},
       {Py_nb_int, reinterpret_cast<void*>(section_type_int)},
@@ -66,20 +62,20 @@ PyObject* create_class() noexcept {
   };
   // Defining equality without a hash leaves the instances unhashable.
   PyType_Spec spec = {"SectionType", static_cast<int>(sizeof(SectionTypeObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(&spec);
+  return new_class(spec);
 }
 
 // The class attributes Document and Account, in that order, made once with the class.
 bool add_members(PyObject* type) noexcept {
   Ref document = Ref::steal(allocate(quorlane::SectionType::Document));
-  if (!document || PyObject_SetAttrString(type, "Document", document.get()) < 0) return false;
+  if (!document || !set_class_attribute(type, "Document", document.get())) return false;
   Ref account = Ref::steal(allocate(quorlane::SectionType::Account));
-  return account && PyObject_SetAttrString(type, "Account", account.get()) == 0;
+  return account && set_class_attribute(type, "Account", account.get());
 }
 
 }  // namespace
 
-bool register_section_type(Registrar& registrar) noexcept {
+bool register_section_type(Registrar& registrar) {
   if (!section_type_class) {
     Ref type = Ref::steal(create_class());
     if (!type) return false;

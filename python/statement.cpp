@@ -4,10 +4,12 @@
 #include <new>
 #include <string>
 
-#include "common.h"
+#include "class_creation.h"
+#include "entry_point.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
-#include "result_values.h"
+#include "field_values.h"
 
 namespace quorlane_py {
 namespace {
@@ -62,15 +64,13 @@ int clear(PyObject* self) {
   return 0;
 }
 
-void dealloc(PyObject* self) {
-  PyTypeObject* type = Py_TYPE(self);
+void dealloc(PyObject* self) noexcept {
   PyObject_GC_UnTrack(self);
   std::destroy_at(&data_of(self));
-  type->tp_free(self);
-  Py_DECREF(type);
+  free_instance(self);
 }
 
-PyObject* repr(PyObject* self) noexcept {
+PyObject* repr(PyObject* self) {
   const StatementData& data = data_of(self);
   return repr_of([&](std::string& out) {
     out += "Statement(encoding=";
@@ -96,7 +96,7 @@ PyType_Slot slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
     {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(clear)},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
+    {Py_tp_repr, reinterpret_cast<void*>(entry_point<repr>)},
     {Py_tp_getset, getset},
     {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
     {0, nullptr},
@@ -106,8 +106,8 @@ PyType_Spec spec = {"Statement", sizeof(StatementObject), 0, Py_TPFLAGS_DEFAULT 
 
 }  // namespace
 
-PyObject* statement_class() noexcept {
-  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(&spec));
+PyObject* statement_class() {
+  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(spec));
   return reinterpret_cast<PyObject*>(the_class);
 }
 

@@ -90,6 +90,7 @@ _CYRILLIC = "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ�
     [("Cyrillic", "small"), ("Cyrillic", "large"), ("with an emoji", "small"), ("with an emoji", "large"),
      ("Latin-1 only", "small")],
 )
+@pytest.mark.needs("getsizeof")
 def test_str_reads_like_its_utf8_and_gets_no_cached_copy(kind, size):
     """A str is read through its UTF-8 form (held one, two or four bytes a character), which is not kept."""
     if kind == "Latin-1 only":  # the keys lose their Cyrillic, so this one ends in a syntax error

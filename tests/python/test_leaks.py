@@ -53,6 +53,7 @@ def steady(call, watched, rounds=40):
     assert after == before
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize("name", list(SYNTAX))
 @pytest.mark.parametrize("form", ["str", "utf-8", "cp1251"])
 def test_each_syntax_detail_keeps_counts_and_is_freed(name, form):
@@ -74,6 +75,7 @@ def test_each_syntax_detail_keeps_counts_and_is_freed(name, form):
     assert all(p() is None for p in probes)
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize("name", list(OTHER_FAILURES))
 def test_other_failures_keep_counts_and_are_freed(name):
     arg = OTHER_FAILURES[name]
@@ -92,6 +94,7 @@ def test_other_failures_keep_counts_and_are_freed(name):
     assert all(p() is None for p in probes)
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize(
     "action",
     ["raise", "interrupt", "non-str-value", "non-str-key", "delete-number", "not-callable"],
@@ -129,6 +132,7 @@ class BadIter(list):
         raise ValueError("no iteration")
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize(
     "args, kwargs",
     [
@@ -161,6 +165,7 @@ def rss_kib():
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
+@pytest.mark.needs("memory freed at once")
 @pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="the sanitizer's quarantine holds freed memory")
 def test_memory_stays_flat_over_every_kind_of_ending():
     padding = [document({"Номер": str(i)}) for i in range(30)]

@@ -9,6 +9,8 @@ import importlib
 import inspect
 import sys
 
+from conftest import PYPY
+
 ALL = [
     "Interval", "Account", "Document", "Statement", "SectionType",
     "UnexpectedSection", "UnexpectedAttribute", "UnrecognizedLine", "MissingField",
@@ -73,7 +75,8 @@ def test_second_initialisation_gives_the_same_module():
     first = sys.modules.pop("quorlane_py")
     try:
         second = importlib.import_module("quorlane_py")
-        assert second is first
-        assert second.parse is first.parse and second.__all__ == ALL
+        if not PYPY:  # PyPy's import makes a new module object from its own copy, initialising nothing again
+            assert second is first
+        assert second.__all__ == ALL and all(getattr(second, name) is getattr(first, name) for name in ALL)
     finally:
         sys.modules["quorlane_py"] = first

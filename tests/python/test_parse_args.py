@@ -74,8 +74,9 @@ def gen():
         (1, "argument 'hooks': 'int' object cannot be converted to 'Sequence'"),
         (gen(), "argument 'hooks': 'generator' object cannot be converted to 'Sequence'"),
         (frozenset(), "argument 'hooks': 'frozenset' object cannot be converted to 'Sequence'"),
+        (type("pkg.Dotted", (), {})(), "argument 'hooks': 'pkg.Dotted' object cannot be converted to 'Sequence'"),
     ],
-    ids=["str", "empty-str", "set", "dict", "int", "generator", "frozenset"],
+    ids=["str", "empty-str", "set", "dict", "int", "generator", "frozenset", "class-made-in-python"],
 )
 def test_hooks_argument_refused(hooks, message):
     with pytest.raises(TypeError) as info:

@@ -39,6 +39,7 @@ def counts(*objects):
     return [sys.getrefcount(o) for o in objects]
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize("name", CASES)
 @pytest.mark.parametrize("with_hooks", [False, True])
 def test_input_hooks_and_classes_keep_their_counts(name, with_hooks):
@@ -58,6 +59,7 @@ def test_input_hooks_and_classes_keep_their_counts(name, with_hooks):
     assert counts(*watched) == before
 
 
+@pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize(
     "hooks",
     [
@@ -81,6 +83,7 @@ def test_failing_hooks_keep_counts(hooks):
     assert counts(statement_arg, hooks, *items) == before
 
 
+@pytest.mark.needs("getrefcount")
 def test_bad_statement_types_keep_counts():
     objects = [bytearray(b"x"), object(), 12345678901234567890, "\udc80" + "x"]
     before = counts(*objects)
@@ -92,6 +95,7 @@ def test_bad_statement_types_keep_counts():
     assert counts(*objects) == before
 
 
+@pytest.mark.needs("getrefcount")
 def test_result_parts_are_released():
     import weakref
 
@@ -116,6 +120,7 @@ def rss_kib():
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
+@pytest.mark.needs("memory freed at once")
 @pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="the sanitizer's quarantine holds freed memory")
 def test_memory_stays_flat_over_many_calls():
     big = statement(account(), *[document({"Номер": str(i)}) for i in range(200)]).encode("cp1251")

@@ -322,7 +322,9 @@ class TestImmutability:
         assert parsed.documents[-1] == "extra" and len(parsed.documents) == 2
         assert "ВерсияФормата" not in parsed.header
 
-    def test_statement_in_its_own_container_is_collected(self):
+    @pytest.mark.parametrize("cycle_kept", [pytest.param(True, marks=pytest.mark.needs("extension cycles collected")),
+                                            False])
+    def test_statement_in_its_own_container_is_collected(self, cycle_kept):
         import gc
         import weakref
 
@@ -331,8 +333,11 @@ class TestImmutability:
         probe = weakref.ref(holder)
         st.documents.append(st)
         st.documents.append(holder)
+        if not cycle_kept:  # what PyPy needs: its collector does not see the statement's own references
+            st.documents.remove(st)
         del st, holder
         gc.collect()
+        gc.collect()  # PyPy frees an object that went through the C interface one collection later
         assert probe() is None
 
 

@@ -5,6 +5,7 @@ import builtins
 import pytest
 
 import quorlane_py as q
+from conftest import PYPY
 
 
 HEAD = "1CClientBankExchange\nВерсияФормата=1.03\n"
@@ -109,11 +110,13 @@ def test_hook_failure_becomes_syntax_error_with_hook_detail():
 
 
 def test_no_chaining_when_raised_inside_a_handler():
+    outer = KeyError("outer")
     try:
-        raise KeyError("outer")
+        raise outer
     except KeyError:
         error = fail(b"")
-    assert error.__context__ is None and error.__cause__ is None
+    # PyPy itself chains every exception that reaches a frame while another is handled there.
+    assert error.__context__ is (outer if PYPY else None) and error.__cause__ is None
 
 
 def test_rebinding_module_attributes_changes_nothing(monkeypatch):

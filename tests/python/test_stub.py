@@ -4,6 +4,8 @@ import subprocess
 import sys
 from pathlib import Path
 
+import pytest
+
 import quorlane_py
 
 
@@ -15,6 +17,7 @@ def stub_directory():
     return Path(__file__).resolve().parents[2] / "python"
 
 
+@pytest.mark.needs("stubtest")
 def test_stub_matches_the_module(tmp_path):
     stub = stub_directory() / "quorlane_py.pyi"
     assert stub.exists()

@@ -1,6 +1,7 @@
-#include "results.h"
+#include "statement_assembly.h"
 
 #include "result_classes.h"
+#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {
@@ -43,8 +44,7 @@ PyObject* new_list(std::vector<T>& items, Make make) noexcept {
   return list.release();
 }
 
-}  // namespace
-
+// A new dict of str to str holding the map's pairs in its order.
 PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   Ref dict = Ref::steal(PyDict_New());
   if (!dict) return nullptr;
@@ -57,10 +57,12 @@ PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   return dict.release();
 }
 
-bool register_result_classes(Registrar& registrar) noexcept {
+}  // namespace
+
+bool register_result_classes(Registrar& registrar) {
   struct Entry {
     const char* name;
-    PyObject* (*create)() noexcept;
+    PyObject* (*create)();
   };
   for (const Entry& entry : {Entry{"Interval", interval_class}, Entry{"Account", account_class},
                              Entry{"Document", document_class}, Entry{"Statement", statement_class}}) {

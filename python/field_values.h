@@ -1,24 +1,25 @@
-// How the values of the core's records reach Python: as str (or None), created on every read, and how the
-// result classes compare and show them.
+// How the fields of the core's records reach Python: as str (or None), made on every read; and how the result
+// classes compare them and show them in reprs.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "common.h"
+#include "str_conversion.h"
 #include "quorlane/records.h"
 #include "quorlane/values.h"
 
 namespace quorlane_py {
 
-// Each returns a new reference, or null with an exception (MemoryError) set.
+// Each returns a new reference, or null with an exception set. Dates and amounts are formatted first, which
+// may throw std::bad_alloc.
 PyObject* to_python(std::string_view text) noexcept;
 PyObject* to_python(const quorlane::OptionalText& text) noexcept;
-PyObject* to_python(const quorlane::Date& date) noexcept;
-PyObject* to_python(const std::optional<quorlane::Date>& date) noexcept;
-PyObject* to_python(const quorlane::Amount& amount) noexcept;
-PyObject* to_python(const std::optional<quorlane::Amount>& amount) noexcept;
+PyObject* to_python(const quorlane::Date& date);
+PyObject* to_python(const std::optional<quorlane::Date>& date);
+PyObject* to_python(const quorlane::Amount& amount);
+PyObject* to_python(const std::optional<quorlane::Amount>& amount);
 
 // Equal exactly when Python sees the same text (or None on both sides). Dates and amounts compare by
 // representation, which is what their formatted texts show.
@@ -37,19 +38,12 @@ void append_quoted_value(std::string& out, const quorlane::Amount& amount);
 void append_optional(std::string& out, const std::optional<quorlane::Date>& date);
 void append_optional(std::string& out, const std::optional<quorlane::Amount>& amount);
 
-// The result of a comparison slot that implements == and != only.
-PyObject* equality_result(bool equal, int op) noexcept;
-
-// Runs `build` (which composes a repr and may throw std::bad_alloc) and returns the text as a new str.
+// Runs `build`, which composes a repr, and returns the text as a new str.
 template <class Build>
-PyObject* repr_of(Build&& build) noexcept {
-  try {
-    std::string text;
-    build(text);
-    return new_str(text);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
+PyObject* repr_of(Build&& build) {
+  std::string text;
+  build(text);
+  return new_str(text);
 }
 
 }  // namespace quorlane_py

@@ -1,22 +1,10 @@
-#include "result_values.h"
+#include "field_values.h"
 
-#include <new>
-
-#include "common.h"
+#include "str_conversion.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {
 namespace {
-
-// The formatters allocate a std::string; only running out of memory can make them fail.
-template <class Format>
-PyObject* formatted(Format&& format) noexcept {
-  try {
-    return new_str(format());
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
-}
 
 PyObject* none() noexcept { return Ref::borrow(Py_None).release(); }
 
@@ -28,19 +16,15 @@ PyObject* to_python(const quorlane::OptionalText& text) noexcept {
   return text.has_value() ? new_str(text.value()) : none();
 }
 
-PyObject* to_python(const quorlane::Date& date) noexcept {
-  return formatted([&] { return quorlane::format_date(date); });
-}
+PyObject* to_python(const quorlane::Date& date) { return new_str(quorlane::format_date(date)); }
 
-PyObject* to_python(const std::optional<quorlane::Date>& date) noexcept {
+PyObject* to_python(const std::optional<quorlane::Date>& date) {
   return date ? to_python(*date) : none();
 }
 
-PyObject* to_python(const quorlane::Amount& amount) noexcept {
-  return formatted([&] { return quorlane::format_amount(amount); });
-}
+PyObject* to_python(const quorlane::Amount& amount) { return new_str(quorlane::format_amount(amount)); }
 
-PyObject* to_python(const std::optional<quorlane::Amount>& amount) noexcept {
+PyObject* to_python(const std::optional<quorlane::Amount>& amount) {
   return amount ? to_python(*amount) : none();
 }
 
@@ -73,10 +57,6 @@ void append_optional(std::string& out, const std::optional<quorlane::Date>& date
 
 void append_optional(std::string& out, const std::optional<quorlane::Amount>& amount) {
   append_optional_value(out, amount);
-}
-
-PyObject* equality_result(bool equal, int op) noexcept {
-  return Ref::borrow(equal == (op == Py_EQ) ? Py_True : Py_False).release();
 }
 
 }  // namespace quorlane_py

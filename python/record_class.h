@@ -5,15 +5,18 @@
 
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
-#include "common.h"
-#include "result_values.h"
+#include "class_creation.h"
+#include "entry_point.h"
+#include "field_values.h"
 
 namespace quorlane_py {
 
-template <class T, bool (*Same)(const T&, const T&) noexcept>
-struct ValueClass {
+// `Same` may throw std::bad_alloc (comparing texts kept in two encodings makes copies).
+template <class T, bool (*Same)(const T&, const T&)>
+struct RecordClass {
   struct Object {
     PyObject_HEAD
     T value;
@@ -22,23 +25,24 @@ struct ValueClass {
   static const T& of(PyObject* self) noexcept { return reinterpret_cast<Object*>(self)->value; }
 
   // `name` and `getset` must outlive the class (literals and static arrays). New reference, or null.
-  static PyTypeObject* create(const char* name, reprfunc repr, PyGetSetDef* getset) noexcept {
+  static PyTypeObject* create(const char* name, reprfunc repr, PyGetSetDef* getset) {
     PyType_Slot slots[] = {
         {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
         {Py_tp_repr, reinterpret_cast<void*>(repr)},
-        {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
+        {Py_tp_richcompare, reinterpret_cast<void*>(entry_point<richcompare>)},
         {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
         {Py_tp_getset, getset},
         {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
         {0, nullptr},
     };
     PyType_Spec spec = {name, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots};
-    return reinterpret_cast<PyTypeObject*>(new_class(&spec));
+    return reinterpret_cast<PyTypeObject*>(new_class(spec));
   }
 
   // A new instance of `type` holding T(args...). New reference, or null with an exception.
   template <class... Args>
   static PyObject* make(PyTypeObject* type, Args&&... args) noexcept {
+    static_assert(std::is_nothrow_constructible_v<T, Args&&...>, "built after the allocation, so it must not throw");
     PyObject* self = type->tp_alloc(type, 0);
     if (!self) return nullptr;
     new (&reinterpret_cast<Object*>(self)->value) T(std::forward<Args>(args)...);
@@ -46,16 +50,15 @@ struct ValueClass {
   }
 
  private:
-  static void dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
+  static void dealloc(PyObject* self) noexcept {
     std::destroy_at(&reinterpret_cast<Object*>(self)->value);
-    type->tp_free(self);
-    Py_DECREF(type);
+    free_instance(self);
   }
 
-  static PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
+  static PyObject* richcompare(PyObject* self, PyObject* other, int op) {
     if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
-    return equality_result(Same(of(self), of(other)), op);
+    const bool equal = Same(of(self), of(other));
+    return Ref::borrow(equal == (op == Py_EQ) ? Py_True : Py_False).release();
   }
 };
 

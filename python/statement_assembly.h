@@ -1,13 +1,13 @@
-// The result classes Statement, Account, Document and Interval.
+// The result classes as a whole: their registration, and the assembly of a Statement from a reading.
 #pragma once
 
-#include "common.h"
+#include "registrar.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {
 
 // Creates the classes (once per process) and registers them: Interval, Account, Document, Statement.
-bool register_result_classes(Registrar& registrar) noexcept;
+bool register_result_classes(Registrar& registrar);
 
 // Assembles a Statement from a successful reading. New reference, or null with an exception.
 PyObject* build_statement(quorlane::ReaderResult&& result) noexcept;

@@ -1,0 +1,47 @@
+// The one place where C++ exceptions become Python exceptions. Nothing in the core or in this module throws but
+// for running out of memory: std::bad_alloc, or std::length_error for a size no allocation could reach. Every
+// function the interpreter calls (parse, tp_new, getters, reprs, ...) is handed to it as entry_point<function>,
+// which turns such an exception into MemoryError. A function declared noexcept is handed over as it is.
+#pragma once
+
+#include <new>
+#include <stdexcept>
+#include <type_traits>
+
+#include "ref.h"
+
+namespace quorlane_py {
+namespace detail {
+
+template <auto Function, class Signature>
+struct EntryPoint;
+
+template <auto Function, class R, class... Args>
+struct EntryPoint<Function, R (*)(Args...)> {
+  static R call(Args... args) noexcept {
+    try {
+      return Function(args...);
+    } catch (const std::bad_alloc&) {
+      PyErr_NoMemory();
+    } catch (const std::length_error&) {
+      PyErr_NoMemory();
+    }
+    if constexpr (std::is_pointer_v<R>) {
+      return nullptr;
+    } else {
+      return R(-1);  // the failure value of the interpreter's int-returning slots
+    }
+  }
+};
+
+template <auto Function, class R, class... Args>
+struct EntryPoint<Function, R (*)(Args...) noexcept> {
+  static constexpr auto call = Function;
+};
+
+}  // namespace detail
+
+template <auto Function>
+inline constexpr auto entry_point = detail::EntryPoint<Function, decltype(Function)>::call;
+
+}  // namespace quorlane_py

@@ -1,0 +1,26 @@
+// Between the core's texts (UTF-8) and Python's str.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ref.h"
+
+namespace quorlane_py {
+
+// A new str from UTF-8 text (the core only holds valid UTF-8). New reference, or null with an exception.
+PyObject* new_str(std::string_view utf8) noexcept;
+
+// Appends the UTF-8 form of `text`, a str, to `out`. Unlike PyUnicode_AsUTF8AndSize it leaves no UTF-8 copy
+// cached inside a non-ASCII str. False, with `out` as it was and the strict conversion's UnicodeEncodeError
+// set, when the str holds a lone surrogate.
+bool append_utf8(std::string& out, PyObject* text);
+
+// The type's __name__, as Python's messages show it ('int'; 'pkg.Dotted' for type("pkg.Dotted", (), {})), or
+// its tp_name should __name__ not be a str. New reference, or null with an exception.
+PyObject* type_name(PyTypeObject* type) noexcept;
+
+// Sets TypeError "'TYPENAME' object cannot be converted to 'TARGET'", naming the object's type.
+void set_conversion_error(PyObject* obj, const char* target) noexcept;
+
+}  // namespace quorlane_py
