@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(quorlane::is_valid_utf8(input, true) == valid);
 
   // Opened as a reading opens it: bytes found not to be UTF-8 after all are opened again.
-  for (bool may_be_utf8 : {true, false}) {
-    auto source = quorlane::TextSource::of_bytes(input, options, may_be_utf8);
+  for (const quorlane::Utf8Verdict utf8 : {quorlane::Utf8Verdict::Unknown, quorlane::Utf8Verdict::Invalid}) {
+    auto source = quorlane::TextSource::of_bytes(input, options, utf8);
     if (!source) {
       check(!valid && std::holds_alternative<quorlane::NotStatement>(source.error()));
       return 0;
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       text += piece.value();
     }
     if (not_utf8) {
-      check(!valid && may_be_utf8);
+      check(!valid && utf8 == quorlane::Utf8Verdict::Unknown);
       continue;
     }
     check(source.value().encoding() == (valid ? Encoding::Utf8 : Encoding::Cp1251));
@@ -109,7 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (valid || text_encoding == Encoding::Cp1251) check(text == input);
 
     // The cursor over the same text, from line 1 whatever it says, against the reference.
-    auto again = quorlane::TextSource::of_bytes(input, options, may_be_utf8);
+    // Known to be valid, UTF-8 is read without being checked again, into the same text.
+    const quorlane::Utf8Verdict known =
+        source.value().encoding() == Encoding::Utf8 ? quorlane::Utf8Verdict::Valid : utf8;
+    auto again = quorlane::TextSource::of_bytes(input, options, known);
     quorlane::LineCursor lines(again.value(), quorlane::LineCursor::FirstLine::Any);
     std::string seen;
     quorlane::ClassifiedLine line;

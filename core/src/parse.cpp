@@ -30,18 +30,21 @@ Status<StatementError> check_lines(TextSource source) {
   return lines.finish();
 }
 
-// One reading of a statement whose text `open` makes (anew on every call).
+// One reading of a statement whose text `open(what is known of the bytes being UTF-8)` makes, anew on every
+// call.
 template <class OpenText>
-Reading read_with(OpenText open, HookList hooks) {
+Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks) {
   if (hooks.empty()) {
-    auto source = open();
+    auto source = open(utf8);
     if (!source) return Err(std::move(source).error());
     return read_checking_after(std::move(source).value(), hooks);
   }
-  auto checked = open();
+  auto checked = open(utf8);
   if (!checked) return Err(std::move(checked).error());
+  // Bytes taken as UTF-8 and checked to their end are UTF-8: the reading need not check them again.
+  const Utf8Verdict known = checked.value().encoding() == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
   if (auto verdict = check_lines(std::move(checked).value()); !verdict) return Err(std::move(verdict).error());
-  auto source = open();
+  auto source = open(known);
   if (!source) return Err(std::move(source).error());
   LineCursor lines(source.value());
   return read_statement(lines, hooks);
@@ -51,14 +54,16 @@ Reading read_with(OpenText open, HookList hooks) {
 
 Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks,
                                                      const ReadOptions& options) {
-  Reading reading = read_with([&] { return TextSource::of_bytes(input, options); }, hooks);
+  const auto open = [&](Utf8Verdict utf8) { return TextSource::of_bytes(input, options, utf8); };
+  Reading reading = read_with(open, Utf8Verdict::Unknown, hooks);
   if (reading || !is_not_utf8(reading.error())) return reading;
-  return read_with([&] { return TextSource::of_bytes(input, options, /*may_be_utf8=*/false); }, hooks);
+  return read_with(open, Utf8Verdict::Invalid, hooks);
 }
 
 Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options) {
   using Opened = Result<TextSource, StatementError>;
-  return read_with([&] { return Opened(TextSource::of_code_points(text, options)); }, hooks);
+  const auto open = [&](Utf8Verdict) { return Opened(TextSource::of_code_points(text, options)); };
+  return read_with(open, Utf8Verdict::Unknown, hooks);
 }
 
 }  // namespace quorlane

@@ -146,7 +146,7 @@ TEST_P(OpenBytesTest, ChoosesTheDecoderOrRejects) {
     auto source = TextSource::of_bytes(c.input, ReadOptions{piece});
     auto text = source ? text_of(source.value()) : Result<std::string, StatementError>(Err(source.error()));
     if (!text && std::holds_alternative<NotUtf8>(text.error())) {
-      source = TextSource::of_bytes(c.input, ReadOptions{piece}, /*may_be_utf8=*/false);
+      source = TextSource::of_bytes(c.input, ReadOptions{piece}, Utf8Verdict::Invalid);
       text = source ? text_of(source.value()) : Result<std::string, StatementError>(Err(source.error()));
     }
     ASSERT_EQ(text.ok(), c.ok) << "piece " << piece;
@@ -297,7 +297,7 @@ TEST(Pieces, Utf8ThatStopsBeingUtf8FailsWhereItStops) {
   EXPECT_TRUE(valid.value().check_rest().ok());
 
   // Opened as not UTF-8, the same bytes are windows-1251.
-  auto again = TextSource::of_bytes(input, ReadOptions{20}, /*may_be_utf8=*/false);
+  auto again = TextSource::of_bytes(input, ReadOptions{20}, Utf8Verdict::Invalid);
   ASSERT_TRUE(again.ok());
   EXPECT_EQ(again.value().encoding(), Encoding::Cp1251);
 }

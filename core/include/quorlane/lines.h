@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -69,7 +70,7 @@ class LineCursor {
       }
       const std::string_view key = raw.text.substr(0, raw.split);
       line.lineno = lineno_;
-      line.is_marker = key == document_key_;
+      line.is_marker = is_document_key(key);
       line.marker = Marker::DocumentStart;  // meaningful for a marker only
       line.key = line.is_marker ? key.substr(0, 0) : key;
       line.value = raw.text.substr(raw.split + 1);
@@ -85,6 +86,16 @@ class LineCursor {
   Status<StatementError> finish();
 
  private:
+  // Whether `key` is "СекцияДокумент". Keys of its length mostly differ from it in their first eight bytes,
+  // which are compared as one word before the whole key is.
+  bool is_document_key(std::string_view key) const noexcept {
+    if (key.size() != document_key_.size()) return false;
+    std::uint64_t head;
+    std::uint64_t expected;
+    std::memcpy(&head, key.data(), sizeof head);  // both at least eight bytes long
+    std::memcpy(&expected, document_key_.data(), sizeof expected);
+    return head == expected && key == document_key_;
+  }
   // Takes the next piece of text; false at the end or where the lines stop.
   bool take_piece();
   // A line with no "=": fills `line` with its marker and answers true; false for a blank line, and for a line

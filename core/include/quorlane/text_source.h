@@ -24,15 +24,18 @@ struct ReadOptions {
   bool vectors = true;
 };
 
+// What is known of statement bytes being valid UTF-8 as a whole.
+enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
+
 class TextSource {
  public:
-  // Statement bytes. Valid UTF-8 is read in place: the first piece decides, the others are checked when they
-  // are made, and a piece that is not UTF-8 fails with NotUtf8 (the bytes are then to be opened again with
-  // `may_be_utf8` false). Anything else is decoded by the WHATWG rule with windows-1251 as the fallback
-  // (a leading byte order mark selects UTF-8 or UTF-16 instead) and must be plausible statement text;
+  // Statement bytes. Valid UTF-8 is read in place: unless it is known to be valid, the first piece decides and
+  // the others are checked when they are made, and a piece that is not UTF-8 fails with NotUtf8 (the bytes are
+  // then to be opened again as Invalid). Anything else is decoded by the WHATWG rule with windows-1251 as the
+  // fallback (a leading byte order mark selects UTF-8 or UTF-16 instead) and must be plausible statement text;
   // NotStatement otherwise. `input` must outlive the source.
   static Result<TextSource, StatementError> of_bytes(std::string_view input, const ReadOptions& options,
-                                                     bool may_be_utf8 = true);
+                                                     Utf8Verdict utf8 = Utf8Verdict::Unknown);
   // Text given as code points, taken as UTF-8; a piece holding a lone surrogate fails with NotUtf8. `text`
   // must outlive the source.
   static TextSource of_code_points(CodePoints text, const ReadOptions& options);
@@ -81,6 +84,7 @@ class TextSource {
   ReadOptions options_;
   std::size_t size_hint_ = 0;
   std::string_view first_;       // a piece checked when the source was opened, handed out first
+  bool unchecked_ = false;       // UTF-8 known to be valid: its pieces are not checked again
   std::string_view rest_;        // input bytes not made into pieces yet
   CodePoints rest_points_;       // or code points
   std::deque<Buffer> live_;      // buffers holding pieces handed out, in text order

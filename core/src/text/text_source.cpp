@@ -36,14 +36,15 @@ std::string_view encoding_name(Encoding encoding) noexcept {
 }
 
 Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, const ReadOptions& options,
-                                                        bool may_be_utf8) {
-  if (may_be_utf8) {
+                                                        Utf8Verdict utf8) {
+  if (utf8 != Utf8Verdict::Invalid) {
     const std::string_view first = input.substr(0, whole_lines_prefix(input, options.piece_size));
-    if (is_valid_utf8(first, options.vectors)) {
+    if (utf8 == Utf8Verdict::Valid || is_valid_utf8(first, options.vectors)) {
       TextSource source(Kind::Utf8InPlace, Encoding::Utf8, options);
       source.first_ = first;
       source.rest_ = input.substr(first.size());
       source.size_hint_ = input.size();
+      source.unchecked_ = utf8 == Utf8Verdict::Valid;
       return source;
     }
   }
@@ -92,7 +93,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
     case Kind::Utf8InPlace: {
       const std::string_view piece = rest_.substr(0, whole_lines_prefix(rest_, size));
       rest_.remove_prefix(piece.size());
-      if (!is_valid_utf8(piece, options_.vectors)) {
+      if (!unchecked_ && !is_valid_utf8(piece, options_.vectors)) {
         rest_ = {};
         return Err(StatementError(NotUtf8{}));
       }
@@ -123,7 +124,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
 
 Status<StatementError> TextSource::check_rest() {
   first_ = {};
-  const bool has_utf8_form = kind_ == Kind::Utf8InPlace        ? is_valid_utf8(rest_, options_.vectors)
+  const bool has_utf8_form = kind_ == Kind::Utf8InPlace        ? unchecked_ || is_valid_utf8(rest_, options_.vectors)
                              : kind_ == Kind::CodePointsToUtf8 ? !detail::has_lone_surrogate(rest_points_)
                                                                : true;
   rest_ = {};
