@@ -113,7 +113,7 @@ bool any_surrogate(const Unit* p, std::size_t n) noexcept {
 
 }  // namespace
 
-char* code_points_to_utf8(CodePoints points, char* out, bool allow_vector) noexcept {
+char* code_points_to_utf8(CodePoints points, char* out, [[maybe_unused]] bool allow_vector) noexcept {
   switch (points.width) {
     case 1:
       return put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);

@@ -96,7 +96,7 @@ __attribute__((target("avx2,popcnt"))) std::size_t decoded_size_vectorised(const
 }
 #endif
 
-std::size_t decoded_size(const unsigned char* p, std::size_t n, bool allow_vector) noexcept {
+std::size_t decoded_size(const unsigned char* p, std::size_t n, [[maybe_unused]] bool allow_vector) noexcept {
 #ifdef QUORLANE_HAVE_SIMD_CP1251
   if (allow_vector && cpu_has_avx2()) return decoded_size_vectorised(p, n);
 #endif
@@ -187,7 +187,7 @@ std::size_t cp1251_decoded_size(std::string_view input, bool allow_vector) noexc
   return decoded_size(reinterpret_cast<const unsigned char*>(input.data()), input.size(), allow_vector);
 }
 
-char* decode_cp1251_into(std::string_view input, char* out, bool allow_vector) noexcept {
+char* decode_cp1251_into(std::string_view input, char* out, [[maybe_unused]] bool allow_vector) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
 #ifdef QUORLANE_HAVE_SIMD_CP1251
   if (allow_vector && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
