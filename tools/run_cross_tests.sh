@@ -79,8 +79,9 @@ for name in "${targets[@]}"; do
     windows)
       target=x86_64-windows-gnu
       command -v wine >/dev/null || apt_install wine wine64
-      # A prefix of our own, made once; no debugger pops up for a crash, and wine's own chatter is off.
-      export WINEPREFIX="$root/wine" WINEDEBUG=-all
+      # A prefix of our own, made once, outside the source tree: its drive Z: links to /, which a walk of the
+      # tree (the sdist's) would follow. No debugger pops up for a crash, and wine's own chatter is off.
+      export WINEPREFIX="${XDG_CACHE_HOME:-$HOME/.cache}/quorlane/wine" WINEDEBUG=-all
       runner=(wine)
       ;;
     *) echo "unknown target $name (aarch64, x86 or windows)" >&2; exit 2 ;;
