@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds binary wheels for Linux on x86_64 and aarch64 that install on any glibc from 2.17 on (manylinux2014:
-# RHEL/CentOS 7 and later, Debian 9+, Ubuntu 18.04+), without a container image:
+# CentOS 7, Debian 8, Ubuntu 14.04 and later, with pip 19.3 or newer), without a container image:
 #   - Zig's clang (PyPI's `ziglang`) compiles against glibc 2.17's symbol versions and links Zig's own libc++
 #     statically, so the module needs nothing newer than GLIBC_2.17 and no libstdc++ at all;
 #   - aarch64 is cross-compiled: the module needs only the target interpreter's headers, which are the same on

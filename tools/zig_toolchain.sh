@@ -37,7 +37,8 @@ chmod +x "$dir/c++" "$dir/cc" "$dir/ar" "$dir/ranlib"
 
 {
   # Naming the system makes CMake treat the build as a cross build even for this machine's own
-  # architecture: nothing it builds is run during configuration, and nothing of the host is found.
+  # architecture: nothing it builds is run during configuration, and no library or header of this machine
+  # is found by find_* (dependencies come through CMAKE_FIND_ROOT_PATH or as given paths).
   echo "set(CMAKE_SYSTEM_NAME $system)"
   echo "set(CMAKE_SYSTEM_PROCESSOR $processor)"
   echo "set(CMAKE_C_COMPILER \"$dir/cc\")"
