@@ -113,7 +113,7 @@ bool any_surrogate(const Unit* p, std::size_t n) noexcept {
 
 }  // namespace
 
-Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, bool vectors) {
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, [[maybe_unused]] bool vectors) {
   char* end = nullptr;
   switch (points.width) {
     case 1:

@@ -135,7 +135,7 @@ char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept
 
 }  // namespace
 
-char* decode_cp1251_into(std::string_view input, char* out, bool vectors) noexcept {
+char* decode_cp1251_into(std::string_view input, char* out, [[maybe_unused]] bool vectors) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
 #ifdef QUORLANE_HAVE_SIMD_CP1251
   if (vectors && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);

@@ -7,6 +7,7 @@
 #include "quorlane/decode.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define QUORLANE_HAVE_AVX2_PATH 1
 #endif
@@ -65,7 +66,21 @@ bool is_valid_utf8_scalar(std::string_view bytes) noexcept {
 
 #ifdef QUORLANE_HAVE_AVX2_PATH
 
-bool cpu_has_avx2() noexcept { return __builtin_cpu_supports("avx2"); }
+// Asked of the processor itself: __builtin_cpu_supports reads a table that the compiler's runtime library
+// fills in, and not every runtime does (Zig's, used for the portable wheels, leaves it empty).
+bool cpu_has_avx2() noexcept {
+  static const bool has = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    if (!(ecx & bit_OSXSAVE) || !(ecx & bit_AVX)) return false;
+    unsigned xcr0 = 0, xcr0_high = 0;
+    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0_high) : "c"(0));
+    if ((xcr0 & 0x6) != 0x6) return false;  // the system saves the vector registers' upper halves
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+    return (ebx & bit_AVX2) != 0;
+  }();
+  return has;
+}
 
 namespace {
 
