@@ -21,6 +21,9 @@ struct AcceptedAmount {
   std::string formatted;  // sign, digits and scale, which together make the Amount
 };
 
+// GoogleTest shows a case by its text, in the quoted form.
+void PrintTo(const AcceptedAmount& c, std::ostream* os) { *os << quoted(c.text); }
+
 class AcceptedAmountTest : public ::testing::TestWithParam<AcceptedAmount> {};
 
 TEST_P(AcceptedAmountTest, ReadsSignMagnitudeAndScale) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "quorlane/values.h"
+#include "quorlane/quoted.h"
 
 namespace quorlane {
 namespace {
@@ -17,6 +18,9 @@ struct AcceptedDate {
   std::string text;
   Date expected;
 };
+
+// GoogleTest shows a case by its text, in the quoted form.
+void PrintTo(const AcceptedDate& c, std::ostream* os) { *os << quoted(c.text); }
 
 class AcceptedDateTest : public ::testing::TestWithParam<AcceptedDate> {};
 
@@ -55,6 +59,8 @@ struct RefusedDate {
   std::string text;
   std::string message;
 };
+
+void PrintTo(const RefusedDate& c, std::ostream* os) { *os << quoted(c.text); }
 
 class RefusedDateTest : public ::testing::TestWithParam<RefusedDate> {};
 

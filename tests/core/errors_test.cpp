@@ -10,6 +10,9 @@ struct MessageCase {
   std::string expected;
 };
 
+// GoogleTest shows a case by the message it expects.
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.expected; }
+
 class SyntaxMessageTest : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(SyntaxMessageTest, ComposesTheFixedPiecesAroundTheStoredTexts) {

@@ -59,6 +59,9 @@ struct SplitCase {
   std::vector<std::string> lines;
 };
 
+// GoogleTest shows a case by its name.
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
 class SplitTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitTest, CutsAfterEveryLineFeed) {
@@ -86,6 +89,8 @@ struct LineCase {
   std::string line;
   std::string shown;  // as dump() shows it; "" for a blank line, "error" for an unrecognised one
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassifyTest : public ::testing::TestWithParam<LineCase> {};
 
@@ -150,6 +155,8 @@ struct FirstLineCase {
   std::string text;
   bool ok;
 };
+
+void PrintTo(const FirstLineCase& c, std::ostream* os) { *os << c.name; }
 
 class FirstLineTest : public ::testing::TestWithParam<FirstLineCase> {};
 

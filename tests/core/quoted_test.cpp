@@ -12,6 +12,9 @@ struct QuotedCase {
   const char* expected;
 };
 
+// GoogleTest shows a case by what it expects.
+void PrintTo(const QuotedCase& c, std::ostream* os) { *os << c.expected; }
+
 class QuotedTest : public ::testing::TestWithParam<QuotedCase> {};
 
 TEST_P(QuotedTest, RendersTheTextBetweenDoubleQuotes) { EXPECT_EQ(quoted(GetParam().text), GetParam().expected); }

@@ -42,6 +42,9 @@ struct Utf8Case {
   bool valid;
 };
 
+// GoogleTest shows a case by its name.
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+
 class Utf8ValidationTest : public ::testing::TestWithParam<Utf8Case> {};
 
 // Each sequence at every offset around the 32- and 64-byte block edges, after ASCII or two-byte characters,
@@ -136,6 +139,8 @@ std::vector<OpenCase> open_cases() {
   };
 }
 
+void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
+
 class OpenBytesTest : public ::testing::TestWithParam<OpenCase> {};
 
 // With small pieces, bytes that are UTF-8 only at their start are taken as UTF-8 until a piece says they are
@@ -176,6 +181,8 @@ struct PlausibilityCase {
   std::string input;
   bool ok;
 };
+
+void PrintTo(const PlausibilityCase& c, std::ostream* os) { *os << c.name; }
 
 class PlausibilityTest : public ::testing::TestWithParam<PlausibilityCase> {};
 
