@@ -65,7 +65,7 @@ TEST(Reading, DoesNotDependOnHowTheTextIsMade) {
     const std::string input = random() % 2 == 0 ? utf8 : to_cp1251(utf8.substr(0, utf8.find_last_of('\n') + 1));
     const std::string expected = describe(parse_statement(input));
     failed += expected.rfind("error", 0) == 0;
-    for (std::size_t piece : {std::size_t{1}, 1 + random() % 3000}) {
+    for (std::size_t piece : {std::size_t{1}, static_cast<std::size_t>(1 + random() % 3000)}) {
       for (bool vectors : {false, true}) {
         EXPECT_EQ(describe(parse_statement(input, {}, ReadOptions{piece, vectors})), expected)
             << "round " << round << " piece " << piece << " vectors " << vectors;
