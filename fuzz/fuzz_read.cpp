@@ -24,16 +24,9 @@
 #include "quorlane/unicode.h"
 #include "quorlane/values.h"
 
-namespace {
+#include "check.h"
 
-// Names the failed invariant before stopping: traps of different checks may be merged into one.
-#define check(condition)                                                                       \
-  do {                                                                                         \
-    if (!(condition)) {                                                                        \
-      std::fprintf(stderr, "invariant failed at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                                        \
-    }                                                                                          \
-  } while (false)
+namespace {
 
 using Reading = quorlane::Result<quorlane::ReaderResult, quorlane::StatementError>;
 using quorlane::AttributeMap;
