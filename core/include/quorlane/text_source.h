@@ -48,7 +48,7 @@ class TextSource {
   // How the pieces are written: UTF-8, or windows-1251 bytes as they lie in the input.
   Encoding text_encoding() const noexcept { return kind_ == Kind::Cp1251InPlace ? Encoding::Cp1251 : Encoding::Utf8; }
   const ReadOptions& options() const noexcept { return options_; }
-  // About how many bytes of text the whole input makes (for sizing what the reading builds).
+  // About how many bytes the whole text takes (for sizing what the reading builds).
   std::size_t size_hint() const noexcept { return size_hint_; }
 
   // The next piece of whole lines (ending with a line feed, except perhaps the last), empty at the end. It

@@ -26,9 +26,6 @@ std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcep
   return lf != nullptr ? static_cast<std::size_t>(lf - text.data()) + 1 : text.size();
 }
 
-// About 1.6 bytes of UTF-8 a byte of a windows-1251 statement (Cyrillic letters take two).
-constexpr std::size_t cp1251_text_size_guess(std::size_t bytes) noexcept { return bytes / 5 * 8; }
-
 }  // namespace
 
 std::string_view encoding_name(Encoding encoding) noexcept {
@@ -70,7 +67,7 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
   if (!detail::is_plausible(checked)) return Err(StatementError(NotStatement{}));
   TextSource source(Kind::Cp1251InPlace, Encoding::Cp1251, options);
   source.rest_ = input;
-  source.size_hint_ = cp1251_text_size_guess(input.size());
+  source.size_hint_ = input.size();
   return source;
 }
 
