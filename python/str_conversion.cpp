@@ -32,13 +32,25 @@ char* encode_utf8(const Unit* units, std::size_t count, char* out) noexcept {
   return out;
 }
 
-// What one pass over UTF-8 finds out before the str is made: its length in code points and the widest kind of
-// code point it holds (which decides how the str stores them).
+// What one pass over a text taken to be UTF-8 finds out before its str is made: its length in code points (its
+// bytes that are not continuation bytes) and the widest kind of code point it holds, told by its largest byte (a
+// lead byte from 0xC4 on starts a code point past 0xFF). Two plain loops the compiler vectorises; whether the
+// text is well-formed is checked as it is decoded.
 struct Utf8Shape {
   std::size_t count = 0;
   Py_UCS4 widest = 0;  // 0x7F, 0xFF, 0xFFFF or 0x10FFFF: the top of the narrowest kind that holds every one
-  bool valid = true;
 };
+
+Utf8Shape shape_of(const unsigned char* p, std::size_t size) noexcept {
+  std::size_t continuations = 0;
+  unsigned char top = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    continuations += (p[i] & 0xC0) == 0x80;
+    top = p[i] > top ? p[i] : top;
+  }
+  const Py_UCS4 widest = top < 0x80 ? 0x7F : top < 0xC4 ? 0xFF : top < 0xF0 ? 0xFFFF : 0x10FFFF;
+  return Utf8Shape{size - continuations, widest};
+}
 
 bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
 
@@ -49,58 +61,11 @@ bool ascii8(const unsigned char* p) noexcept {
   return (word & 0x8080808080808080ull) == 0;
 }
 
-Utf8Shape shape_of(const unsigned char* p, std::size_t size) noexcept {
-  Utf8Shape shape;
-  unsigned char lead_max = 0;
-  std::size_t i = 0;
-  while (i < size) {
-    if (size - i >= 8 && ascii8(p + i)) {
-      i += 8;
-      shape.count += 8;
-      continue;
-    }
-    const unsigned char lead = p[i];
-    std::size_t length = 1;
-    if (lead >= 0x80) {
-      // Lengths and second-byte ranges of well-formed UTF-8 (no overlongs, no surrogates, nothing past U+10FFFF).
-      unsigned char low = 0x80;
-      unsigned char high = 0xBF;
-      if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-      } else {
-        shape.valid = false;
-        return shape;
-      }
-      if (size - i < length || p[i + 1] < low || p[i + 1] > high) {
-        shape.valid = false;
-        return shape;
-      }
-      for (std::size_t k = 2; k < length; ++k) {
-        if (!is_continuation(p[i + k])) {
-          shape.valid = false;
-          return shape;
-        }
-      }
-      if (lead > lead_max) lead_max = lead;
-    }
-    i += length;
-    ++shape.count;
-  }
-  shape.widest = lead_max < 0x80 ? 0x7F : lead_max <= 0xC3 ? 0xFF : lead_max <= 0xEF ? 0xFFFF : 0x10FFFF;
-  return shape;
-}
-
-// Decodes well-formed UTF-8 into code units wide enough for every code point in it.
+// Decodes UTF-8 into code units as wide as its shape says, at most one unit for each byte that is not a
+// continuation byte. False at the first ill-formed sequence (an overlong form, a surrogate, past U+10FFFF, cut
+// short), never reading past the text; what was written is then meaningless.
 template <class Unit>
-void decode_utf8(const unsigned char* p, std::size_t size, Unit* out) noexcept {
+bool decode_utf8(const unsigned char* p, std::size_t size, Unit* out) noexcept {
   std::size_t i = 0;
   while (i < size) {
     if (size - i >= 8 && ascii8(p + i)) {
@@ -110,46 +75,63 @@ void decode_utf8(const unsigned char* p, std::size_t size, Unit* out) noexcept {
       continue;
     }
     const unsigned char lead = p[i];
+    const std::size_t left = size - i;
     Py_UCS4 c;
     if (lead < 0x80) {
       c = lead;
       i += 1;
-    } else if (lead < 0xE0) {
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      if (left < 2 || !is_continuation(p[i + 1])) return false;
       c = (Py_UCS4{lead} & 0x1F) << 6 | (p[i + 1] & 0x3F);
       i += 2;
-    } else if (lead < 0xF0) {
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      // Second-byte ranges that rule out overlong forms and surrogates.
+      const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+      const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+      if (left < 3 || p[i + 1] < low || p[i + 1] > high || !is_continuation(p[i + 2])) return false;
       c = (Py_UCS4{lead} & 0x0F) << 12 | (Py_UCS4{p[i + 1]} & 0x3F) << 6 | (p[i + 2] & 0x3F);
       i += 3;
-    } else {
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      // Second-byte ranges that rule out overlong forms and code points past U+10FFFF.
+      const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+      const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
+      if (left < 4 || p[i + 1] < low || p[i + 1] > high || !is_continuation(p[i + 2]) ||
+          !is_continuation(p[i + 3])) {
+        return false;
+      }
       c = (Py_UCS4{lead} & 0x07) << 18 | (Py_UCS4{p[i + 1]} & 0x3F) << 12 | (Py_UCS4{p[i + 2]} & 0x3F) << 6 |
           (p[i + 3] & 0x3F);
       i += 4;
+    } else {
+      return false;  // a continuation byte without its lead, or a byte UTF-8 never uses
     }
     *out++ = static_cast<Unit>(c);
   }
+  return true;
 }
 
 }  // namespace
 
 PyObject* new_str(std::string_view utf8) noexcept {
-  // Made in two passes over the text, into a str of the right width from the start: the interpreter's own
-  // decoder widens and shrinks its result as it goes.
+  // Made into a str of the right width from the start: the interpreter's own decoder widens and shrinks its
+  // result as it goes.
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const Utf8Shape shape = shape_of(p, utf8.size());
-  if (!shape.valid) return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
-  PyObject* text = PyUnicode_New(static_cast<Py_ssize_t>(shape.count), shape.widest);
+  Ref text = Ref::steal(PyUnicode_New(static_cast<Py_ssize_t>(shape.count), shape.widest));
   if (!text) return nullptr;
-  void* data = PyUnicode_DATA(text);
+  void* data = PyUnicode_DATA(text.get());
+  bool valid = true;
   if (shape.widest == 0x7F) {
     std::memcpy(data, p, utf8.size());
   } else if (shape.widest == 0xFF) {
-    decode_utf8(p, utf8.size(), static_cast<Py_UCS1*>(data));
+    valid = decode_utf8(p, utf8.size(), static_cast<Py_UCS1*>(data));
   } else if (shape.widest == 0xFFFF) {
-    decode_utf8(p, utf8.size(), static_cast<Py_UCS2*>(data));
+    valid = decode_utf8(p, utf8.size(), static_cast<Py_UCS2*>(data));
   } else {
-    decode_utf8(p, utf8.size(), static_cast<Py_UCS4*>(data));
+    valid = decode_utf8(p, utf8.size(), static_cast<Py_UCS4*>(data));
   }
-  return text;
+  if (!valid) return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
+  return text.release();
 }
 
 bool append_utf8(std::string& out, PyObject* text) {
