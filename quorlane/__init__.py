@@ -9,12 +9,42 @@
 - The command line: `quorlane --help` or `python -m quorlane --help`.
 """
 
-from .conversions import to_dict
-from .errors import WriteError
-from .payment_orders import Bank, Budget, Kind, OutgoingDocument, Party
-from .payment_order_checks import validate_outgoing
-from .payment_order_writer import dump_outgoing, dumps_outgoing
-from .statement_writer import dump, dumps
+from __future__ import annotations
+
+import importlib
+from typing import TYPE_CHECKING, Any
+
+if TYPE_CHECKING:
+    from .conversions import to_dict
+    from .errors import WriteError
+    from .payment_order_checks import validate_outgoing
+    from .payment_order_writer import dump_outgoing, dumps_outgoing
+    from .payment_orders import Bank, Budget, Kind, OutgoingDocument, Party
+    from .statement_writer import dump, dumps
+
+# Each name is imported on its first use, so that `quorlane check` and other commands start without loading
+# the writers and payment orders they do not need (startup is serial time before a pool of processes starts).
+_HOMES = {
+    "to_dict": "conversions", "WriteError": "errors", "validate_outgoing": "payment_order_checks",
+    "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
+    "Bank": "payment_orders", "Budget": "payment_orders", "Kind": "payment_orders",
+    "OutgoingDocument": "payment_orders", "Party": "payment_orders", "dump": "statement_writer",
+    "dumps": "statement_writer",
+}
+
+
+def __getattr__(name: str) -> Any:
+    home = _HOMES.get(name)
+    if home is None:
+        raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+    value = getattr(importlib.import_module(f".{home}", __name__), name)
+    globals()[name] = value
+    return value
+
+
+def __dir__() -> list[str]:
+    return sorted(set(globals()) | set(_HOMES))
+
 
 __all__ = [
     "dumps", "dump", "WriteError", "to_dict",

@@ -3,19 +3,15 @@
 from __future__ import annotations
 
 import argparse
-import csv
 import io
-import json
 import sys
 from typing import Optional, Sequence
 
-from .. import _keys
-from ..conversions import document_rows, to_dict
-from ..errors import WriteError
-from ..statement_writer import dumps
 from . import check
 from .reading import Failed, parse, read, sample_bytes
 from .show import show
+
+# The writers and conversions are imported by the commands that use them, to keep the start of the others short.
 
 EXAMPLES = """\
 examples:
@@ -71,6 +67,10 @@ def _show(path: Optional[str]) -> None:
 
 
 def _json(path: str) -> None:
+    import json
+
+    from ..conversions import to_dict
+
     out = _utf8_stdout()
     json.dump(to_dict(read(path)), out, ensure_ascii=False, indent=2)
     out.write("\n")
@@ -78,6 +78,11 @@ def _json(path: str) -> None:
 
 
 def _csv(path: str) -> None:
+    import csv
+
+    from .. import _keys
+    from ..conversions import document_rows
+
     out = _utf8_stdout()
     writer = csv.writer(out)
     writer.writerow(_keys.DOCUMENT_FIELDS)
@@ -86,6 +91,9 @@ def _csv(path: str) -> None:
 
 
 def _convert(source: str, target: str, encoding: Optional[str], newline: str) -> None:
+    from ..errors import WriteError
+    from ..statement_writer import dumps
+
     statement = read(source)
     try:
         data = dumps(statement, encoding=encoding, newline="\r\n" if newline == "crlf" else "\n")

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import sys
-from importlib.resources import files
 from pathlib import Path
 
 import quorlane_py
@@ -15,6 +14,8 @@ class Failed(Exception):
 
 def sample_bytes() -> bytes:
     """The sample statement shipped inside the package."""
+    from importlib.resources import files  # only `show` without a file needs it
+
     return (files("quorlane") / "data" / "sample_statement.txt").read_bytes()
 
 
