@@ -29,15 +29,7 @@ PyObject* get_number(PyObject* self, void*) noexcept { return new_str(value_of(s
 
 // A new list of new Interval objects on every read.
 PyObject* get_intervals(PyObject* self, void*) noexcept {
-  const std::vector<quorlane::Interval>& intervals = value_of(self).intervals;
-  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(intervals.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < intervals.size(); ++i) {
-    Ref item = Ref::steal(new_interval(intervals[i]));
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());
-  }
-  return list.release();
+  return new_list(value_of(self).intervals, new_interval);
 }
 
 PyObject* repr(PyObject* self) {

@@ -4,6 +4,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace quorlane_py {
@@ -37,5 +38,19 @@ class Ref {
   explicit Ref(PyObject* p) noexcept : p_(p) {}
   PyObject* p_ = nullptr;
 };
+
+// A new list at its final length, filled by index with make(item): a new reference, or null with the exception
+// of the first item that fails.
+template <class Items, class Make>
+PyObject* new_list(Items& items, Make make) noexcept {
+  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    Ref item = Ref::steal(make(items[i]));
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());
+  }
+  return list.release();
+}
 
 }  // namespace quorlane_py

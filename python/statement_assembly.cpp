@@ -31,19 +31,6 @@ PyObject* new_accounts(std::vector<quorlane::Account>& accounts) noexcept {
   return dict.release();
 }
 
-// A list at its final length, filled by index with make(item).
-template <class T, class Make>
-PyObject* new_list(std::vector<T>& items, Make make) noexcept {
-  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    Ref item = Ref::steal(make(items[i]));
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());
-  }
-  return list.release();
-}
-
 // A new dict of str to str holding the map's pairs in its order.
 PyObject* new_text_dict(const quorlane::AttributeMap& map) noexcept {
   Ref dict = Ref::steal(PyDict_New());
