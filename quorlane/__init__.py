@@ -1,7 +1,11 @@
 """quorlane: writing 1CClientBankExchange files, conversions and a command line, beside the reader quorlane_py.
 
 - dumps(statement) / dump(statement, fp): a statement that quorlane_py.parse returned, written back so that it
-  reads back equal.
+  reads back equal: the 26 fields of each Document, not the keys a Document leaves out (convert keeps those).
+- convert(data, encoding, newline): the statement's own text, every line kept, in another encoding or with other
+  line ends.
+- read_sections(data): every section as written (kind, document type, lines, every key in file order, repeated
+  keys kept), beside the parsed statement.
 - OutgoingDocument, Party, Bank, Budget, Kind; validate_outgoing(documents) and dumps_outgoing(documents, ...)
   / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt).
 - to_dict(statement): the statement as a JSON-ready dict.
@@ -16,6 +20,8 @@ from typing import TYPE_CHECKING, Any
 
 if TYPE_CHECKING:
     from .conversions import to_dict
+    from .sections import Section, SectionReading, read_sections
+    from .text_conversion import convert
     from .errors import WriteError
     from .payment_order_checks import validate_outgoing
     from .payment_order_writer import dump_outgoing, dumps_outgoing
@@ -29,7 +35,8 @@ _HOMES = {
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
     "Bank": "payment_orders", "Budget": "payment_orders", "Kind": "payment_orders",
     "OutgoingDocument": "payment_orders", "Party": "payment_orders", "dump": "statement_writer",
-    "dumps": "statement_writer",
+    "dumps": "statement_writer", "convert": "text_conversion", "read_sections": "sections", "Section": "sections",
+    "SectionReading": "sections",
 }
 
 
@@ -47,6 +54,6 @@ def __dir__() -> list[str]:
 
 
 __all__ = [
-    "dumps", "dump", "WriteError", "to_dict",
+    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "WriteError", "to_dict",
     "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing", "dumps_outgoing", "dump_outgoing",
 ]
