@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "quorlane/utf8.h"
+
 namespace quorlane_py {
 namespace {
 
@@ -11,23 +13,8 @@ namespace {
 template <class Unit>
 char* encode_utf8(const Unit* units, std::size_t count, char* out) noexcept {
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t c = units[i];
-    if (c < 0x80) {
-      *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *out++ = static_cast<char>(0xC0 | (c >> 6));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) return nullptr;
-      *out++ = static_cast<char>(0xE0 | (c >> 12));
-      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *out++ = static_cast<char>(0xF0 | (c >> 18));
-      *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
+    if (quorlane::is_surrogate(units[i])) return nullptr;
+    out = quorlane::put_utf8(out, units[i]);
   }
   return out;
 }
@@ -45,20 +32,11 @@ Utf8Shape shape_of(const unsigned char* p, std::size_t size) noexcept {
   std::size_t continuations = 0;
   unsigned char top = 0;
   for (std::size_t i = 0; i < size; ++i) {
-    continuations += (p[i] & 0xC0) == 0x80;
+    continuations += quorlane::is_utf8_continuation(p[i]);
     top = p[i] > top ? p[i] : top;
   }
   const Py_UCS4 widest = top < 0x80 ? 0x7F : top < 0xC4 ? 0xFF : top < 0xF0 ? 0xFFFF : 0x10FFFF;
   return Utf8Shape{size - continuations, widest};
-}
-
-bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
-
-// Whether the eight bytes at `p` are all ASCII.
-bool ascii8(const unsigned char* p) noexcept {
-  std::uint64_t word;
-  std::memcpy(&word, p, 8);
-  return (word & 0x8080808080808080ull) == 0;
 }
 
 // Decodes UTF-8 into code units as wide as its shape says, at most one unit for each byte that is not a
@@ -68,43 +46,16 @@ template <class Unit>
 bool decode_utf8(const unsigned char* p, std::size_t size, Unit* out) noexcept {
   std::size_t i = 0;
   while (i < size) {
-    if (size - i >= 8 && ascii8(p + i)) {
+    if (size - i >= 8 && quorlane::all_ascii8(p + i)) {
       for (std::size_t k = 0; k < 8; ++k) out[k] = p[i + k];
       out += 8;
       i += 8;
       continue;
     }
-    const unsigned char lead = p[i];
-    const std::size_t left = size - i;
-    Py_UCS4 c;
-    if (lead < 0x80) {
-      c = lead;
-      i += 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      if (left < 2 || !is_continuation(p[i + 1])) return false;
-      c = (Py_UCS4{lead} & 0x1F) << 6 | (p[i + 1] & 0x3F);
-      i += 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      // Second-byte ranges that rule out overlong forms and surrogates.
-      const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
-      const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
-      if (left < 3 || p[i + 1] < low || p[i + 1] > high || !is_continuation(p[i + 2])) return false;
-      c = (Py_UCS4{lead} & 0x0F) << 12 | (Py_UCS4{p[i + 1]} & 0x3F) << 6 | (p[i + 2] & 0x3F);
-      i += 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      // Second-byte ranges that rule out overlong forms and code points past U+10FFFF.
-      const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
-      const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
-      if (left < 4 || p[i + 1] < low || p[i + 1] > high || !is_continuation(p[i + 2]) ||
-          !is_continuation(p[i + 3])) {
-        return false;
-      }
-      c = (Py_UCS4{lead} & 0x07) << 18 | (Py_UCS4{p[i + 1]} & 0x3F) << 12 | (Py_UCS4{p[i + 2]} & 0x3F) << 6 |
-          (p[i + 3] & 0x3F);
-      i += 4;
-    } else {
-      return false;  // a continuation byte without its lead, or a byte UTF-8 never uses
-    }
+    char32_t c = 0;
+    const std::size_t length = quorlane::read_utf8(p + i, size - i, c);
+    if (length == 0) return false;
+    i += length;
     *out++ = static_cast<Unit>(c);
   }
   return true;

@@ -1,5 +1,6 @@
-// Section records: an account section becomes an Interval, a document section a Document. The key tables,
-// required fields, examination order and missing-field messages of the format live here.
+// Section records: an account section becomes an Interval, a document section a Document. The interval's key
+// table, the documents' records (made from the field table of document_fields.h), and the conversions that
+// check required fields in order and report missing ones.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 
 #include "quorlane/attribute_map.h"
 #include "quorlane/decode.h"
+#include "quorlane/document_fields.h"
 #include "quorlane/result.h"
 #include "quorlane/text_store.h"
 #include "quorlane/values.h"
@@ -50,38 +52,24 @@ struct Account {
   std::vector<Interval> intervals;  // ascending by start date (see the reader's filing rule)
 };
 
-// The values of one document section. It lives in the same block as its texts, and is reached through a
-// Document, which keeps that block alive. The texts are kept as the statement wrote them: UTF-8, or
-// windows-1251 bytes (text_encoding tells which), to be turned into UTF-8 (to_utf8) where they are read, so
-// that a reading neither decodes nor stores more than its caller asks for.
+// What a field of each kind is held as in a record.
+template <FieldKind Kind> struct FieldValue;
+template <> struct FieldValue<FieldKind::Text> { using type = std::string_view; };
+template <> struct FieldValue<FieldKind::OptionalText> { using type = OptionalText; };
+template <> struct FieldValue<FieldKind::Date> { using type = Date; };
+template <> struct FieldValue<FieldKind::OptionalDate> { using type = std::optional<Date>; };
+template <> struct FieldValue<FieldKind::Amount> { using type = Amount; };
+
+// The values of one document section: a member for each field of the table in document_fields.h, of the same
+// name and in its order (doc_number, doc_type, payment_type, doc_date, ...). It lives in the same block as its
+// texts, and is reached through a Document, which keeps that block alive. The texts are kept as the statement
+// wrote them: UTF-8, or windows-1251 bytes (text_encoding tells which), to be turned into UTF-8 (to_utf8)
+// where they are read, so that a reading neither decodes nor stores more than its caller asks for.
 struct DocumentRecord {
   Encoding text_encoding = Encoding::Utf8;
-  std::string_view doc_number;           //  1 "Номер"
-  std::string_view doc_type;             //  2 "СекцияДокумент"
-  OptionalText payment_type;             //  3 "ВидОплаты"
-  Date doc_date;                         //  4 "Дата"
-  std::string_view purpose;              //  5 "НазначениеПлатежа"
-  OptionalText ordering;                 //  6 "Очередность"
-  Amount amount;                         //  7 "Сумма"
-  std::string_view counterparty_inn;     //  8 "ПлательщикИНН"
-  OptionalText counterparty_kpp;         //  9 "ПлательщикКПП"
-  std::string_view counterparty_bic;     // 10 "ПлательщикБИК"
-  std::string_view counterparty_bank1;   // 11 "ПлательщикБанк1"
-  std::string_view counterparty_account; // 12 "ПлательщикСчет"
-  OptionalText counterparty;             // 13 "Плательщик"
-  OptionalText counterparty_1;           // 14 "Плательщик1"
-  std::optional<Date> outcome_date;      // 15 "ДатаСписано"
-  OptionalText counterparty_ras_account; // 16 "ПлательщикРасчСчет"
-  OptionalText counterparty_cor_account; // 17 "ПлательщикКорсчет"
-  std::string_view payee_inn;            // 18 "ПолучательИНН"
-  OptionalText payee;                    // 19 "Получатель"
-  std::string_view payee_account;        // 20 "ПолучательСчет"
-  OptionalText payee_kpp;                // 21 "ПолучательКПП"
-  std::string_view payee_bic;            // 22 "ПолучательБИК"
-  std::string_view payee_bank1;          // 23 "ПолучательБанк1"
-  OptionalText payee_ras_account;        // 24 "ПолучательРасчСчет"
-  OptionalText payee_cor_account;        // 25 "ПолучательКорсчет"
-  std::optional<Date> income_date;       // 26 "ДатаПоступило"
+#define QUORLANE_RECORD_MEMBER(attribute, key, kind) FieldValue<FieldKind::kind>::type attribute;
+  QUORLANE_DOCUMENT_FIELDS(QUORLANE_RECORD_MEMBER)
+#undef QUORLANE_RECORD_MEMBER
 };
 static_assert(std::is_trivially_destructible_v<DocumentRecord>, "records in a block are never destroyed");
 

@@ -73,8 +73,7 @@ class TextStore {
   std::string_view copy_to_fresh_block(std::string_view text);
 
   static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
-  // The block size from the kBlocksBeforeLarge-th block on: a 2 MiB huge page less the block's header.
-  static constexpr std::size_t kLargeBlockSize = 2 * 1024 * 1024 - 16;
+  // From the kBlocksBeforeLarge-th block on, a block fills one huge page (see text_store.cpp).
   static constexpr std::size_t kBlocksBeforeLarge = 4;
 
   BlockRef current_;

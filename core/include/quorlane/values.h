@@ -1,6 +1,7 @@
 // Reading the value kinds of a statement (dates and amounts) and writing them back as text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,6 +43,15 @@ Result<Amount, std::string> read_amount(std::string_view value);
 
 // YYYY-MM-DD; a year outside 0..9999 gets an explicit sign and at least four digits (+10000-01-01).
 std::string format_date(const Date& date);
+// The date format_date wrote, or nothing for any other text (no blanks, no other forms).
+std::optional<Date> read_iso_date(std::string_view text) noexcept;
+
+// DD.MM.YYYY, the statement's own form, with the year as format_date writes it (07.03.2024, 01.01.+10000):
+// what read_date reads back as the same date. put_dotted_date writes at most kMaxDottedDateBytes at `out`
+// and returns the end.
+inline constexpr std::size_t kMaxDottedDateBytes = 17;
+char* put_dotted_date(char* out, const Date& date) noexcept;
+std::string format_dotted_date(const Date& date);
 // Plain decimal keeping the scale: "-12.30", "100", "0.05".
 std::string format_amount(const Amount& amount);
 

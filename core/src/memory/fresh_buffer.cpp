@@ -4,26 +4,13 @@
 // an occasional stall while the kernel assembles huge pages for a process that had none yet.
 #include "memory/fresh_buffer.h"
 
-#include <cstdint>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "memory/huge_pages.h"
 
 namespace quorlane::detail {
 
 std::unique_ptr<char[]> fresh_buffer(std::size_t size) {
   std::unique_ptr<char[]> buffer(new char[size]);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-  if (size >= 2 * kHugePage) {
-    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.get());
-    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (begin + size) & ~(kHugePage - 1);
-    // Only advice: where the kernel does not follow it, nothing changes.
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
-#endif
+  if (size >= 2 * kHugePageSize) advise_huge_pages(buffer.get(), size);
   return buffer;
 }
 

@@ -24,13 +24,20 @@ void* map_huge_backed(std::size_t size) noexcept {
   if (aligned > begin) munmap(mapped, aligned - begin);
   const std::uintptr_t end = begin + padded;
   if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-#if defined(MADV_HUGEPAGE)
-  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);  // only advice: without it, small pages
-#endif
+  advise_huge_pages(reinterpret_cast<void*>(aligned), size);
   return reinterpret_cast<void*>(aligned);
 }
 
 void unmap_huge_backed(void* memory, std::size_t size) noexcept { munmap(memory, size); }
+
+void advise_huge_pages([[maybe_unused]] void* memory, [[maybe_unused]] std::size_t size) noexcept {
+#if defined(MADV_HUGEPAGE)
+  const auto begin = reinterpret_cast<std::uintptr_t>(memory);
+  const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
+  const std::uintptr_t last = (begin + size) & ~(kHugePageSize - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
 
 #elif defined(_WIN32)
 
@@ -39,11 +46,15 @@ void* map_huge_backed(std::size_t size) noexcept { return _aligned_malloc(size, 
 
 void unmap_huge_backed(void* memory, std::size_t) noexcept { _aligned_free(memory); }
 
+void advise_huge_pages(void*, std::size_t) noexcept {}
+
 #else
 
 void* map_huge_backed(std::size_t size) noexcept { return std::aligned_alloc(kHugePageSize, size); }
 
 void unmap_huge_backed(void* memory, std::size_t) noexcept { std::free(memory); }
+
+void advise_huge_pages(void*, std::size_t) noexcept {}
 
 #endif
 

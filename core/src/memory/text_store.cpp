@@ -16,8 +16,7 @@ class TextBlock {
  public:
   static TextBlock* allocate(std::size_t capacity) {
     if (capacity + sizeof(TextBlock) >= detail::kHugePageSize / 2) {
-      const std::size_t size =
-          (capacity + sizeof(TextBlock) + detail::kHugePageSize - 1) & ~(detail::kHugePageSize - 1);
+      const std::size_t size = detail::whole_huge_pages(capacity + sizeof(TextBlock));
       if (void* memory = detail::map_huge_backed(size)) return new (memory) TextBlock(size);
     }
     void* memory = ::operator new(sizeof(TextBlock) + capacity);
@@ -43,6 +42,9 @@ class TextBlock {
   std::atomic<std::size_t> refs_{1};
   std::size_t mapped_;
 };
+
+// A large block's bytes: a huge page less the block's header.
+constexpr std::size_t kLargeBlockSize = detail::kHugePageSize - sizeof(TextBlock);
 
 BlockRef::BlockRef(const BlockRef& other) noexcept : block_(other.block_) {
   if (block_ != nullptr) block_->add_ref();

@@ -1,14 +1,15 @@
 // A document section's attributes → Document.
 //
-// As for intervals, no sorting is needed: keys are unique, text fields never fail and unknown keys are
-// skipped, so the dates and the amount are converted in their keys' byte order, then the required fields are
-// checked in table order. The texts kept are copied into one block of the caller's store.
+// Everything here is made from the field table (quorlane/document_fields.h). As for intervals, no sorting is
+// needed at run time: keys are unique, text fields never fail and unknown keys are skipped, so the dates and
+// the amount are converted in their keys' byte order, then the required fields are checked in table order.
+// The texts kept are copied into one block of the caller's store.
 #include <array>
 #include <optional>
 #include <new>
 #include <utility>
 
-#include "document_fields.h"
+#include "gathered_fields.h"
 #include "key_table.h"
 #include "quorlane/records.h"
 #include "record_fields.h"
@@ -16,57 +17,62 @@
 namespace quorlane {
 namespace {
 
-enum Field {
-  kNumber, kType, kPaymentType, kDate, kPurpose, kOrdering, kAmount,
-  kPayerInn, kPayerKpp, kPayerBic, kPayerBank1, kPayerAccount, kPayer, kPayer1, kOutcomeDate,
-  kPayerRasAccount, kPayerCorAccount,
-  kPayeeInn, kPayee, kPayeeAccount, kPayeeKpp, kPayeeBic, kPayeeBank1, kPayeeRasAccount, kPayeeCorAccount,
-  kIncomeDate,
-  kFieldCount
-};
+namespace field = document_field_index;
+constexpr int kFieldCount = field::count;
 
-constexpr detail::KeyTable<kFieldCount> kKeys({
-    "Номер",
-    "СекцияДокумент",
-    "ВидОплаты",
-    "Дата",
-    "НазначениеПлатежа",
-    "Очередность",
-    "Сумма",
-    "ПлательщикИНН",
-    "ПлательщикКПП",
-    "ПлательщикБИК",
-    "ПлательщикБанк1",
-    "ПлательщикСчет",
-    "Плательщик",
-    "Плательщик1",
-    "ДатаСписано",
-    "ПлательщикРасчСчет",
-    "ПлательщикКорсчет",
-    "ПолучательИНН",
-    "Получатель",
-    "ПолучательСчет",
-    "ПолучательКПП",
-    "ПолучательБИК",
-    "ПолучательБанк1",
-    "ПолучательРасчСчет",
-    "ПолучательКорсчет",
-    "ДатаПоступило",
-});
+constexpr std::array<std::string_view, kFieldCount> keys_of_table() {
+  std::array<std::string_view, kFieldCount> keys{};
+  for (int i = 0; i < kFieldCount; ++i) keys[i] = kDocumentFields[i].key;
+  return keys;
+}
 
-// The fields whose conversion can fail, in their keys' byte order.
-constexpr std::array<int, 4> kExamined = {kDate, kIncomeDate, kOutcomeDate, kAmount};
+constexpr detail::KeyTable<kFieldCount> kKeys(keys_of_table());
+
+constexpr bool is_fallible(FieldKind kind) noexcept { return kind != FieldKind::Text && kind != FieldKind::OptionalText; }
+
+constexpr std::size_t count_of(bool (*which)(FieldKind) noexcept) {
+  std::size_t n = 0;
+  for (const DocumentField& f : kDocumentFields) n += which(f.kind);
+  return n;
+}
+
+// The fields whose conversion can fail (dates and amounts), in their keys' byte order: the order in which the
+// first bad value is found.
+constexpr auto kExamined = [] {
+  std::array<int, count_of(is_fallible)> fields{};
+  std::size_t n = 0;
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (!is_fallible(kDocumentFields[i].kind)) continue;
+    std::size_t at = n++;
+    for (; at > 0 && kDocumentFields[i].key < kDocumentFields[fields[at - 1]].key; --at) fields[at] = fields[at - 1];
+    fields[at] = i;
+  }
+  return fields;
+}();
 static_assert(detail::ascending_keys(kKeys, kExamined));
 
-constexpr std::array<int, 13> kRequired = {kNumber,       kType,      kDate,          kPurpose,   kAmount,
-                                           kPayerInn,     kPayerBic,  kPayerBank1,    kPayerAccount,
-                                           kPayeeInn,     kPayeeAccount, kPayeeBic,   kPayeeBank1};
+// Each examined field's place in kExamined.
+constexpr auto kSlot = [] {
+  std::array<std::size_t, kFieldCount> slots{};
+  for (std::size_t slot = 0; slot < kExamined.size(); ++slot) slots[kExamined[slot]] = slot;
+  return slots;
+}();
 
-constexpr std::uint32_t kTextFields =
-    ((std::uint32_t{1} << kFieldCount) - 1) &
-    ~((1u << kDate) | (1u << kAmount) | (1u << kOutcomeDate) | (1u << kIncomeDate));
+// The required fields, in table order: the order in which a missing one is reported.
+constexpr auto kRequired = [] {
+  std::array<int, count_of(is_required)> fields{};
+  std::size_t n = 0;
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (is_required(kDocumentFields[i].kind)) fields[n++] = i;
+  }
+  return fields;
+}();
 
-static_assert(kFieldCount == detail::kDocumentFieldCount && kType == detail::kDocumentTypeField);
+constexpr std::uint32_t kTextFields = [] {
+  std::uint32_t bits = 0;
+  for (int i = 0; i < kFieldCount; ++i) bits |= std::uint32_t{!is_fallible(kDocumentFields[i].kind)} << i;
+  return bits;
+}();
 
 constexpr auto kKeys1251 = kKeys.in_windows_1251();
 
@@ -93,72 +99,59 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
 
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                       TextStore& store) {
-  Date doc_date;
-  Amount amount;
-  std::optional<Date> outcome_date;
-  std::optional<Date> income_date;
+  // The converted dates and amounts, by their place in kExamined; a date absent stays empty.
+  std::optional<Date> dates[kExamined.size()];
+  Amount amounts[kExamined.size()];
   std::string scratch;
-  for (int field : kExamined) {
-    if (!fields.has(field)) continue;
-    const std::string_view value = as_utf8(fields.values[field], text_encoding, scratch);
-    if (field == kDate) {
-      auto date = read_date(value);
-      if (!date) return Err(std::move(date).error());
-      doc_date = date.value();
-    } else if (field == kAmount) {
+  for (std::size_t slot = 0; slot < kExamined.size(); ++slot) {
+    const int f = kExamined[slot];
+    if (!fields.has(f)) continue;
+    const std::string_view value = as_utf8(fields.values[f], text_encoding, scratch);
+    const FieldKind kind = kDocumentFields[f].kind;
+    if (kind == FieldKind::Amount) {
       auto read = read_amount(value);
       if (!read) return Err(std::move(read).error());
-      amount = read.value();
+      amounts[slot] = read.value();
+    } else if (kind == FieldKind::Date) {
+      auto date = read_date(value);
+      if (!date) return Err(std::move(date).error());
+      dates[slot] = date.value();
     } else {
       auto date = read_optional_date(value);
       if (!date) return Err(std::move(date).error());
-      (field == kIncomeDate ? income_date : outcome_date) = date.value();
+      dates[slot] = date.value();
     }
   }
-  for (int field : kRequired) {
-    if (!fields.has(field)) return Err(missing_field_message(kKeys.key(field)));
+  for (int f : kRequired) {
+    if (!fields.has(f)) return Err(missing_field_message(kKeys.key(f)));
   }
 
   std::size_t total = 0;
-  for (int field = 0; field < kFieldCount; ++field) {
-    if ((kTextFields & fields.present) >> field & 1u) total += fields.values[field].size();
+  for (int f = 0; f < kFieldCount; ++f) {
+    if ((kTextFields & fields.present) >> f & 1u) total += fields.values[f].size();
   }
   // The record and its texts share one block, so that one reference keeps a document whole. The texts are
   // copied as the statement wrote them, and the record is written once, where it stays.
   BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
   void* place = store.place(sizeof(DocumentRecord), alignof(DocumentRecord));
-  const auto required = [&](int field) { return store.copy(fields.values[field]); };
-  const auto optional = [&](int field) {
-    return fields.has(field) ? OptionalText(store.copy(fields.values[field])) : OptionalText();
+  const auto value_of = [&]<FieldKind Kind>(int f) -> typename FieldValue<Kind>::type {
+    if constexpr (Kind == FieldKind::Text) {
+      return store.copy(fields.values[f]);
+    } else if constexpr (Kind == FieldKind::OptionalText) {
+      return fields.has(f) ? OptionalText(store.copy(fields.values[f])) : OptionalText();
+    } else if constexpr (Kind == FieldKind::Date) {
+      return *dates[kSlot[f]];  // present: required fields are checked above
+    } else if constexpr (Kind == FieldKind::OptionalDate) {
+      return dates[kSlot[f]];
+    } else {
+      return amounts[kSlot[f]];
+    }
   };
   const DocumentRecord* record = new (place) DocumentRecord{
       .text_encoding = text_encoding,
-      .doc_number = required(kNumber),
-      .doc_type = required(kType),
-      .payment_type = optional(kPaymentType),
-      .doc_date = doc_date,
-      .purpose = required(kPurpose),
-      .ordering = optional(kOrdering),
-      .amount = amount,
-      .counterparty_inn = required(kPayerInn),
-      .counterparty_kpp = optional(kPayerKpp),
-      .counterparty_bic = required(kPayerBic),
-      .counterparty_bank1 = required(kPayerBank1),
-      .counterparty_account = required(kPayerAccount),
-      .counterparty = optional(kPayer),
-      .counterparty_1 = optional(kPayer1),
-      .outcome_date = outcome_date,
-      .counterparty_ras_account = optional(kPayerRasAccount),
-      .counterparty_cor_account = optional(kPayerCorAccount),
-      .payee_inn = required(kPayeeInn),
-      .payee = optional(kPayee),
-      .payee_account = required(kPayeeAccount),
-      .payee_kpp = optional(kPayeeKpp),
-      .payee_bic = required(kPayeeBic),
-      .payee_bank1 = required(kPayeeBank1),
-      .payee_ras_account = optional(kPayeeRasAccount),
-      .payee_cor_account = optional(kPayeeCorAccount),
-      .income_date = income_date,
+#define QUORLANE_FIELD_VALUE(attribute, key, kind) .attribute = value_of.template operator()<FieldKind::kind>(field::attribute),
+      QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_VALUE)
+#undef QUORLANE_FIELD_VALUE
   };
   return Document(std::move(block), record);
 }

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "account_book.h"
-#include "document_fields.h"
+#include "gathered_fields.h"
 #include "text/decoders.h"
 
 namespace quorlane {
@@ -165,7 +165,7 @@ class Reader {
 
   Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
-      fields_.set(detail::kDocumentTypeField, document_type_);
+      fields_.set(document_field_index::doc_type, document_type_);
       file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, store_));
       return {};
     }

@@ -5,6 +5,7 @@
 
 #include "decoders.h"
 #include "pair_shuffles.h"
+#include "quorlane/utf8.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
@@ -14,29 +15,8 @@
 namespace quorlane::detail {
 namespace {
 
-bool is_surrogate(std::uint32_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
-
 // One code point; nullptr for a surrogate (the converters below pass that on to their caller).
-inline char* put_point(char* out, std::uint32_t c) noexcept {
-  if (c < 0x80) {
-    *out++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (c >> 6));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (is_surrogate(c)) {
-    return nullptr;
-  } else if (c < 0x10000) {
-    *out++ = static_cast<char>(0xE0 | (c >> 12));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out++ = static_cast<char>(0xF0 | (c >> 18));
-    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
+inline char* put_point(char* out, std::uint32_t c) noexcept { return is_surrogate(c) ? nullptr : put_utf8(out, c); }
 
 template <class Unit>
 char* put_points(const Unit* p, std::size_t n, char* out) noexcept {

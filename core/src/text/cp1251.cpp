@@ -7,6 +7,8 @@
 #include "decoders.h"
 #include "pair_shuffles.h"
 #include "quorlane/decode.h"
+#include "quorlane/utf8.h"
+#include "quorlane/windows_1251.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
@@ -16,36 +18,23 @@
 namespace quorlane::detail {
 namespace {
 
-// The WHATWG windows-1251 index for 0x80..0xFF (unlike some platform code pages, 0x98 is U+0098).
-// Each entry holds the character's UTF-8 bytes in its low three bytes and their count in the top byte.
-constexpr std::uint32_t kHigh[128] = {
-    0x020082D0, 0x020083D0, 0x039A80E2, 0x020093D1, 0x039E80E2, 0x03A680E2, 0x03A080E2, 0x03A180E2,  // 80
-    0x03AC82E2, 0x03B080E2, 0x020089D0, 0x03B980E2, 0x02008AD0, 0x02008CD0, 0x02008BD0, 0x02008FD0,  // 88
-    0x020092D1, 0x039880E2, 0x039980E2, 0x039C80E2, 0x039D80E2, 0x03A280E2, 0x039380E2, 0x039480E2,  // 90
-    0x020098C2, 0x03A284E2, 0x020099D1, 0x03BA80E2, 0x02009AD1, 0x02009CD1, 0x02009BD1, 0x02009FD1,  // 98
-    0x0200A0C2, 0x02008ED0, 0x02009ED1, 0x020088D0, 0x0200A4C2, 0x020090D2, 0x0200A6C2, 0x0200A7C2,  // A0
-    0x020081D0, 0x0200A9C2, 0x020084D0, 0x0200ABC2, 0x0200ACC2, 0x0200ADC2, 0x0200AEC2, 0x020087D0,  // A8
-    0x0200B0C2, 0x0200B1C2, 0x020086D0, 0x020096D1, 0x020091D2, 0x0200B5C2, 0x0200B6C2, 0x0200B7C2,  // B0
-    0x020091D1, 0x039684E2, 0x020094D1, 0x0200BBC2, 0x020098D1, 0x020085D0, 0x020095D1, 0x020097D1,  // B8
-    0x020090D0, 0x020091D0, 0x020092D0, 0x020093D0, 0x020094D0, 0x020095D0, 0x020096D0, 0x020097D0,  // C0
-    0x020098D0, 0x020099D0, 0x02009AD0, 0x02009BD0, 0x02009CD0, 0x02009DD0, 0x02009ED0, 0x02009FD0,  // C8
-    0x0200A0D0, 0x0200A1D0, 0x0200A2D0, 0x0200A3D0, 0x0200A4D0, 0x0200A5D0, 0x0200A6D0, 0x0200A7D0,  // D0
-    0x0200A8D0, 0x0200A9D0, 0x0200AAD0, 0x0200ABD0, 0x0200ACD0, 0x0200ADD0, 0x0200AED0, 0x0200AFD0,  // D8
-    0x0200B0D0, 0x0200B1D0, 0x0200B2D0, 0x0200B3D0, 0x0200B4D0, 0x0200B5D0, 0x0200B6D0, 0x0200B7D0,  // E0
-    0x0200B8D0, 0x0200B9D0, 0x0200BAD0, 0x0200BBD0, 0x0200BCD0, 0x0200BDD0, 0x0200BED0, 0x0200BFD0,  // E8
-    0x020080D1, 0x020081D1, 0x020082D1, 0x020083D1, 0x020084D1, 0x020085D1, 0x020086D1, 0x020087D1,  // F0
-    0x020088D1, 0x020089D1, 0x02008AD1, 0x02008BD1, 0x02008CD1, 0x02008DD1, 0x02008ED1, 0x02008FD1,  // F8
-};
-
 static_assert(std::endian::native == std::endian::little, "the table entries are stored as little-endian words");
 
+// Each byte's character as UTF-8: its bytes in the low three bytes of an entry and their count in the top byte.
 constexpr std::array<std::uint32_t, 256> make_table() {
   std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t b = 0; b < 0x80; ++b) table[b] = (1u << 24) | b;
-  for (std::uint32_t b = 0x80; b < 0x100; ++b) table[b] = kHigh[b - 0x80];
+  for (unsigned b = 0; b < 256; ++b) {
+    char bytes[kMaxUtf8Bytes] = {};
+    const char* const end = put_utf8(bytes, windows_1251_char(static_cast<unsigned char>(b)));
+    const auto length = static_cast<std::size_t>(end - bytes);
+    std::uint32_t entry = static_cast<std::uint32_t>(length) << 24;
+    for (std::size_t k = 0; k < length; ++k) entry |= std::uint32_t{static_cast<unsigned char>(bytes[k])} << (8 * k);
+    table[b] = entry;
+  }
   return table;
 }
 constexpr std::array<std::uint32_t, 256> kTable = make_table();
+static_assert(kTable[0xC0] == 0x020090D0 && kTable[0x98] == 0x020098C2 && kTable[0xB9] == 0x039684E2);
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 

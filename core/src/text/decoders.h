@@ -41,9 +41,4 @@ std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexce
 bool has_lone_surrogate(CodePoints points) noexcept;
 CodePoints code_points_slice(CodePoints points, std::size_t from, std::size_t count) noexcept;
 
-// At least 96 per cent (after truncation) of the first 20480 characters must be plausible statement text.
-// Precondition: valid UTF-8.
-inline constexpr std::size_t kPlausibilityChars = 20480;
-bool is_plausible(std::string_view text) noexcept;
-
 }  // namespace quorlane::detail

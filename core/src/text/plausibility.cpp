@@ -1,42 +1,37 @@
-// The plausibility check for text that did not arrive as UTF-8: a statement is mostly letters, digits,
-// punctuation and line breaks; a binary file or a wrongly guessed encoding is not.
-#include "decoders.h"
+#include "quorlane/plausibility.h"
 
-namespace quorlane::detail {
+#include <cstdint>
+
+#include "quorlane/utf8.h"
+
+namespace quorlane {
 namespace {
 
-constexpr std::size_t kExamined = 20480;
-constexpr std::size_t kMinPercent = 96;
-
-// ASCII letters, digits, punctuation and space, tab, LF, FF, CR (not VT); and anything above U+03FF.
-bool plausible_ascii(unsigned char c) noexcept {
-  return (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+template <class Unit>
+bool plausible_points(const Unit* p, std::size_t n) noexcept {
+  const std::size_t examined = n < kPlausibilityChars ? n : kPlausibilityChars;
+  std::size_t plausible = 0;
+  for (std::size_t i = 0; i < examined; ++i) plausible += is_plausible_char(p[i]);
+  return is_plausible_share(plausible, examined);
 }
 
 }  // namespace
 
-bool is_plausible(std::string_view text) noexcept {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
+bool is_plausible(std::string_view utf8) noexcept {
   std::size_t pos = 0, examined = 0, plausible = 0;
-  while (pos < n && examined < kExamined) {
-    const unsigned char lead = p[pos];
+  while (pos < utf8.size() && examined < kPlausibilityChars) {
+    plausible += is_plausible_char(next_code_point(utf8, pos));
     ++examined;
-    if (lead < 0x80) {
-      plausible += plausible_ascii(lead);
-      ++pos;
-      continue;
-    }
-    // Two-byte sequences cover U+0080..U+07FF; C0..CF lead those up to U+03FF, D0 and up those above it.
-    if (lead < 0xE0) {
-      plausible += lead >= 0xD0;
-      pos += 2;
-    } else {
-      plausible += 1;
-      pos += lead < 0xF0 ? 3 : 4;
-    }
   }
-  return examined != 0 && plausible * 100 / examined >= kMinPercent;
+  return is_plausible_share(plausible, examined);
 }
 
-}  // namespace quorlane::detail
+bool is_plausible(CodePoints points) noexcept {
+  switch (points.width) {
+    case 1: return plausible_points(static_cast<const std::uint8_t*>(points.data), points.count);
+    case 2: return plausible_points(static_cast<const std::uint16_t*>(points.data), points.count);
+    default: return plausible_points(static_cast<const std::uint32_t*>(points.data), points.count);
+  }
+}
+
+}  // namespace quorlane

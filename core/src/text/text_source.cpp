@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "memory/fresh_buffer.h"
+#include "quorlane/plausibility.h"
 #include "text/decoders.h"
 
 namespace quorlane {
@@ -57,14 +58,14 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
     if (!end) return Err(std::move(end).error());
     buffer.used = static_cast<std::size_t>(end.value() - buffer.bytes.get());
     source.first_ = std::string_view(buffer.bytes.get(), buffer.used);
-    if (!detail::is_plausible(source.first_)) return Err(StatementError(NotStatement{}));
+    if (!is_plausible(source.first_)) return Err(StatementError(NotStatement{}));
     source.size_hint_ = buffer.used;
     return source;
   }
   // windows-1251, a byte a character: read where it lies. Only the characters the plausibility check
   // examines are decoded here.
-  const std::string checked = detail::windows_1251_to_utf8(input.substr(0, detail::kPlausibilityChars), options.vectors);
-  if (!detail::is_plausible(checked)) return Err(StatementError(NotStatement{}));
+  const std::string checked = detail::windows_1251_to_utf8(input.substr(0, kPlausibilityChars), options.vectors);
+  if (!is_plausible(checked)) return Err(StatementError(NotStatement{}));
   TextSource source(Kind::Cp1251InPlace, Encoding::Cp1251, options);
   source.rest_ = input;
   source.size_hint_ = input.size();

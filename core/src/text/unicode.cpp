@@ -32,29 +32,6 @@ bool is_printable(char32_t c) noexcept {
   return !in_ranges(kNotPrintableRanges, kNotPrintableRangesSize, c);
 }
 
-char32_t next_code_point(std::string_view text, std::size_t& pos) noexcept {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  }
-  if (lead < 0xE0) {
-    char32_t c = (char32_t(lead & 0x1F) << 6) | (byte(pos + 1) & 0x3F);
-    pos += 2;
-    return c;
-  }
-  if (lead < 0xF0) {
-    char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(byte(pos + 1) & 0x3F) << 6) | (byte(pos + 2) & 0x3F);
-    pos += 3;
-    return c;
-  }
-  char32_t c = (char32_t(lead & 0x07) << 18) | (char32_t(byte(pos + 1) & 0x3F) << 12) |
-               (char32_t(byte(pos + 2) & 0x3F) << 6) | (byte(pos + 3) & 0x3F);
-  pos += 4;
-  return c;
-}
-
 bool is_blank(std::string_view text) noexcept {
   std::size_t pos = 0;
   while (pos < text.size()) {

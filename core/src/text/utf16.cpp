@@ -3,30 +3,9 @@
 #include <cstdint>
 
 #include "decoders.h"
+#include "quorlane/utf8.h"
 
 namespace quorlane::detail {
-namespace {
-
-char* put_utf8(char* out, char32_t c) noexcept {
-  if (c < 0x80) {
-    *out++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (c >> 6));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out++ = static_cast<char>(0xE0 | (c >> 12));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out++ = static_cast<char>(0xF0 | (c >> 18));
-    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
-}  // namespace
 
 Result<char*, StatementError> decode_utf16_into(std::string_view input, bool big_endian, char* out) {
   // An odd trailing byte is malformed.
@@ -39,7 +18,7 @@ Result<char*, StatementError> decode_utf16_into(std::string_view input, bool big
   };
   for (std::size_t i = 0; i < units; ++i) {
     const char32_t u = unit(i);
-    if (u < 0xD800 || u > 0xDFFF) {
+    if (!is_surrogate(u)) {
       out = put_utf8(out, u);
     } else if (u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
       out = put_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));

@@ -5,6 +5,7 @@
 
 #include "decoders.h"
 #include "quorlane/decode.h"
+#include "quorlane/utf8.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <cpuid.h>
@@ -14,17 +15,6 @@
 
 namespace quorlane {
 namespace detail {
-namespace {
-
-bool all_ascii8(const unsigned char* p) noexcept {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return (word & 0x8080808080808080ULL) == 0;
-}
-
-bool is_continuation(unsigned char b) noexcept { return (b & 0xC0) == 0x80; }
-
-}  // namespace
 
 bool is_valid_utf8_scalar(std::string_view bytes) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -34,32 +24,10 @@ bool is_valid_utf8_scalar(std::string_view bytes) noexcept {
       p += 16;
       continue;
     }
-    const unsigned char lead = *p;
-    if (lead < 0x80) {
-      ++p;
-      continue;
-    }
-    const std::ptrdiff_t left = end - p;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      if (left < 2 || !is_continuation(p[1])) return false;
-      p += 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      if (left < 3) return false;
-      // The second byte's range rules out overlong forms (E0) and surrogates (ED).
-      const unsigned char lo = lead == 0xE0 ? 0xA0 : 0x80;
-      const unsigned char hi = lead == 0xED ? 0x9F : 0xBF;
-      if (p[1] < lo || p[1] > hi || !is_continuation(p[2])) return false;
-      p += 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      if (left < 4) return false;
-      // F0 would be overlong below 0x90; F4 goes past U+10FFFF above 0x8F.
-      const unsigned char lo = lead == 0xF0 ? 0x90 : 0x80;
-      const unsigned char hi = lead == 0xF4 ? 0x8F : 0xBF;
-      if (p[1] < lo || p[1] > hi || !is_continuation(p[2]) || !is_continuation(p[3])) return false;
-      p += 4;
-    } else {
-      return false;  // a stray continuation byte, C0, C1, or F5 and above
-    }
+    char32_t c = 0;
+    const std::size_t length = read_utf8(p, static_cast<std::size_t>(end - p), c);
+    if (length == 0) return false;
+    p += length;
   }
   return true;
 }

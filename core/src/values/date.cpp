@@ -26,6 +26,22 @@ std::string fault_message(Fault fault) {
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+bool is_leap_year(std::int32_t year) noexcept {
+  // Proleptic Gregorian with year 0: a remainder of 0 is sign-independent, so negative years work too.
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+unsigned days_in_month(std::int32_t year, unsigned month) noexcept {
+  static constexpr unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
+}
+
+// The value of the two digits at text[pos], or -1.
+int two_digits(std::string_view text, std::size_t pos) noexcept {
+  if (!is_digit(text[pos]) || !is_digit(text[pos + 1])) return -1;
+  return (text[pos] - '0') * 10 + (text[pos + 1] - '0');
+}
+
 // The fields are read left to right; the first fault met is the one reported.
 class DateReader {
  public:
@@ -48,16 +64,6 @@ class DateReader {
   }
 
  private:
-  static bool is_leap_year(std::int32_t year) noexcept {
-    // Proleptic Gregorian with year 0: a remainder of 0 is sign-independent, so negative years work too.
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  }
-
-  static unsigned days_in_month(std::int32_t year, unsigned month) noexcept {
-    static constexpr unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
-  }
-
   void skip_white_space() noexcept {
     while (pos_ < text_.size()) {
       const auto byte = static_cast<unsigned char>(text_[pos_]);
@@ -145,6 +151,33 @@ Result<std::optional<Date>, std::string> read_optional_date(std::string_view val
   Date date;
   if (Fault fault = DateReader(value).read(date); fault != Fault::None) return Err(fault_message(fault));
   return std::optional<Date>(date);
+}
+
+std::optional<Date> read_iso_date(std::string_view text) noexcept {
+  // "-MM-DD" after a year of four digits, or of a sign and four or more without a needless leading zero.
+  if (text.size() < 10) return std::nullopt;
+  const std::size_t year_end = text.size() - 6;
+  const bool signed_year = text[0] == '-' || text[0] == '+';
+  const std::size_t first_digit = signed_year ? 1 : 0;
+  const std::size_t digits = year_end - first_digit;
+  if (digits < 4 || (!signed_year && digits != 4) || (digits > 4 && text[first_digit] == '0') || digits > 10) {
+    return std::nullopt;
+  }
+  std::int64_t magnitude = 0;
+  for (std::size_t i = first_digit; i < year_end; ++i) {
+    if (!is_digit(text[i])) return std::nullopt;
+    magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  const std::int64_t year = text[0] == '-' ? -magnitude : magnitude;
+  // format_date signs exactly the years outside 0..9999.
+  if (year < INT32_MIN || year > INT32_MAX || signed_year != (year < 0 || year > 9999)) return std::nullopt;
+  if (text[year_end] != '-' || text[year_end + 3] != '-') return std::nullopt;
+  const int month = two_digits(text, year_end + 1);
+  const int day = two_digits(text, year_end + 4);
+  if (month < 1 || month > 12 || day < 1 || static_cast<unsigned>(day) > days_in_month(static_cast<std::int32_t>(year), month)) {
+    return std::nullopt;
+  }
+  return Date{static_cast<std::int32_t>(year), static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day)};
 }
 
 }  // namespace quorlane

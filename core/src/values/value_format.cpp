@@ -1,4 +1,4 @@
-// Writing dates and amounts back as text: 2024-03-07, -0001-01-01, 1500.50, -0.05.
+// Writing dates and amounts back as text: 2024-03-07, -0001-01-01, 07.03.2024, 1500.50, -0.05.
 #include <cstdint>
 #include <string>
 
@@ -20,6 +20,18 @@ char* write_digits_backwards(char* end, std::uint64_t value, unsigned min_digits
   return end;
 }
 
+// The year as both date forms write it: four digits at least, signed outside 0..9999. Ends just before `end`.
+char* write_year_backwards(char* end, std::int32_t year) noexcept {
+  const std::int64_t value = year;
+  char* begin = write_digits_backwards(end, static_cast<std::uint64_t>(value < 0 ? -value : value), 4);
+  if (value < 0) {
+    *--begin = '-';
+  } else if (value > 9999) {
+    *--begin = '+';
+  }
+  return begin;
+}
+
 }  // namespace
 
 std::string format_date(const Date& date) {
@@ -29,14 +41,26 @@ std::string format_date(const Date& date) {
   *--begin = '-';
   begin = write_digits_backwards(begin, date.month, 2);
   *--begin = '-';
-  const std::int64_t year = date.year;
-  begin = write_digits_backwards(begin, static_cast<std::uint64_t>(year < 0 ? -year : year), 4);
-  if (year < 0) {
-    *--begin = '-';
-  } else if (year > 9999) {
-    *--begin = '+';
-  }
-  return std::string(begin, end);
+  return std::string(write_year_backwards(begin, date.year), end);
+}
+
+char* put_dotted_date(char* out, const Date& date) noexcept {
+  char year[12];  // sign and ten digits
+  const char* const year_end = year + sizeof year;
+  const char* const year_begin = write_year_backwards(year + sizeof year, date.year);
+  *out++ = static_cast<char>('0' + date.day / 10);
+  *out++ = static_cast<char>('0' + date.day % 10);
+  *out++ = '.';
+  *out++ = static_cast<char>('0' + date.month / 10);
+  *out++ = static_cast<char>('0' + date.month % 10);
+  *out++ = '.';
+  for (const char* p = year_begin; p != year_end; ++p) *out++ = *p;
+  return out;
+}
+
+std::string format_dotted_date(const Date& date) {
+  char buffer[kMaxDottedDateBytes];
+  return std::string(buffer, put_dotted_date(buffer, date));
 }
 
 std::string format_amount(const Amount& amount) {

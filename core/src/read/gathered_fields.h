@@ -8,16 +8,16 @@
 #include <string_view>
 
 #include "quorlane/decode.h"
+#include "quorlane/document_fields.h"
 #include "quorlane/records.h"
 #include "quorlane/result.h"
 
 namespace quorlane::detail {
 
-inline constexpr int kDocumentFieldCount = 26;
-inline constexpr int kDocumentTypeField = 1;
+static_assert(kDocumentFieldCount <= 32, "one bit a field");
 
 struct DocumentFields {
-  std::string_view values[kDocumentFieldCount];
+  std::string_view values[kDocumentFieldCount];  // by index of the field table
   std::uint32_t present = 0;  // bit per field
 
   void set(int field, std::string_view value) noexcept {

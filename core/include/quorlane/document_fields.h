@@ -1,0 +1,79 @@
+// The document section's field table: which statement key feeds which field of a Document, and the kind of its
+// value. The one copy of it: the record (records.h), the conversion, the Python class's attributes and the
+// accelerator's writer are made from it or checked against it when they are compiled.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace quorlane {
+
+// What a field holds; the required kinds make a document without their key fail.
+enum class FieldKind : unsigned char { Text, OptionalText, Date, OptionalDate, Amount };
+
+constexpr bool is_required(FieldKind kind) noexcept {
+  return kind == FieldKind::Text || kind == FieldKind::Date || kind == FieldKind::Amount;
+}
+
+// X(attribute, key, kind) for each field, in the record's order, which is also the order in which missing
+// required fields are reported. "СекцияДокумент" is not written as a key: the reader adds it from the
+// section's opening line.
+#define QUORLANE_DOCUMENT_FIELDS(X)                        \
+  X(doc_number, "Номер", Text)                             \
+  X(doc_type, "СекцияДокумент", Text)                      \
+  X(payment_type, "ВидОплаты", OptionalText)               \
+  X(doc_date, "Дата", Date)                                \
+  X(purpose, "НазначениеПлатежа", Text)                    \
+  X(ordering, "Очередность", OptionalText)                 \
+  X(amount, "Сумма", Amount)                               \
+  X(counterparty_inn, "ПлательщикИНН", Text)               \
+  X(counterparty_kpp, "ПлательщикКПП", OptionalText)       \
+  X(counterparty_bic, "ПлательщикБИК", Text)               \
+  X(counterparty_bank1, "ПлательщикБанк1", Text)           \
+  X(counterparty_account, "ПлательщикСчет", Text)          \
+  X(counterparty, "Плательщик", OptionalText)              \
+  X(counterparty_1, "Плательщик1", OptionalText)           \
+  X(outcome_date, "ДатаСписано", OptionalDate)             \
+  X(counterparty_ras_account, "ПлательщикРасчСчет", OptionalText) \
+  X(counterparty_cor_account, "ПлательщикКорсчет", OptionalText)  \
+  X(payee_inn, "ПолучательИНН", Text)                      \
+  X(payee, "Получатель", OptionalText)                     \
+  X(payee_account, "ПолучательСчет", Text)                 \
+  X(payee_kpp, "ПолучательКПП", OptionalText)              \
+  X(payee_bic, "ПолучательБИК", Text)                      \
+  X(payee_bank1, "ПолучательБанк1", Text)                  \
+  X(payee_ras_account, "ПолучательРасчСчет", OptionalText) \
+  X(payee_cor_account, "ПолучательКорсчет", OptionalText)  \
+  X(income_date, "ДатаПоступило", OptionalDate)
+
+struct DocumentField {
+  std::string_view attribute;  // the field's name, in the record and as a Python attribute
+  std::string_view key;        // the statement key, UTF-8
+  FieldKind kind;
+};
+
+// The fields' indexes in the table, by name: document_field_index::doc_date and so on.
+namespace document_field_index {
+#define QUORLANE_FIELD_INDEX(attribute, key, kind) attribute,
+enum : int { QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_INDEX) count };
+#undef QUORLANE_FIELD_INDEX
+}  // namespace document_field_index
+
+inline constexpr std::size_t kDocumentFieldCount = document_field_index::count;
+
+inline constexpr std::array<DocumentField, kDocumentFieldCount> kDocumentFields = {{
+#define QUORLANE_FIELD_ENTRY(attribute, key, kind) {#attribute, key, FieldKind::kind},
+    QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_ENTRY)
+#undef QUORLANE_FIELD_ENTRY
+}};
+
+// The index of the field of that attribute name, or -1.
+constexpr int document_field_of_attribute(std::string_view attribute) noexcept {
+  for (std::size_t i = 0; i < kDocumentFields.size(); ++i) {
+    if (kDocumentFields[i].attribute == attribute) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace quorlane
