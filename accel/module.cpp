@@ -7,6 +7,7 @@
 #include "entry_point.h"
 #include "render_documents.h"
 #include "sections.h"
+#include "text.h"
 
 namespace {
 
@@ -30,18 +31,26 @@ PyMethodDef methods[] = {
      "(\"implausible\", None, None, None) for windows-1251 text the reader would not take for a statement;\n"
      "None where the text cannot be had."},
     {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
-     "render_documents(documents, head, tail, names, keys, dates, newline, closing, table, /)\n--\n\n"
+     "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
      "(its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),\n"
-     "then `closing` and `newline`; then tail. Values are encoded in UTF-8, or with the 256-character decoding\n"
-     "`table` of a single-byte encoding. None when a value is not a str, holds a line break, NUL or a\n"
-     "character the encoding lacks, or is a date of another form."},
+     "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). None when a\n"
+     "value is not a str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
+    {"quoted", entry_point<quorlane_accel::quoted>, METH_O,
+     "quoted(text, /)\n--\n\nThe text in double quotes with backslash escapes, as the reader's messages show texts."},
+    {"plausible", entry_point<quorlane_accel::plausible>, METH_O,
+     "plausible(text, /)\n--\n\nWhether the reader takes text that did not arrive as UTF-8 for statement text:\n"
+     "enough of its first PLAUSIBILITY_CHARS characters are letters, digits, punctuation and blanks."},
+    {"dotted_date", entry_point<quorlane_accel::dotted_date>, METH_O,
+     "dotted_date(iso, /)\n--\n\nA date as Document attributes give it (YYYY-MM-DD, a signed year beyond 0..9999)\n"
+     "as the format writes it (DD.MM.YYYY), or None for any other text."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 int add_classes(PyObject* module) {
-  quorlane_py::Ref section = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(quorlane_accel::new_section_type(module)));
+  quorlane_py::Ref section = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(quorlane_accel::new_section_type()));
   if (!section) return -1;
+  if (quorlane_accel::add_text_constants(module) < 0) return -1;
   // PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
   if (PyModule_AddObject(module, "Section", section.get()) < 0) return -1;
   (void)section.release();

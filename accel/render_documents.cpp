@@ -1,9 +1,9 @@
 // render_documents: writes the document sections of a statement straight into bytes of the
 // target encoding. It takes the common case only: every value a str (or None, which leaves its line out)
-// free of line breaks, NUL and the other characters the strict writer refuses, encodable, and every date in
-// the form YYYY-MM-DD. Anything else makes it answer None, and the Python writer, which explains every
-// problem, takes over. The keys and their order come from the caller; all this file knows of the format is the
-// form of its dates.
+// free of line breaks, NUL and the other characters the strict writer refuses, encodable, and every date as
+// Document attributes give dates. Anything else makes it answer None, and the Python writer, which explains
+// every problem, takes over. The keys and their order come from the caller; the characters refused, the
+// encodings and the dates are the core's.
 #include "render_documents.h"
 
 #include <algorithm>
@@ -15,18 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "quorlane/line_breaks.h"
+#include "quorlane/utf8.h"
+#include "quorlane/values.h"
+#include "quorlane/windows_1251.h"
 #include "ref.h"
 
 namespace quorlane_accel {
 namespace {
 
 using quorlane_py::Ref;
-
-// Code points below 0x20 that the strict writer refuses: NUL, LF, VT, FF, CR and the separators 0x1C..0x1E
-// (above 0x7F it refuses U+0085, U+2028 and U+2029).
-constexpr std::uint32_t kRefusedControls =
-    (1u << 0x00) | (1u << 0x0A) | (1u << 0x0B) | (1u << 0x0C) | (1u << 0x0D) | (1u << 0x1C) | (1u << 0x1D) |
-    (1u << 0x1E);
 
 // The output, grown as needed; callers reserve room before they put.
 class Output {
@@ -46,40 +44,35 @@ class Output {
   std::string bytes_;
 };
 
-// The output encoding: UTF-8, or a single-byte table for the Basic Multilingual Plane (0 = not encodable,
-// apart from U+0000, which is refused before it is looked up).
+// The output encoding: UTF-8, or windows-1251 by a lookup table of the Basic Multilingual Plane made from the
+// reader's own table (0 = not encodable, apart from U+0000, which is refused before it is looked up).
 class Encoder {
  public:
-  // `table` is the 256-character decoding table of the single-byte encoding, or None for UTF-8.
-  bool init(PyObject* table) {
-    if (table == Py_None) return true;
-    if (!PyUnicode_Check(table) || PyUnicode_GET_LENGTH(table) != 256) {
-      PyErr_SetString(PyExc_ValueError, "the decoding table must be a str of 256 characters");
+  // `encoding` is "utf-8" or "cp1251".
+  bool init(PyObject* encoding) {
+    const char* name = PyUnicode_Check(encoding) ? PyUnicode_AsUTF8(encoding) : nullptr;
+    if (name && std::strcmp(name, "utf-8") == 0) return true;
+    if (!name || std::strcmp(name, "cp1251") != 0) {
+      if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "the encoding must be \"utf-8\" or \"cp1251\"");
       return false;
     }
     single_byte_ = std::make_unique<std::array<unsigned char, 0x10000>>();
     single_byte_->fill(0);
-    for (Py_ssize_t byte = 255; byte >= 0; --byte) {
-      const Py_UCS4 c = PyUnicode_READ_CHAR(table, byte);
-      if (c < 0x10000) (*single_byte_)[c] = static_cast<unsigned char>(byte);
+    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+      (*single_byte_)[quorlane::windows_1251_char(static_cast<unsigned char>(byte))] = static_cast<unsigned char>(byte);
     }
+    for (unsigned byte = 0; byte < 0x80; ++byte) (*single_byte_)[byte] = static_cast<unsigned char>(byte);
     return true;
   }
 
   // The most bytes a text of n characters can take.
-  std::size_t most_bytes(Py_ssize_t n) const noexcept { return static_cast<std::size_t>(n) * (single_byte_ ? 1 : 4); }
+  std::size_t most_bytes(Py_ssize_t n) const noexcept {
+    return static_cast<std::size_t>(n) * (single_byte_ ? 1 : quorlane::kMaxUtf8Bytes);
+  }
 
   // Appends the text (room reserved by the caller); false when it holds a refused or unencodable character.
   bool append(Output& out, PyObject* text) const {
     const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
-    if (PyUnicode_IS_ASCII(text)) {
-      const auto* p = static_cast<const unsigned char*>(PyUnicode_DATA(text));
-      for (Py_ssize_t i = 0; i < n; ++i) {
-        if (p[i] < 0x20 && ((kRefusedControls >> p[i]) & 1u)) return false;
-      }
-      out.put(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
-      return true;
-    }
     switch (PyUnicode_KIND(text)) {
       case PyUnicode_1BYTE_KIND:
         return append_chars(out, PyUnicode_1BYTE_DATA(text), n);
@@ -94,29 +87,18 @@ class Encoder {
   template <class Char>
   bool append_chars(Output& out, const Char* chars, Py_ssize_t n) const {
     for (Py_ssize_t i = 0; i < n; ++i) {
-      const std::uint32_t c = chars[i];
+      const char32_t c = chars[i];
+      if (quorlane::is_line_break_anywhere(c)) return false;
       if (c < 0x80) {
-        if (c < 0x20 && ((kRefusedControls >> c) & 1u)) return false;
         out.put(static_cast<char>(c));
-        continue;
-      }
-      if (c == 0x85 || c == 0x2028 || c == 0x2029) return false;
-      if (single_byte_) {
+      } else if (single_byte_) {
         const unsigned char byte = c < 0x10000 ? (*single_byte_)[c] : 0;
         if (byte == 0) return false;
         out.put(static_cast<char>(byte));
-      } else if (c < 0x800) {
-        const char bytes[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        out.put(bytes, 2);
-      } else if (c < 0x10000) {
-        if (c >= 0xD800 && c <= 0xDFFF) return false;  // a lone surrogate has no UTF-8 form
-        const char bytes[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                               static_cast<char>(0x80 | (c & 0x3F))};
-        out.put(bytes, 3);
       } else {
-        const char bytes[4] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                               static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        out.put(bytes, 4);
+        if (quorlane::is_surrogate(c)) return false;  // a lone surrogate has no UTF-8 form
+        char bytes[quorlane::kMaxUtf8Bytes];
+        out.put(bytes, static_cast<std::size_t>(quorlane::put_utf8(bytes, c) - bytes));
       }
     }
     return true;
@@ -125,17 +107,19 @@ class Encoder {
   std::unique_ptr<std::array<unsigned char, 0x10000>> single_byte_;
 };
 
-// Appends YYYY-MM-DD as DD.MM.YYYY (10 bytes reserved by the caller); false for any other form (signed years
-// are left to the Python writer).
+// Appends a date as Document attributes give it (YYYY-MM-DD, or a signed year) as DD.MM.YYYY (room for
+// kMaxDottedDateBytes reserved by the caller); false for any other text.
 bool append_date(Output& out, PyObject* text) {
-  if (!PyUnicode_IS_ASCII(text) || PyUnicode_GET_LENGTH(text) != 10) return false;
-  const auto* d = static_cast<const char*>(PyUnicode_DATA(text));
-  for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (d[i] < '0' || d[i] > '9') return false;
+  Py_ssize_t size = 0;
+  const char* iso = PyUnicode_AsUTF8AndSize(text, &size);
+  if (!iso) {
+    PyErr_Clear();
+    return false;
   }
-  if (d[4] != '-' || d[7] != '-') return false;
-  const char dotted[10] = {d[8], d[9], '.', d[5], d[6], '.', d[0], d[1], d[2], d[3]};
-  out.put(dotted, 10);
+  const auto date = quorlane::read_iso_date(std::string_view(iso, static_cast<std::size_t>(size)));
+  if (!date) return false;
+  char dotted[quorlane::kMaxDottedDateBytes];
+  out.put(dotted, static_cast<std::size_t>(quorlane::put_dotted_date(dotted, *date) - dotted));
   return true;
 }
 
@@ -222,7 +206,8 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
       if (!value) return nullptr;
       if (value.get() == Py_None) continue;
       if (!PyUnicode_Check(value.get())) Py_RETURN_NONE;
-      out.reserve(longest_key + line_end.size() + encoder.most_bytes(PyUnicode_GET_LENGTH(value.get())) + 10);
+      out.reserve(longest_key + line_end.size() + encoder.most_bytes(PyUnicode_GET_LENGTH(value.get())) +
+                  quorlane::kMaxDottedDateBytes);
       out.put(line.key);
       if (!(line.date ? append_date(out, value.get()) : encoder.append(out, value.get()))) Py_RETURN_NONE;
       out.put(line_end);

@@ -2,8 +2,6 @@
 // a section's attributes are asked for: most callers look at a few sections, or a few keys of each.
 #include "sections.h"
 
-#include <structmember.h>
-
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -11,6 +9,7 @@
 #include <unordered_map>
 
 #include "quorlane/sections.h"
+#include "class_creation.h"
 #include "entry_point.h"
 #include "ref.h"
 #include "statement_input.h"
@@ -177,30 +176,31 @@ PyObject* Section_repr(PyObject* self) {
 
 void Section_dealloc(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
-  PyTypeObject* type = Py_TYPE(self);
   Py_XDECREF(section->kind);
   Py_XDECREF(section->doc_type);
   Py_XDECREF(section->start_line);
   Py_XDECREF(section->end_line);
   Py_XDECREF(section->handle);
   Py_XDECREF(section->attributes);
-  type->tp_free(self);
-  Py_DECREF(type);
+  quorlane_py::free_instance(self);
 }
 
-PyMemberDef section_members[] = {
-    {"kind", T_OBJECT_EX, offsetof(SectionObject, kind), READONLY,
-     "\"header\", \"account\" or \"document\"."},
-    {"doc_type", T_OBJECT_EX, offsetof(SectionObject, doc_type), READONLY,
-     "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds."},
-    {"start_line", T_OBJECT_EX, offsetof(SectionObject, start_line), READONLY,
-     "The opening line: \"1CClientBankExchange\" (1) for the header, \"СекцияРасчСчет\", \"СекцияДокумент=...\"."},
-    {"end_line", T_OBJECT_EX, offsetof(SectionObject, end_line), READONLY,
-     "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line."},
-    {nullptr, 0, 0, 0, nullptr},
-};
+template <PyObject* SectionObject::*Field>
+PyObject* field(PyObject* self, void*) noexcept {
+  PyObject* value = reinterpret_cast<SectionObject*>(self)->*Field;
+  Py_INCREF(value);
+  return value;
+}
 
 PyGetSetDef section_getset[] = {
+    {"kind", field<&SectionObject::kind>, nullptr, "\"header\", \"account\" or \"document\".", nullptr},
+    {"doc_type", field<&SectionObject::doc_type>, nullptr,
+     "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds.", nullptr},
+    {"start_line", field<&SectionObject::start_line>, nullptr,
+     "The opening line: 1 for the header (\"1CClientBankExchange\"), \"СекцияРасчСчет\", \"СекцияДокумент=...\".",
+     nullptr},
+    {"end_line", field<&SectionObject::end_line>, nullptr,
+     "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line.", nullptr},
     {"attributes", quorlane_py::entry_point<Section_attributes>, nullptr,
      "The (key, value) pairs in file order, repeated keys kept, values as written.", nullptr},
     {"lines", quorlane_py::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
@@ -218,16 +218,15 @@ PyMethodDef section_methods[] = {
 
 PyType_Slot section_slots[] = {
     {Py_tp_doc, const_cast<char*>("One section of a statement as written (quorlane.read_sections makes them).")},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_py::refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(Section_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Section_repr>)},
-    {Py_tp_members, section_members},
     {Py_tp_getset, section_getset},
     {Py_tp_methods, section_methods},
     {0, nullptr},
 };
 
-PyType_Spec section_spec = {"quorlane._accel.Section", sizeof(SectionObject), 0,
-                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, section_slots};
+PyType_Spec section_spec = {"Section", sizeof(SectionObject), 0, Py_TPFLAGS_DEFAULT, section_slots};
 
 // A Section of the reading for each of its sections, in file order.
 PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* handle) {
@@ -256,7 +255,7 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
     Ref start = Ref::steal(PyLong_FromUnsignedLongLong(span.start_line));
     Ref end = Ref::steal(PyLong_FromUnsignedLongLong(span.end_line));
     if (!start || !end) return nullptr;
-    auto* section = PyObject_New(SectionObject, type);
+    auto* section = PyObject_New(SectionObject, type);  // a heap class's instance holds a reference to it
     if (!section) return nullptr;
     section->kind = Ref::borrow(kinds[static_cast<int>(span.kind)].get()).release();
     section->doc_type = type_text.release();
@@ -272,8 +271,8 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
 
 }  // namespace
 
-PyTypeObject* new_section_type(PyObject* module) {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromModuleAndSpec(module, &section_spec, nullptr));
+PyTypeObject* new_section_type() {
+  return reinterpret_cast<PyTypeObject*>(quorlane_py::new_class(section_spec, "quorlane"));
 }
 
 PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {

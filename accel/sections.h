@@ -5,8 +5,9 @@
 
 namespace quorlane_accel {
 
-// The class Section, made for `module` at its initialisation: a new reference, or null with an exception.
-PyTypeObject* new_section_type(PyObject* module);
+// The class quorlane.Section, made once at the module's initialisation: a new reference, or null with an
+// exception.
+PyTypeObject* new_section_type();
 
 // read_sections(statement): see the module's docstring of the function. Takes its Section class from the module.
 PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs);

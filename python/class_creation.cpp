@@ -17,8 +17,10 @@ Ref name_part(PyObject* type, const char* attr) noexcept {
   return Ref::steal(PyUnicode_FromString("<unknown>"));
 }
 
-// "quorlane_py.NAME": a class's name as the interpreter wants it when it creates the class.
-std::string dotted_name(const PyType_Spec& spec) { return std::string(kModuleName) + "." + spec.name; }
+// "MODULE.NAME": a class's name as the interpreter wants it when it creates the class.
+std::string dotted_name(const PyType_Spec& spec, const char* module_name) {
+  return std::string(module_name) + "." + spec.name;
+}
 
 }  // namespace
 
@@ -88,9 +90,9 @@ Ref closed_class_dict(const char* class_name) noexcept {
 
 }  // namespace
 
-PyObject* new_class(const PyType_Spec& spec) {
+PyObject* new_class(const PyType_Spec& spec, const char* module_name) {
   auto storage = std::make_unique<StaticClass>();
-  storage->name = dotted_name(spec);  // the dotted name gives the class its __module__
+  storage->name = dotted_name(spec, module_name);  // the dotted name gives the class its __module__
   PyTypeObject& type = storage->type;
   type.tp_name = storage->name.c_str();
   type.tp_basicsize = spec.basicsize;
@@ -135,10 +137,10 @@ bool keep_whole_doc(PyTypeObject* type, const PyType_Spec& spec) noexcept {
 
 }  // namespace
 
-PyObject* new_class(const PyType_Spec& spec) {
+PyObject* new_class(const PyType_Spec& spec, const char* module_name) {
   // The interpreter takes __module__ from a dotted spec name (and warns about a bare one), while the type
-  // name should stay bare: create the class under "quorlane_py.NAME", then point tp_name at the bare name.
-  const std::string dotted = dotted_name(spec);
+  // name should stay bare: create the class under "MODULE.NAME", then point tp_name at the bare name.
+  const std::string dotted = dotted_name(spec, module_name);
   PyType_Spec dotted_spec = spec;
   dotted_spec.name = dotted.c_str();
   Ref type = Ref::steal(PyType_FromSpec(&dotted_spec));

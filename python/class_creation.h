@@ -3,13 +3,14 @@
 #pragma once
 
 #include "ref.h"
+#include "registrar.h"
 
 namespace quorlane_py {
 
 // Creates a class from `spec`, whose name is the bare class name and must outlive the class (a literal): the
-// class's __name__ and __qualname__ are that name and its __module__ is the module's name. New reference, or
-// null with an exception.
-PyObject* new_class(const PyType_Spec& spec);
+// class's __name__ and __qualname__ are that name and its __module__ is `module_name` (a literal). New
+// reference, or null with an exception.
+PyObject* new_class(const PyType_Spec& spec, const char* module_name = kModuleName);
 
 // Stores an attribute of a class while the module creates it. False with an exception set.
 bool set_class_attribute(PyObject* type, const char* name, PyObject* value) noexcept;

@@ -7,24 +7,23 @@ import codecs
 import re
 from collections.abc import Iterator
 
+from . import _accel
 from .errors import WriteError
 
 ENCODINGS = ("utf-8", "cp1251")
 NEWLINES = ("\r\n", "\n")
 
-# windows-1251 as the reader decodes it (the WHATWG index): Python's own cp1251 codec agrees on every byte
-# except 0x98, which it leaves unmapped and the index maps to U+0098.
-CP1251_DECODING = bytes(range(0x98)).decode("cp1251") + "\x98" + bytes(range(0x99, 0x100)).decode("cp1251")
+# windows-1251 as the reader decodes it (the WHATWG index), from the reader's own table: Python's cp1251 codec
+# agrees on every byte except 0x98, which it leaves unmapped and the index maps to U+0098.
+CP1251_DECODING: str = _accel.WINDOWS_1251
 _CP1251_ENCODING = codecs.charmap_build(CP1251_DECODING)
 
 # Characters that other readers (and Python's str.splitlines) take for a line end, and NUL, which C readers
 # take for the end of the text. Our reader keeps all of them but the line feed inside a value.
-_LINE_BREAKING = "\x00\n\r\x0b\x0c\x1c\x1d\x1e\x85\u2028\u2029"
-_STRICT_FORBIDDEN = re.compile("[" + re.escape(_LINE_BREAKING) + "]")
+_STRICT_FORBIDDEN = re.compile("[" + re.escape(_accel.LINE_BREAKS) + "]")
 
 # Marker lines of the format: a key equal to one of them is read by some readers as the marker itself.
-MARKERS = ("1CClientBankExchange", "СекцияРасчСчет", "КонецРасчСчет", "СекцияДокумент", "КонецДокумента",
-           "КонецФайла")
+MARKERS: tuple[str, ...] = _accel.MARKERS
 
 
 def encoding_name(encoding: str) -> str:
@@ -55,23 +54,8 @@ def decode_cp1251(data: bytes) -> str:
     return codecs.charmap_decode(data, "strict", CP1251_DECODING)[0]
 
 
-def quoted(text: str) -> str:
-    """The text in double quotes with backslash escapes, as the reader's own messages show texts."""
-    out = ['"']
-    for char in text:
-        if char in '"\\':
-            out.append("\\" + char)
-        elif char in _SHORT_ESCAPES:
-            out.append(_SHORT_ESCAPES[char])
-        elif char.isprintable():
-            out.append(char)
-        else:
-            out.append(f"\\u{{{ord(char):x}}}")
-    out.append('"')
-    return "".join(out)
-
-
-_SHORT_ESCAPES = {"\x00": "\\0", "\t": "\\t", "\r": "\\r", "\n": "\\n"}
+# The text in double quotes with backslash escapes, as the reader's own messages show texts.
+quoted = _accel.quoted
 
 
 def character(char: str) -> str:
@@ -138,15 +122,7 @@ def has_strict_forbidden(text: str) -> bool:
     return _STRICT_FORBIDDEN.search(text) is not None
 
 
-# The reader's test of windows-1251 input: more than 95 per cent of the first 20480 characters must be ASCII
-# letters, digits, punctuation or whitespace (not the vertical tab), or characters above U+03FF.
-PLAUSIBILITY_WINDOW = 20480
-_IMPLAUSIBLE = re.compile("[^\\x21-\\x7e \\t\\n\\x0c\\r\\u0400-\\U0010ffff]")
-
-
-def plausible(text: str) -> bool:
-    window = text[:PLAUSIBILITY_WINDOW]
-    if not window:
-        return False
-    implausible = len(_IMPLAUSIBLE.findall(window))
-    return (len(window) - implausible) * 100 // len(window) > 95
+# The reader's test of windows-1251 input: enough of its first PLAUSIBILITY_WINDOW characters must be letters,
+# digits, punctuation and blanks.
+PLAUSIBILITY_WINDOW: int = _accel.PLAUSIBILITY_CHARS
+plausible = _accel.plausible

@@ -8,7 +8,7 @@ from typing import BinaryIO, Callable, Optional
 
 import quorlane_py
 
-from . import _text
+from . import _accel, _text
 from ._keys import (DOCUMENT_ATTRIBUTE, DOCUMENT_DATE_KEYS, DOCUMENT_KEYS, INTERVAL_KEYS_AFTER_NUMBER,
                     INTERVAL_KEYS_BEFORE_NUMBER)
 from .errors import WriteError
@@ -34,7 +34,9 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
     """The statement in the 1CClientBankExchange format, as bytes.
 
     The header, then every interval of every account as an account section, then every document in the
-    standard order of its keys (a None value leaves its line out), then "КонецФайла". `encoding` is "utf-8"
+    standard order of its keys (a None value leaves its line out), then "КонецФайла". It writes the typed
+    statement: the 26 fields of each Document, not the keys a Document leaves out (budget keys, "Код", the
+    name and bank lines, ...) nor earlier values of repeated keys. quorlane.convert keeps every line of a file. `encoding` is "utf-8"
     or "cp1251" (windows-1251 with the table the reader decodes with); by default the statement's own.
     `newline` is "\\r\\n" (the format's custom) or "\\n".
 
@@ -72,9 +74,8 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
     data = None
     if _render_documents is not None and not exact:
         keys = tuple(_text.encode(key + "=", encoding) for key in _KEYS)
-        table = _text.CP1251_DECODING if encoding == "cp1251" else None
         data = _render_documents(documents, head, tail, _NAMES, keys, _IS_DATE, newline.encode("ascii"),
-                                 _text.encode(_CLOSING, encoding), table)
+                                 _text.encode(_CLOSING, encoding), encoding)
     if data is None:
         data = head + _documents_in_python(documents, exact, newline, encoding) + tail
     if encoding == "cp1251":
@@ -117,8 +118,12 @@ def _write_header(lines: list[str], header: dict[str, str], exact: bool, newline
 
 
 def dotted_date(iso: str) -> str:
-    """YYYY-MM-DD (or a signed year, +10000-01-01) as the format writes dates: DD.MM.YYYY."""
-    return f"{iso[-2:]}.{iso[-5:-3]}.{iso[:-6]}"
+    """YYYY-MM-DD (or a signed year, +10000-01-01), as the reader's records give dates, as the format writes
+    them: DD.MM.YYYY."""
+    dotted = _accel.dotted_date(iso)
+    if dotted is None:
+        raise WriteError("statement", None, f"{_text.quoted(iso)} is not a date as the reader gives dates")
+    return dotted
 
 
 def _write_accounts(lines: list[str], accounts: dict[str, quorlane_py.Account], exact: bool, newline: str,

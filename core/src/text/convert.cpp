@@ -9,47 +9,37 @@
 #include <optional>
 #include <utility>
 
-#include "decoders.h"
+#include "quorlane/plausibility.h"
 #include "quorlane/statement_lines.h"
+#include "quorlane/utf8.h"
+#include "quorlane/windows_1251.h"
 
 namespace quorlane {
 namespace {
 
-// The code point of the valid UTF-8 character at `p`, and its length.
-std::pair<char32_t, std::size_t> decode_one(const unsigned char* p) noexcept {
-  if (p[0] < 0x80) return {p[0], 1};
-  if (p[0] < 0xE0) return {static_cast<char32_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F)), 2};
-  if (p[0] < 0xF0) return {static_cast<char32_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)), 3};
-  return {static_cast<char32_t>(((p[0] & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F)),
-          4};
-}
-
-// windows-1251 for the characters it holds above ASCII, made from the one decoding table: every character
-// below U+0500 by a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by
-// search.
+// windows-1251 for the characters above ASCII: every character below U+0500 by a direct lookup, the few above
+// (dashes, quotes, the euro, the numero and trade marks) by search.
 class Cp1251Encoder {
  public:
   Cp1251Encoder() {
     direct_.fill(0);
     for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-      const char c = static_cast<char>(byte);
-      const std::string utf8 = to_utf8(std::string_view(&c, 1), Encoding::Cp1251);
-      const char32_t point = decode_one(reinterpret_cast<const unsigned char*>(utf8.data())).first;
-      if (point < direct_.size()) {
-        direct_[point] = static_cast<unsigned char>(byte);
+      const char32_t c = windows_1251_char(static_cast<unsigned char>(byte));
+      if (c < direct_.size()) {
+        direct_[c] = static_cast<unsigned char>(byte);
       } else {
-        far_[far_count_++] = {point, static_cast<unsigned char>(byte)};
+        far_[far_count_++] = {c, static_cast<unsigned char>(byte)};
       }
     }
     std::sort(far_.begin(), far_.begin() + far_count_);
   }
 
   // The byte for a character above ASCII, or 0 where windows-1251 lacks it.
-  unsigned char byte(char32_t point) const noexcept {
-    if (point < direct_.size()) return direct_[point];
+  unsigned char byte(char32_t c) const noexcept {
+    if (c < direct_.size()) return direct_[c];
     const auto* end = far_.begin() + far_count_;
-    const auto* found = std::lower_bound(far_.begin(), end, std::pair<char32_t, unsigned char>{point, 0});
-    return found != end && found->first == point ? found->second : 0;
+    const auto* found = std::lower_bound(far_.begin(), end, std::pair<char32_t, unsigned char>{c, 0});
+    return found != end && found->first == c ? found->second : 0;
   }
 
  private:
@@ -68,11 +58,10 @@ std::size_t append_with(const Cp1251Encoder& encoder, std::string_view utf8, std
     out.append(utf8.data() + i, ascii - i);
     i = ascii;
     if (i == n) break;
-    const auto [point, length] = decode_one(p + i);
-    const unsigned char byte = encoder.byte(point);
-    if (byte == 0) return i;
+    const std::size_t at = i;
+    const unsigned char byte = encoder.byte(next_code_point(utf8, i));
+    if (byte == 0) return at;
     out.push_back(static_cast<char>(byte));
-    i += length;
   }
   return std::string_view::npos;
 }
@@ -84,7 +73,7 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
   const std::size_t line_start = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
   std::size_t column = 1;
   for (std::size_t i = line_start; i < offset; ++i) {
-    if ((static_cast<unsigned char>(piece[i]) & 0xC0) != 0x80) ++column;
+    if (!is_utf8_continuation(static_cast<unsigned char>(piece[i]))) ++column;
   }
   return {lineno, column};
 }
@@ -124,8 +113,8 @@ class Converter {
       scratch_.clear();
       if (const std::size_t at = append_with(*encoder_, piece, scratch_); at != std::string_view::npos) {
         const auto [lineno, column] = place(piece, at, lineno_);
-        const char32_t point = decode_one(reinterpret_cast<const unsigned char*>(piece.data() + at)).first;
-        return Err(Unconvertible(Unencodable{lineno, column, point}));
+        std::size_t pos = at;
+        return Err(Unconvertible(Unencodable{lineno, column, next_code_point(piece, pos)}));
       }
       text = scratch_;
     }
@@ -134,8 +123,8 @@ class Converter {
 
   // The reader takes windows-1251 only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
-    const std::string start = to_utf8(std::string_view(out_).substr(0, detail::kPlausibilityChars), Encoding::Cp1251);
-    if (!detail::is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
+    const std::string start = to_utf8(std::string_view(out_).substr(0, kPlausibilityChars), Encoding::Cp1251);
+    if (!is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
     return {};
   }
 
@@ -166,7 +155,7 @@ class Converter {
   std::size_t characters(std::string_view text) const noexcept {
     if (target_ == Encoding::Cp1251) return text.size();
     return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        std::count_if(text.begin(), text.end(), [](char c) { return !is_utf8_continuation(static_cast<unsigned char>(c)); }));
   }
 
   Encoding target_;

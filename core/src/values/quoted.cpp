@@ -1,6 +1,7 @@
 #include "quorlane/quoted.h"
 
 #include "quorlane/unicode.h"
+#include "quorlane/utf8.h"
 
 namespace quorlane {
 namespace {
@@ -18,36 +19,55 @@ void append_code_point_escape(std::string& out, char32_t c) {
   out += '}';
 }
 
+// One character of a text in its quoted form.
+void append_quoted_char(std::string& out, char32_t c) {
+  switch (c) {
+    case U'\0': out += "\\0"; return;
+    case U'\t': out += "\\t"; return;
+    case U'\r': out += "\\r"; return;
+    case U'\n': out += "\\n"; return;
+    case U'\\': out += "\\\\"; return;
+    case U'"': out += "\\\""; return;
+    default: break;
+  }
+  if (is_surrogate(c) || is_grapheme_extend(c) || !is_printable(c)) {
+    append_code_point_escape(out, c);
+  } else {
+    char utf8[kMaxUtf8Bytes];
+    out.append(utf8, put_utf8(utf8, c));
+  }
+}
+
 }  // namespace
 
 void append_quoted(std::string& out, std::string_view text) {
   out.reserve(out.size() + text.size() + 2);
   out += '"';
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t start = pos;
-    const char32_t c = next_code_point(text, pos);
-    switch (c) {
-      case U'\0': out += "\\0"; continue;
-      case U'\t': out += "\\t"; continue;
-      case U'\r': out += "\\r"; continue;
-      case U'\n': out += "\\n"; continue;
-      case U'\\': out += "\\\\"; continue;
-      case U'"': out += "\\\""; continue;
-      default: break;
-    }
-    if (is_grapheme_extend(c) || !is_printable(c)) {
-      append_code_point_escape(out, c);
-    } else {
-      out.append(text.substr(start, pos - start));
-    }
-  }
+  while (pos < text.size()) append_quoted_char(out, next_code_point(text, pos));
   out += '"';
 }
 
 std::string quoted(std::string_view text) {
   std::string out;
   append_quoted(out, text);
+  return out;
+}
+
+std::string quoted(CodePoints text) {
+  std::string out;
+  out.reserve(text.count + 2);
+  out += '"';
+  for (std::size_t i = 0; i < text.count; ++i) {
+    char32_t c;
+    switch (text.width) {
+      case 1: c = static_cast<const unsigned char*>(text.data)[i]; break;
+      case 2: c = static_cast<const char16_t*>(text.data)[i]; break;
+      default: c = static_cast<const char32_t*>(text.data)[i]; break;
+    }
+    append_quoted_char(out, c);
+  }
+  out += '"';
   return out;
 }
 

@@ -1,0 +1,127 @@
+#include "text.h"
+
+#include <string>
+#include <string_view>
+
+#include "quorlane/document_fields.h"
+#include "quorlane/line_breaks.h"
+#include "quorlane/lines.h"
+#include "quorlane/plausibility.h"
+#include "quorlane/quoted.h"
+#include "quorlane/values.h"
+#include "quorlane/windows_1251.h"
+#include "ref.h"
+#include "statement_input.h"
+
+namespace quorlane_accel {
+namespace {
+
+using quorlane_py::Ref;
+
+bool is_str(PyObject* text) {
+  if (PyUnicode_Check(text)) return true;
+  PyErr_Format(PyExc_TypeError, "expected str, not %.200s", Py_TYPE(text)->tp_name);
+  return false;
+}
+
+PyObject* new_str(std::string_view utf8) {
+  return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
+}
+
+// A str of the characters below U+3000 for which `member` holds.
+template <class Member>
+PyObject* characters_where(Member member) {
+  std::u32string chars;
+  for (char32_t c = 0; c < 0x3000; ++c) {
+    if (member(c)) chars.push_back(c);
+  }
+  return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, chars.data(), static_cast<Py_ssize_t>(chars.size()));
+}
+
+PyObject* windows_1251_table() {
+  std::u32string chars;
+  for (unsigned byte = 0; byte < 0x100; ++byte) chars.push_back(quorlane::windows_1251_char(static_cast<unsigned char>(byte)));
+  return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, chars.data(), static_cast<Py_ssize_t>(chars.size()));
+}
+
+PyObject* markers() {
+  using quorlane::Marker;
+  const Marker all[] = {Marker::FileStart, Marker::AccountStart, Marker::AccountEnd,
+                        Marker::DocumentStart, Marker::DocumentEnd, Marker::FileEnd};
+  Ref tuple = Ref::steal(PyTuple_New(std::size(all)));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < std::size(all); ++i) {
+    std::string_view text = quorlane::marker_text(all[i]);
+    if (all[i] == Marker::DocumentStart && !text.empty() && text.back() == '=') text.remove_suffix(1);
+    PyObject* item = new_str(text);
+    if (!item) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return tuple.release();
+}
+
+const char* kind_name(quorlane::FieldKind kind) {
+  switch (kind) {
+    case quorlane::FieldKind::Text: return "text";
+    case quorlane::FieldKind::OptionalText: return "optional text";
+    case quorlane::FieldKind::Date: return "date";
+    case quorlane::FieldKind::OptionalDate: return "optional date";
+    case quorlane::FieldKind::Amount: return "amount";
+  }
+  return "";
+}
+
+PyObject* document_fields() {
+  const auto& fields = quorlane::kDocumentFields;
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(fields.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const quorlane::DocumentField& field = fields[i];
+    PyObject* item = Py_BuildValue("(s#s#s)", field.attribute.data(), static_cast<Py_ssize_t>(field.attribute.size()),
+                                   field.key.data(), static_cast<Py_ssize_t>(field.key.size()), kind_name(field.kind));
+    if (!item) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return tuple.release();
+}
+
+int add_constant(PyObject* module, const char* name, PyObject* made) {
+  Ref value = Ref::steal(made);
+  if (!value) return -1;
+  if (PyModule_AddObject(module, name, value.get()) < 0) return -1;
+  (void)value.release();  // stolen on success
+  return 0;
+}
+
+}  // namespace
+
+PyObject* quoted(PyObject*, PyObject* text) {
+  if (!is_str(text)) return nullptr;
+  return new_str(quorlane::quoted(code_points(text)));
+}
+
+PyObject* plausible(PyObject*, PyObject* text) {
+  if (!is_str(text)) return nullptr;
+  return PyBool_FromLong(quorlane::is_plausible(code_points(text)));
+}
+
+PyObject* dotted_date(PyObject*, PyObject* iso) {
+  if (!is_str(iso)) return nullptr;
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(iso, &size);
+  if (!text) return nullptr;
+  const auto date = quorlane::read_iso_date(std::string_view(text, static_cast<std::size_t>(size)));
+  if (!date) Py_RETURN_NONE;
+  char dotted[quorlane::kMaxDottedDateBytes];
+  return new_str(std::string_view(dotted, static_cast<std::size_t>(quorlane::put_dotted_date(dotted, *date) - dotted)));
+}
+
+int add_text_constants(PyObject* module) {
+  if (add_constant(module, "WINDOWS_1251", windows_1251_table()) < 0) return -1;
+  if (add_constant(module, "LINE_BREAKS", characters_where(quorlane::is_line_break_anywhere)) < 0) return -1;
+  if (add_constant(module, "PLAUSIBILITY_CHARS", PyLong_FromSize_t(quorlane::kPlausibilityChars)) < 0) return -1;
+  if (add_constant(module, "MARKERS", markers()) < 0) return -1;
+  return add_constant(module, "DOCUMENT_FIELDS", document_fields());
+}
+
+}  // namespace quorlane_accel
