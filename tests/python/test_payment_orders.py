@@ -12,16 +12,16 @@ import pytest
 import quorlane
 import quorlane_py
 
+TODAY = date(2026, 3, 4)
 SBER = quorlane.Bank(name="ПАО СБЕРБАНК", city="г. Москва", bic="044525225", corr_account="30101810400000000225")
 ALFA = quorlane.Bank(name='АО "АЛЬФА-БАНК"', city="г. Москва", bic="044525593", corr_account="30101810200000000593")
-PAYER = quorlane.Party(name='ООО "Ромашка"', inn="7701234567", kpp="770101001", account="40702810900000012345",
-                       bank=SBER, label='ИНН 7701234567 ООО "Ромашка"')
-PAYEE = quorlane.Party(name='ООО "Лютик"', inn="7709876543", kpp="770901001", account="40702810500000054321",
+PAYER = quorlane.Party(name='ООО "Ромашка"', inn="7701234560", kpp="770101001", account="40702810200000012345",
+                       bank=SBER, label='ИНН 7701234560 ООО "Ромашка"')
+PAYEE = quorlane.Party(name='ООО "Лютик"', inn="7709876545", kpp="770901001", account="40702810400000054321",
                        bank=ALFA)
-ORDER = quorlane.OutgoingDocument(number="16", date=date(2024, 3, 7), amount=Decimal("6603.75"), payer=PAYER,
-                                  payee=PAYEE, purpose="Оплата по счёту № 17 от 01.03.2024, НДС не облагается")
-TAX = dataclasses.replace(ORDER, budget=quorlane.Budget(status="01", kbk="18210301000011000110", oktmo="45383000",
-                                                        basis="ТП", period="МС.02.2024"))
+ORDER = quorlane.OutgoingDocument(number="16", date=date(2026, 3, 2), amount=Decimal("6603.75"), payer=PAYER,
+                                  payee=PAYEE, purpose="Оплата по счёту № 17 от 01.03.2026, НДС не облагается")
+TAX = quorlane.single_tax_payment(number="16", date=date(2026, 3, 2), amount=Decimal("6603.75"), payer=PAYER)
 
 
 def order(**changes) -> quorlane.OutgoingDocument:
@@ -35,7 +35,7 @@ def order(**changes) -> quorlane.OutgoingDocument:
 
 
 def messages(documents, **options) -> list[str]:
-    return [str(problem) for problem in quorlane.validate_outgoing(documents, **options)]
+    return [str(problem) for problem in quorlane.validate_outgoing(documents, today=TODAY, **options)]
 
 
 @pytest.mark.parametrize("document, expected", [
@@ -68,10 +68,10 @@ def messages(documents, **options) -> list[str]:
     (order(extra={"Номер": "1", "A=B": "x", "КодНазПлатежа": "1"}),
      ['document 1: key "Номер" of extra is written from a field already',
       'document 1: key "A=B" contains "=" at position 1; a key ends at the first "="']),
-    (dataclasses.replace(TAX, payee=dataclasses.replace(PAYEE, kpp=""),
+    (dataclasses.replace(TAX, payee=dataclasses.replace(quorlane.TAX_SERVICE, kpp=""),
                          budget=dataclasses.replace(TAX.budget, oktmo="123", basis="")),
      ['document 1: "ПолучательКПП" is required and empty', 'document 1: "ПоказательОснования" is required and empty',
-      'document 1: "ОКАТО" must be 8 or 11 digits, or "0", not "123"']),
+      'document 1: "ОКАТО" must be 8 or 11 digits, not all zeros, or "0", not "123"']),
 ])
 def test_every_problem_is_reported(document, expected):
     assert messages([ORDER, document]) == [m.replace("document 1", "document 2") for m in expected]
@@ -92,31 +92,34 @@ def test_types_are_checked_when_made(make, message):
 
 
 def test_a_valid_file_reads_back():
-    documents = [ORDER, TAX, order(number="17", kind=quorlane.Kind.PAYMENT_REQUEST, amount="840", date=date(2024, 3, 9),
-                                   payer={"account": "40702810900000099999"})]
+    documents = [ORDER, TAX, order(number="17", kind=quorlane.Kind.PAYMENT_REQUEST, amount="840", date=date(2026, 3, 4),
+                                   payer={"account": "40702810200000099999"})]
     assert messages(documents) == []
-    data = quorlane.dumps_outgoing(documents, sender="ERP 2.1", created=datetime(2024, 3, 9, 10, 15, 0))
+    data = quorlane.dumps_outgoing(documents, sender="ERP 2.1", created=datetime(2026, 3, 4, 10, 15, 0))
     assert b"\n" not in data.replace(b"\r\n", b"")
     read = quorlane_py.parse(data)
     assert (read.encoding, read.warnings, read.accounts) == ("cp1251", [], {})
     assert list(read.header.items()) == [
         ("ВерсияФормата", "1.03"), ("Кодировка", "Windows"), ("Отправитель", "ERP 2.1"), ("Получатель", ""),
-        ("ДатаСоздания", "09.03.2024"), ("ВремяСоздания", "10:15:00"), ("ДатаНачала", "07.03.2024"),
-        ("ДатаКонца", "09.03.2024"), ("РасчСчет", "40702810900000099999"),  # the last one, repeated key
+        ("ДатаСоздания", "04.03.2026"), ("ВремяСоздания", "10:15:00"), ("ДатаНачала", "02.03.2026"),
+        ("ДатаКонца", "04.03.2026"), ("РасчСчет", "40702810200000099999"),  # the last one, repeated key
         ("Документ", "Платежное требование")]
     assert [(d.doc_number, d.doc_type, d.doc_date, d.amount, d.counterparty, d.counterparty_1, d.counterparty_kpp)
             for d in read.documents] == [
-        ("16", "Платежное поручение", "2024-03-07", "6603.75", 'ИНН 7701234567 ООО "Ромашка"', 'ООО "Ромашка"',
+        ("16", "Платежное поручение", "2026-03-02", "6603.75", 'ИНН 7701234560 ООО "Ромашка"', 'ООО "Ромашка"',
          "770101001")] * 2 + [
-        ("17", "Платежное требование", "2024-03-09", "840.00", 'ИНН 7701234567 ООО "Ромашка"', 'ООО "Ромашка"',
+        ("17", "Платежное требование", "2026-03-04", "840.00", 'ИНН 7701234560 ООО "Ромашка"', 'ООО "Ромашка"',
          "770101001")]
     lines = data.decode("cp1251").split("\r\n")
-    assert lines.count("РасчСчет=40702810900000012345") == 1 and lines.count("Документ=Платежное поручение") == 1
+    assert lines.count("РасчСчет=40702810200000012345") == 1 and lines.count("Документ=Платежное поручение") == 1
     tax = lines[lines.index("Номер=16", lines.index("Номер=16") + 1):]
-    assert tax[tax.index("НазначениеПлатежа=" + ORDER.purpose) + 1:tax.index("КонецДокумента")] == [
-        "СтатусСоставителя=01", "ПлательщикКПП=770101001", "ПолучательКПП=770901001",
-        "ПоказательКБК=18210301000011000110", "ОКАТО=45383000", "ПоказательОснования=ТП",
-        "ПоказательПериода=МС.02.2024", "ПоказательНомера=0", "ПоказательДаты=0", "Очередность=5"]
+    assert tax[tax.index("Код=0"):tax.index("КонецДокумента")] == [
+        "Код=0", "НазначениеПлатежа=Единый налоговый платеж", "СтатусСоставителя=01", "ПлательщикКПП=770101001",
+        "ПолучательКПП=770701001", "ПоказательКБК=18201061201010000510", "ОКАТО=0", "ПоказательОснования=0",
+        "ПоказательПериода=0", "ПоказательНомера=0", "ПоказательДаты=0", "Очередность=5"]
+    assert [p for p in tax if p.startswith("Получатель")][:4] == [
+        "ПолучательСчет=03100643000000018500", "Получатель=Казначейство России (ФНС России)",
+        "ПолучательИНН=7727406020", "Получатель1=Казначейство России (ФНС России)"]
 
 
 def test_a_multi_line_purpose_is_split_only_when_asked():
