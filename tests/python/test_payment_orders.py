@@ -6,6 +6,7 @@ from __future__ import annotations
 import dataclasses
 from datetime import date, datetime
 from decimal import Decimal
+from pathlib import Path
 
 import pytest
 
@@ -138,3 +139,212 @@ def test_a_file_needs_a_sender_and_documents():
     with pytest.raises(quorlane.WriteError, match='^header: "Отправитель" is required and empty$'):
         quorlane.dumps_outgoing([ORDER], sender="")
     assert messages([]) == ["statement: a file for the bank needs at least one document"]
+
+
+# --- the bank's rules: (value, expected problems) per rule, with the worked examples of the rules' sources ---
+
+TOFK = quorlane.Bank(name="ГУ Банка России по ЦФО//УФК по г. Москве", city="г. Москва", bic="004525988",
+                     corr_account="40102810545370000003")
+POLICE_FINE = dataclasses.replace(ORDER, purpose="Штраф по постановлению № 18810177230000000016", code="0",
+                                  payee=quorlane.Party(name="УФК по г. Москве (ГУ МВД России по г. Москве)",
+                                                       inn="7707089101", kpp="770731005",
+                                                       account="03100643000000017300", bank=TOFK),
+                                  budget=quorlane.Budget(status="08", kbk="18811601121010001140", oktmo="45383000"))
+CUSTOMS = dataclasses.replace(POLICE_FINE, purpose="Таможенные платежи", payee=dataclasses.replace(
+    POLICE_FINE.payee, account="03100643000000019502", inn="7730176610", kpp="773001001"),
+    budget=quorlane.Budget(status="06", kbk="15311009000010000180", oktmo="45328000", basis="ПК", period="10702020"))
+
+
+def problems_of(document) -> list[tuple[str, str, str]]:
+    return [(p.level, p.key, p.code) for p in quorlane.validate_outgoing([document], today=TODAY)]
+
+
+def budget(document, **changes):
+    return dataclasses.replace(document, budget=dataclasses.replace(document.budget, **changes))
+
+
+@pytest.mark.parametrize("document", [ORDER, TAX, POLICE_FINE, CUSTOMS])
+def test_well_made_orders_have_no_problem(document):
+    assert problems_of(document) == []
+
+
+E, W = "error", "warning"
+
+
+@pytest.mark.parametrize("inn, kpp, expected", [
+    ("7707083893", "770701001", []),
+    ("7707083894", "770701001", [(E, "ПлательщикИНН", "inn-check-digit")]),
+    ("7727406020", "770701001", []),
+    ("500100732259", "", []),
+    ("500100732250", "", [(E, "ПлательщикИНН", "inn-check-digit")]),
+    ("773605950159", "", []),
+    ("773605950158", "", [(E, "ПлательщикИНН", "inn-check-digit")]),
+    ("6671093163", "667101001", []),  # real statements
+    ("667220109459", "", []),
+    ("0000000002", "770701001", [(E, "ПлательщикИНН", "inn-region")]),
+    ("0", "770701001", [(E, "ПлательщикИНН", "inn-required")]),
+    ("500100732259", "770701001", [(W, "ПлательщикКПП", "kpp-of-person")]),
+    ("7707083893", "007701001", []),
+])
+def test_payer_inn_and_kpp(inn, kpp, expected):
+    assert problems_of(order(payer={"inn": inn, "kpp": kpp})) == expected
+
+
+@pytest.mark.parametrize("bic, account, valid", [
+    ("049805746", "40602810700000000025", True),  # the worked examples of the Bank of Russia's rule
+    ("049805746", "40602810100000000025", False),
+    ("049805000", "30101810800000000746", True),
+    ("044525225", "30101810400000000225", True),
+    ("045004864", "40802810722200035222", True),
+    ("017003983", "40102810445370000059", True),
+    ("004525988", "40102810545370000003", True),
+    ("044525225", "40702810900000012345", False),
+    ("044525974", "30101810145250000974", True),  # real statements
+    ("044525593", "30101810200000000593", True),
+])
+def test_account_control_keys(bic, account, valid):
+    from quorlane.payment_order_rules import account_key_is_valid
+
+    assert account_key_is_valid(account, bic) is valid
+
+
+@pytest.mark.parametrize("payee, bank, expected", [
+    ({"account": "40702810500000054321"}, {}, [(E, "ПолучательСчет", "account-key")]),
+    ({"account": "03100643000000018500"}, {}, [(E, "ПолучательКорсчет", "treasury-corr-account")]),
+    ({}, {"corr_account": "30101810200000000594"}, [(E, "ПолучательКорсчет", "corr-account-bic")]),
+    ({}, {"corr_account": "30101810300000000593"}, [(E, "ПолучательКорсчет", "account-key")]),
+    ({}, {"corr_account": "40702810400000054321"}, [(E, "ПолучательКорсчет", "corr-account-form")]),
+    ({"account": PAYER.account, "inn": PAYER.inn, "bank": SBER}, {}, [(W, "ПолучательСчет", "payer-is-payee")]),
+    ({"name": "ООО Лютик р/с 40702810400000054321"}, {}, [(E, "Получатель", "account-in-name")]),
+    ({"name": "x" * 161}, {}, [(E, "Получатель1", "too-long")]),
+    ({"inn": "500100732259"}, {}, [(W, "ПолучательКПП", "kpp-of-person")]),
+])
+def test_payee_numbers(payee, bank, expected):
+    document = order(payee=payee) if not bank else order(payee_bank=bank)
+    assert problems_of(document) == expected
+
+
+@pytest.mark.parametrize("changes, expected", [
+    ({"number": "1234567"}, [(E, "Номер", "number-form")]),
+    ({"number": "12А"}, [(E, "Номер", "number-form")]),
+    ({"number": "000"}, [(E, "Номер", "number-form")]),
+    ({"date": date(2099, 1, 1)}, [(W, "Дата", "date-future")]),
+    ({"date": date(2026, 2, 21)}, [(W, "Дата", "date-stale")]),  # valid for ten days after its date
+    ({"date": date(2026, 2, 22)}, []),
+    ({"purpose": "   "}, [(E, "НазначениеПлатежа", "purpose-blank")]),
+    ({"purpose": "Оплата по счёту № 17"}, [(W, "НазначениеПлатежа", "vat-missing")]),
+    ({"purpose": "Оплата «Лютику», без НДС"}, [(W, "НазначениеПлатежа", "purpose-characters")]),
+    ({"operation_type": "02"}, [(W, "ВидОплаты", "operation-type")]),
+    ({"extra": {"КодНазПлатежа": "7"}}, [(E, "КодНазПлатежа", "form")]),
+    ({"code": "18209965144380684245"}, []),
+    ({"code": "ABC"}, [(W, "Код", "uin-form")]),
+])
+def test_document_rules(changes, expected):
+    assert problems_of(order(**changes)) == expected
+
+
+@pytest.mark.parametrize("code, expected", [
+    ("0", []),
+    ("18209965144380684245", []),
+    ("18810139693716487056", []),  # check digit from the second pass
+    ("0355717526202452946484640", []),  # 25 digits, both passes 10
+    ("18209965144380684246", [(E, "Код", "uin-check-digit")]),
+    ("1820996514438068424", [(E, "Код", "uin-form")]),
+    ("ABC", [(E, "Код", "uin-form")]),
+    ("00000000000000000000", [(E, "Код", "uin-form")]),
+    ("", [(E, "Код", "uin-missing")]),
+])
+def test_uin_of_a_tax_payment(code, expected):
+    assert problems_of(dataclasses.replace(TAX, code=code)) == expected
+
+
+@pytest.mark.parametrize("document, expected", [
+    (budget(TAX, status="99"), [(E, "СтатусСоставителя", "status-unknown")]),
+    (budget(TAX, status="02"), [(E, "СтатусСоставителя", "status-tax")]),
+    (budget(TAX, period="МС.13.2024"), [(E, "ПоказательПериода", "period-tax")]),
+    (budget(TAX, oktmo="00000000"), [(E, "ОКАТО", "form")]),
+    (budget(TAX, oktmo="45383000"), [(E, "ОКАТО", "oktmo-single-tax")]),
+    (budget(TAX, kbk="0"), [(E, "ПоказательКБК", "kbk-required")]),
+    (budget(TAX, kbk="0" * 20), [(E, "ПоказательКБК", "form")]),
+    (budget(TAX, kbk="18210102010011000110"), [(W, "ПоказательКБК", "kbk-not-single-tax")]),
+    (budget(TAX, basis="ТП"), [(E, "ПоказательОснования", "basis-tax")]),
+    (budget(TAX, doc_number="5"), [(E, "ПоказательНомера", "doc-number-not-empty")]),
+    (budget(TAX, doc_date=date(2026, 1, 1)), [(E, "ПоказательДаты", "doc-date-not-empty")]),
+    (budget(TAX, type="НС"), [(W, "ПоказательТипа", "type-unused")]),
+    (dataclasses.replace(TAX, payee=PAYEE), [
+        (E, "ПолучательИНН", "tax-payee-inn"), (E, "ПолучательСчет", "tax-payee-account"),
+        (W, "ПолучательКПП", "tax-payee-kpp")]),
+    (dataclasses.replace(TAX, date=date(2025, 12, 1)), [(W, "Дата", "date-stale"),
+                                                        (W, "ПолучательКПП", "tax-payee-kpp")]),
+    (dataclasses.replace(TAX, payer=dataclasses.replace(PAYER, kpp="0")), []),
+    (dataclasses.replace(TAX, payer=dataclasses.replace(PAYER, inn="500100732259", kpp="770101001")),
+     [(E, "ПлательщикКПП", "kpp-of-person")]),
+    (dataclasses.replace(TAX, payer=dataclasses.replace(PAYER, kpp="007701001")), [(E, "ПлательщикКПП", "kpp-region")]),
+    (dataclasses.replace(TAX, operation_type="17"), [(E, "ВидОплаты", "budget-operation-type")]),
+    (dataclasses.replace(TAX, priority="3"), [(W, "Очередность", "tax-priority")]),
+    (dataclasses.replace(TAX, purpose="0"), []),
+    (budget(POLICE_FINE, oktmo="0"), [(E, "ОКАТО", "oktmo-required")]),
+    (budget(POLICE_FINE, status="01"), [(W, "СтатусСоставителя", "status-other")]),
+    (budget(POLICE_FINE, status="20"), []),
+    (dataclasses.replace(budget(POLICE_FINE, status="20"), date=date(2026, 4, 1)),
+     [(W, "Дата", "date-future"), (E, "СтатусСоставителя", "status-unknown")]),
+    (budget(POLICE_FINE, status="31"), [(E, "Код", "uin-required")]),
+    (budget(POLICE_FINE, period="МС.13.2024"), [(W, "ПоказательПериода", "period-form")]),
+    (budget(POLICE_FINE, period="КВ.01.2026"), []),
+    (dataclasses.replace(budget(POLICE_FINE, period="МС.03.2026"), date=date(2026, 4, 2)),
+     [(W, "Дата", "date-future"), (W, "ПоказательПериода", "period-monthly")]),
+    (budget(POLICE_FINE, status="24"), []),
+    (dataclasses.replace(budget(POLICE_FINE, status="24"), payer=dataclasses.replace(PAYER, inn="0", kpp="0")),
+     [(E, "ПоказательНомера", "doc-number-person")]),
+    (dataclasses.replace(budget(POLICE_FINE, status="24", doc_number="01;4510123456"),
+                         payer=dataclasses.replace(PAYER, inn="0", kpp="0")), []),
+    (dataclasses.replace(POLICE_FINE, payee=dataclasses.replace(POLICE_FINE.payee, kpp="0")),
+     [(E, "ПолучательКПП", "payee-kpp-required")]),
+    (dataclasses.replace(POLICE_FINE, payer=dataclasses.replace(PAYER, kpp="0")),
+     [(E, "ПлательщикКПП", "payer-kpp-required")]),
+    (budget(CUSTOMS, oktmo="45383000"), [(E, "ОКАТО", "oktmo-customs")]),
+    (budget(CUSTOMS, basis="ТП"), [(E, "ПоказательОснования", "basis-customs")]),
+    (budget(CUSTOMS, status="16"), [(E, "ПлательщикИНН", "inn-length-for-status")]),
+    (budget(CUSTOMS, status="01"), [(E, "СтатусСоставителя", "status-customs")]),
+    (budget(CUSTOMS, period="0"), [(E, "ПоказательПериода", "period-customs")]),
+    (dataclasses.replace(CUSTOMS, payee=POLICE_FINE.payee), [(E, "ПолучательСчет", "customs-payee-account")]),
+])
+def test_budget_rules(document, expected):
+    assert problems_of(document) == expected
+
+
+def test_problems_are_data():
+    problem, = quorlane.validate_outgoing([ORDER, order(payer={"inn": "7707083894"})], today=TODAY)
+    assert isinstance(problem, quorlane.WriteError) and isinstance(problem, quorlane.Problem)
+    assert (problem.level, problem.document, problem.key, problem.field, problem.code, str(problem)) == (
+        "error", 2, "ПлательщикИНН", 60, "inn-check-digit",
+        'document 2: "ПлательщикИНН" (field 60) has a wrong check digit: "7707083894"')
+    warning, = quorlane.validate_outgoing([order(date=date(2099, 1, 1))], today=TODAY)
+    assert isinstance(warning, quorlane.OrderWarning) and not isinstance(warning, quorlane.WriteError)
+    assert (warning.level, warning.document, warning.field, warning.code) == ("warning", 1, 4, "date-future")
+
+
+def test_warnings_do_not_stop_writing():
+    quorlane.dumps_outgoing([order(date=date(2099, 1, 1), purpose="Оплата")], sender="ERP")
+    with pytest.raises(quorlane.WriteError, match="inn-check-digit|wrong check digit"):
+        quorlane.dumps_outgoing([order(date=date(2099, 1, 1), payer={"inn": "7707083894"})], sender="ERP")
+
+
+@pytest.mark.parametrize("document", [ORDER, TAX, order(number="0", payer={"inn": "7707083894"}),
+                                      budget(TAX, status="99", period="МС.13.2024", oktmo="00000000")])
+def test_an_order_as_read_has_the_problems_it_had_when_made(document):
+    from quorlane.payment_order_fields import document_pairs
+
+    made = [(p.level, p.key, p.code, str(p)) for p in quorlane.validate_outgoing([document], today=TODAY)]
+    read = [(p.level, p.key, p.code, str(p)) for p in quorlane.validate_order_pairs(
+        document_pairs(document, split_purpose=False), kind=document.kind.value, today=TODAY)]
+    assert read == made
+
+
+def test_the_readme_example_passes_every_check():
+    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
+    example, = [block for block in readme.split("```python")[1:] if "single_tax_payment" in block]
+    scope: dict = {}
+    exec(example.split("```")[0], scope)
+    assert len(scope["orders"]) == 2
+    assert quorlane.validate_outgoing(scope["orders"], today=date(2026, 3, 2)) == []
