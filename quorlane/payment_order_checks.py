@@ -12,7 +12,7 @@ from . import _text
 from ._keys import FORM_FIELD
 from .errors import OrderWarning, Problem, WriteError
 from .payment_order_fields import amount_text, document_pairs, purpose_lines
-from .payment_order_rules import findings
+from .payment_order_rules import findings, named
 from .payment_orders import OutgoingDocument
 
 __all__ = ["validate_outgoing", "validate_order_pairs", "PURPOSE_LINES"]
@@ -132,20 +132,20 @@ def _form_problems(section: str, pairs: list[tuple[str, str]], budget: bool, amo
     values = dict(pairs)
     for key in _REQUIRED + (_REQUIRED_IN_BUDGET if budget else ()):
         if not values.get(key):
-            yield WriteError(section, key, f"{_text.quoted(key)} is required and empty", code="required",
+            yield WriteError(section, key, f"{named(key)} is required and empty", code="required",
                              field=FORM_FIELD.get(key))
     if amount_problem:
-        yield WriteError(section, "Сумма", f"{_text.quoted('Сумма')} {amount_problem}: {_text.quoted(amount)}",
+        yield WriteError(section, "Сумма", f"{named('Сумма')} {amount_problem}: {_text.quoted(amount)}",
                          code="amount", field=FORM_FIELD["Сумма"])
     for key, value in pairs:
         field = FORM_FIELD.get(key)
         if value and key in _COMPILED_FORMS:
             pattern, what = _COMPILED_FORMS[key]
             if not pattern.fullmatch(value):
-                yield WriteError(section, key, f"{_text.quoted(key)} must be {what}, not {_text.quoted(value)}",
+                yield WriteError(section, key, f"{named(key)} must be {what}, not {_text.quoted(value)}",
                                  code="form", field=field)
         if key in _LONGEST and len(value) > _LONGEST[key]:
-            yield WriteError(section, key, f"{_text.quoted(key)} is longer than {_LONGEST[key]} characters "
+            yield WriteError(section, key, f"{named(key)} is longer than {_LONGEST[key]} characters "
                              f"({len(value)})", code="too-long", field=field)
 
 

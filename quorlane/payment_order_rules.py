@@ -396,7 +396,8 @@ def budget_period(o: Order) -> Iterator[Finding]:
                     'the 8-digit code of the customs body (or "0" when the КБК is not a customs one)')
     elif not o.tax and not _PERIOD.fullmatch(period):
         yield warning("ПоказательПериода", "period-form", f'{named("ПоказательПериода")} is not a period '
-                      f'(МС.MM.YYYY, КВ.0N.YYYY, ПЛ.0N.YYYY, ГД.00.YYYY), a date, a customs code or "0": {quoted(period)}')
+                      '(МС.MM.YYYY, КВ.0N.YYYY, ПЛ.0N.YYYY, ГД.00.YYYY), a date, a customs code or "0": '
+                      f"{quoted(period)}")
     elif period.startswith("МС.") and o.on_or_after(MONTHLY_PERIOD_UNTIL):
         yield warning("ПоказательПериода", "period-monthly", f'{named("ПоказательПериода")} in the form МС.MM.YYYY '
                       "is no longer taken by some banks")

@@ -40,30 +40,33 @@ def messages(documents, **options) -> list[str]:
 
 
 @pytest.mark.parametrize("document, expected", [
-    (order(amount=Decimal("10.005")), ['document 1: "Сумма" has more than 2 fractional digits: "10.005"']),
-    (order(amount="1 000,00"), ['document 1: "Сумма" is not an amount in plain form (digits, optionally a point and '
-                                'more digits): "1 000,00"']),
-    (order(amount=0), ['document 1: "Сумма" must be more than zero: "0"']),
-    (order(amount=Decimal("-5")), ['document 1: "Сумма" must be more than zero: "-5"']),
-    (order(amount=Decimal("NaN")), ['document 1: "Сумма" is not a finite amount: "NaN"']),
-    (order(amount=10 ** 16), ['document 1: "Сумма" has more than 16 digits before the point: "10000000000000000"']),
-    (order(payer={"inn": "77012"}), ['document 1: "ПлательщикИНН" must be 10 or 12 digits, or "0", not "77012"']),
-    (order(payer={"kpp": "7701О1001"}), ['document 1: "ПлательщикКПП" must be 9 characters (4 digits, 2 digits or '
-                                         'capital Latin letters, 3 digits), or "0", not "7701О1001"']),
+    (order(amount=Decimal("10.005")), ['document 1: "Сумма" (field 7) has more than 2 fractional digits: "10.005"']),
+    (order(amount="1 000,00"), ['document 1: "Сумма" (field 7) is not an amount in plain form (digits, optionally a '
+                                'point and more digits): "1 000,00"']),
+    (order(amount=0), ['document 1: "Сумма" (field 7) must be more than zero: "0"']),
+    (order(amount=Decimal("-5")), ['document 1: "Сумма" (field 7) must be more than zero: "-5"']),
+    (order(amount=Decimal("NaN")), ['document 1: "Сумма" (field 7) is not a finite amount: "NaN"']),
+    (order(amount=10 ** 16),
+     ['document 1: "Сумма" (field 7) has more than 16 digits before the point: "10000000000000000"']),
+    (order(payer={"inn": "77012"}),
+     ['document 1: "ПлательщикИНН" (field 60) must be 10 or 12 digits, or "0", not "77012"']),
+    (order(payer={"kpp": "7701О1001"}), ['document 1: "ПлательщикКПП" (field 102) must be 9 characters (4 digits, 2 '
+                                         'digits or capital Latin letters, 3 digits), or "0", not "7701О1001"']),
     (order(payee={"account": "4070281050000005432"}),
-     ['document 1: "ПолучательСчет" must be 20 digits, not "4070281050000005432"',
-      'document 1: "ПолучательРасчСчет" must be 20 digits, not "4070281050000005432"']),
-    (order(payee_bank={"bic": "04452559"}), ['document 1: "ПолучательБИК" must be 9 digits, not "04452559"']),
-    (order(payee_bank={"city": ""}), ['document 1: "ПолучательБанк2" is required and empty']),
-    (order(priority="7"), ['document 1: "Очередность" must be one digit from 1 to 5, not "7"']),
-    (order(purpose=""), ['document 1: "НазначениеПлатежа" is required and empty']),
-    (order(purpose="x" * 211), ['document 1: "НазначениеПлатежа" is longer than 210 characters (211)']),
+     ['document 1: "ПолучательСчет" (field 17) must be 20 digits, not "4070281050000005432"',
+      'document 1: "ПолучательРасчСчет" (field 17) must be 20 digits, not "4070281050000005432"']),
+    (order(payee_bank={"bic": "04452559"}),
+     ['document 1: "ПолучательБИК" (field 14) must be 9 digits, not "04452559"']),
+    (order(payee_bank={"city": ""}), ['document 1: "ПолучательБанк2" (field 13) is required and empty']),
+    (order(priority="7"), ['document 1: "Очередность" (field 21) must be one digit from 1 to 5, not "7"']),
+    (order(purpose=""), ['document 1: "НазначениеПлатежа" (field 24) is required and empty']),
+    (order(purpose="x" * 211), ['document 1: "НазначениеПлатежа" (field 24) is longer than 210 characters (211)']),
     (order(purpose="За\nтовар"), ['document 1: value of "НазначениеПлатежа" contains a line break at position 2; '
                                   'the format has no escaping']),
     (order(purpose="Оплата 5 ₽"), ['document 1: "₽" (U+20BD) at position 9 in value of "НазначениеПлатежа" cannot '
                                    'be encoded in cp1251']),
     (order(number="", payer={"name": "A\u2028B"}),
-     ['document 1: "Номер" is required and empty',
+     ['document 1: "Номер" (field 3) is required and empty',
       'document 1: value of "Плательщик1" contains "\\u{2028}" (U+2028) at position 1, a line break to other '
       'readers']),
     (order(extra={"Номер": "1", "A=B": "x", "КодНазПлатежа": "1"}),
@@ -71,8 +74,9 @@ def messages(documents, **options) -> list[str]:
       'document 1: key "A=B" contains "=" at position 1; a key ends at the first "="']),
     (dataclasses.replace(TAX, payee=dataclasses.replace(quorlane.TAX_SERVICE, kpp=""),
                          budget=dataclasses.replace(TAX.budget, oktmo="123", basis="")),
-     ['document 1: "ПолучательКПП" is required and empty', 'document 1: "ПоказательОснования" is required and empty',
-      'document 1: "ОКАТО" must be 8 or 11 digits, not all zeros, or "0", not "123"']),
+     ['document 1: "ПолучательКПП" (field 103) is required and empty',
+      'document 1: "ПоказательОснования" (field 106) is required and empty',
+      'document 1: "ОКАТО" (field 105) must be 8 or 11 digits, not all zeros, or "0", not "123"']),
 ])
 def test_every_problem_is_reported(document, expected):
     assert messages([ORDER, document]) == [m.replace("document 1", "document 2") for m in expected]
