@@ -52,8 +52,6 @@ class WriteError(Problem, ValueError):
         Problem.__init__(self, section, key, message, position, code=code, field=field)
         ValueError.__init__(self, str(self))
 
-    __str__ = Problem.__str__
-
 
 class OrderWarning(Problem):
     """A payment order that is written but looks wrong: a custom not followed, a likely mistake, or a rule of

@@ -192,7 +192,7 @@ def account_keys(o: Order) -> Iterator[Finding]:
         bic = o[party + "БИК"]
         if not _digits(bic, 9):
             continue
-        for key in dict.fromkeys((party + "Счет", party + "РасчСчет"), None):
+        for key in (party + "Счет", party + "РасчСчет"):
             account = o[key]
             if key == party + "РасчСчет" and account == o[party + "Счет"]:
                 continue  # the same number under both keys: reported once

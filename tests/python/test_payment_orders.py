@@ -351,4 +351,4 @@ def test_the_readme_example_passes_every_check():
     scope: dict = {}
     exec(example.split("```")[0], scope)
     assert len(scope["orders"]) == 2
-    assert quorlane.validate_outgoing(scope["orders"], today=date(2026, 3, 2)) == []
+    assert quorlane.validate_outgoing(scope["orders"]) == []
