@@ -4,6 +4,10 @@ reads back."""
 from __future__ import annotations
 
 import dataclasses
+import importlib.util
+import os
+import subprocess
+import sys
 from datetime import date, datetime
 from decimal import Decimal
 from pathlib import Path
@@ -352,3 +356,51 @@ def test_the_readme_example_passes_every_check():
     exec(example.split("```")[0], scope)
     assert len(scope["orders"]) == 2
     assert quorlane.validate_outgoing(scope["orders"]) == []
+
+
+# --- quorlane check-orders: a file of orders that another program wrote ---
+
+needs_sections = pytest.mark.skipif(importlib.util.find_spec("quorlane.sections") is None,
+                                    reason="the sections of a statement are not readable in this build")
+
+
+def check_orders(*args: object) -> subprocess.CompletedProcess[str]:
+    return subprocess.run([sys.executable, "-m", "quorlane", "check-orders", *map(str, args)], capture_output=True,
+                          timeout=120, encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"))
+
+
+@needs_sections
+def test_check_orders_reports_each_problem_on_its_line(tmp_path):
+    lines = quorlane.dumps_outgoing([ORDER, TAX], sender="ERP").decode("cp1251").split("\r\n")
+    lines.remove("ПлательщикКПП=770101001")  # the first one: the commercial order needs none
+    lines.remove("ПлательщикКПП=770101001")  # the tax payment's, required there
+    tax = lines.index("Номер=16", lines.index("Номер=16") + 1) - 1
+    inn, code = lines.index("ПлательщикИНН=7701234560", tax), lines.index("Код=0", tax)
+    lines[inn], lines[code] = "ПлательщикИНН=7701234567", "Код=1820996514438068424"
+    path = tmp_path / "1c_to_kl.txt"
+    path.write_bytes("\r\n".join(lines).encode("cp1251"))
+    result = check_orders(path, "--today", "2026-03-04")
+    assert (result.returncode, result.stderr) == (1, "")
+    assert result.stdout.splitlines() == [
+        f'{path}:{tax + 1}: error: "ПлательщикКПП" (field 102) is required and empty',
+        f'{path}:{inn + 1}: error: "ПлательщикИНН" (field 60) has a wrong check digit: "7701234567"',
+        f'{path}:{code + 1}: error: "Код" (field 22) must be a УИН of 20 or 25 digits, or "0": "1820996514438068424"']
+    data = quorlane.dumps_outgoing([ORDER], sender="ERP")  # warnings alone pass
+    path.write_bytes(data)
+    day = data.decode("cp1251").split("\r\n").index("Дата=02.03.2026") + 1
+    assert (check_orders(path, "--today", "2026-03-20").returncode, check_orders(path).returncode) == (0, 0)
+    assert check_orders(path, "--today", "2026-03-20").stdout == (
+        f'{path}:{day}: warning: "Дата" (field 4) is more than 10 days ago; an order is valid for ten days after '
+        "its date\n")
+
+
+@needs_sections
+def test_check_orders_fails_in_one_line_on_what_is_not_orders(tmp_path):
+    bad = tmp_path / "bad.txt"
+    bad.write_bytes("1CClientBankExchange\nА=1\nмусор\n".encode("cp1251"))
+    assert (check_orders(bad).returncode, check_orders(bad).stderr) == (1, f"{bad}:3: Unrecognized line: 'мусор'\n")
+    empty = tmp_path / "empty.txt"
+    empty.write_text("1CClientBankExchange\nСекцияРасчСчет\nДатаНачала=02.03.2026\nРасчСчет=40702810200000012345\n"
+                     "НачальныйОстаток=0\nКонецРасчСчет\nКонецФайла\n", encoding="utf-8")
+    assert check_orders(empty).stderr == f"{empty}: a file for the bank needs at least one document section\n"
+    assert check_orders(empty, "--today", "4.3.2026").returncode == 2
