@@ -34,7 +34,9 @@ _FORMS = {
     **{key: (r"[0-9]{20}", "20 digits") for key in
        ("ПлательщикСчет", "ПлательщикРасчСчет", "ПлательщикКорсчет", "ПолучательСчет", "ПолучательРасчСчет",
         "ПолучательКорсчет")},
-    **{key: (r"[0-9]{10}|[0-9]{12}|0", '10 or 12 digits, or "0"') for key in ("ПлательщикИНН", "ПолучательИНН")},
+    # 5 digits: the КИО of a foreign organisation, which some banks take in place of an ИНН.
+    **{key: (r"[0-9]{10}|[0-9]{12}|[0-9]{5}|0", '10 or 12 digits (5 for a КИО), or "0"')
+       for key in ("ПлательщикИНН", "ПолучательИНН")},
     **{key: (r"[0-9]{9}", "9 digits") for key in ("ПлательщикБИК", "ПолучательБИК")},
     **{key: (r"[0-9]{4}[0-9A-Z]{2}[0-9]{3}|0", '9 characters (4 digits, 2 digits or capital Latin letters, 3 digits), '
              'or "0"') for key in ("ПлательщикКПП", "ПолучательКПП")},

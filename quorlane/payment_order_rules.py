@@ -13,7 +13,7 @@ from typing import Callable, Optional, Tuple
 
 from ._keys import FORM_FIELD
 from ._text import quoted
-from .budget_payments import (CUSTOMS_ACCOUNT, CUSTOMS_OKTMO, SINGLE_TAX_KBK, TAX_SERVICE_ACCOUNT, TAX_SERVICE_INN,
+from .budget_payments import (CUSTOMS_ACCOUNT, CUSTOMS_KPP, CUSTOMS_OKTMO, SINGLE_TAX_KBK, TAX_SERVICE_ACCOUNT, TAX_SERVICE_INN,
                               TAX_SERVICE_KPP, TAX_SERVICE_KPP_SINCE, TAX_SERVICE_OLD_KPP)
 
 Finding = Tuple[str, str, str, str]  # level, key, code, message
@@ -42,6 +42,7 @@ _PERIOD = re.compile(r"(МС\.(0[1-9]|1[0-2])|КВ\.0[1-4]|ПЛ\.0[12]|ГД\.00)
                      r"|[0-9]{8}|0")
 _DOTTED_DATE = re.compile(r"[0-9]{2}\.[0-9]{2}\.[0-9]{4}")
 _ACCOUNT_IN_NAME = re.compile(r"(?<![0-9])4[0-9]{19}(?![0-9])")
+PERSONS_ACCOUNTS = ("40817", "40820", "423", "426")  # the balance accounts of natural persons
 STALE_AFTER_DAYS = 10  # an order is valid for presentation for ten days after its date
 
 
@@ -130,6 +131,9 @@ Rule = Callable[[Order], Iterator[Finding]]
 def inn_check_digits(o: Order) -> Iterator[Finding]:
     for key in ("ПлательщикИНН", "ПолучательИНН"):
         inn = o[key]
+        if _digits(inn, 5):
+            yield warning(key, "inn-is-kio", f"{named(key)} of 5 digits is a foreign organisation's КИО, which "
+                          "only some banks take in place of an ИНН")
         if not _digits(inn, 10, 12):
             continue  # "0" or a wrong form, reported with the format
         if inn.startswith("00"):
@@ -283,6 +287,12 @@ def operation_type(o: Order) -> Iterator[Finding]:
                       f"{quoted(kind)}")
 
 
+def purpose_code_for_person(o: Order) -> Iterator[Finding]:
+    if o["КодНазПлатежа"] and not o["ПолучательСчет"].startswith(PERSONS_ACCOUNTS):
+        yield warning("КодНазПлатежа", "purpose-code-not-person", f'{named("КодНазПлатежа")} is for payments to a '
+                      "person's account (40817, 40820, 423, 426) and empty otherwise")
+
+
 def voluntary_tax_priority(o: Order) -> Iterator[Finding]:
     if o.tax and o.kind == "Платежное поручение" and o["Очередность"] not in ("", "5"):
         yield warning("Очередность", "tax-priority", f'{named("Очередность")} of a tax payment made by the payer is 5')
@@ -340,10 +350,30 @@ def tax_payee(o: Order) -> Iterator[Finding]:
                       "on the order's date")
 
 
-def customs_payee_account(o: Order) -> Iterator[Finding]:
-    if o.customs and o["ПолучательСчет"] != CUSTOMS_ACCOUNT:
+def customs_payee(o: Order) -> Iterator[Finding]:
+    if not o.customs:
+        return
+    if o["ПолучательСчет"] != CUSTOMS_ACCOUNT:
         yield error("ПолучательСчет", "customs-payee-account", f'{named("ПолучательСчет")} of a customs payment '
                     f"must be the treasury account {CUSTOMS_ACCOUNT}")
+    if o["ПолучательКПП"] != CUSTOMS_KPP:
+        yield warning("ПолучательКПП", "customs-payee-kpp", f'{named("ПолучательКПП")} of customs is {CUSTOMS_KPP}')
+
+
+def customs_document(o: Order) -> Iterator[Finding]:
+    """Fields 108 and 109 of a customs payment, by its basis (106)."""
+    basis, number, day = o["ПоказательОснования"], o["ПоказательНомера"], o["ПоказательДаты"]
+    if not o.customs:
+        return
+    if basis == "00" and (number not in ("0", "00") or day not in ("0", "00")):
+        yield error("ПоказательНомера", "customs-document", f'{named("ПоказательНомера")} and '
+                    f'{named("ПоказательДаты")} are "0" with basis 00')
+    elif basis in ("ПК", "УВ", "ТГ", "ТБ", "ТД", "ПВ") and len(number) > 7:
+        yield error("ПоказательНомера", "customs-document", f'{named("ПоказательНомера")} has at most 7 '
+                    f"characters with basis {basis}")
+    elif basis in ("ИЛ", "ИН", "ПБ", "КЭ") and number in NONE:
+        yield error("ПоказательНомера", "customs-document", f'{named("ПоказательНомера")} is required with '
+                    f"basis {basis}")
 
 
 def other_budget_payee_account(o: Order) -> Iterator[Finding]:
@@ -437,10 +467,10 @@ def type_indicator(o: Order) -> Iterator[Finding]:
 RULES: tuple[Rule, ...] = (
     number_form, date_in_window, inn_check_digits, payer_inn_present, customs_payer_inn_length, budget_payee_inn,
     kpp_of_person, budget_kpp_start, budget_payer_kpp, budget_payee_kpp, account_keys, correspondent_accounts,
-    treasury_correspondent_account, payer_is_payee, payee_name_account, operation_type, voluntary_tax_priority,
-    budget_uin, purpose_text, vat_mention, budget_status, tax_payee, customs_payee_account,
-    other_budget_payee_account, budget_kbk, budget_oktmo, budget_basis, budget_period, budget_document_number,
-    budget_document_date, type_indicator,
+    treasury_correspondent_account, payer_is_payee, payee_name_account, operation_type, purpose_code_for_person,
+    voluntary_tax_priority, budget_uin, purpose_text, vat_mention, budget_status, tax_payee, customs_payee,
+    customs_document, other_budget_payee_account, budget_kbk, budget_oktmo, budget_basis, budget_period,
+    budget_document_number, budget_document_date, type_indicator,
 )
 
 

@@ -52,8 +52,8 @@ def messages(documents, **options) -> list[str]:
     (order(amount=Decimal("NaN")), ['document 1: "Сумма" (field 7) is not a finite amount: "NaN"']),
     (order(amount=10 ** 16),
      ['document 1: "Сумма" (field 7) has more than 16 digits before the point: "10000000000000000"']),
-    (order(payer={"inn": "77012"}),
-     ['document 1: "ПлательщикИНН" (field 60) must be 10 or 12 digits, or "0", not "77012"']),
+    (order(payer={"inn": "770123"}),
+     ['document 1: "ПлательщикИНН" (field 60) must be 10 or 12 digits (5 for a КИО), or "0", not "770123"']),
     (order(payer={"kpp": "7701О1001"}), ['document 1: "ПлательщикКПП" (field 102) must be 9 characters (4 digits, 2 '
                                          'digits or capital Latin letters, 3 digits), or "0", not "7701О1001"']),
     (order(payee={"account": "4070281050000005432"}),
@@ -73,7 +73,7 @@ def messages(documents, **options) -> list[str]:
      ['document 1: "Номер" (field 3) is required and empty',
       'document 1: value of "Плательщик1" contains "\\u{2028}" (U+2028) at position 1, a line break to other '
       'readers']),
-    (order(extra={"Номер": "1", "A=B": "x", "КодНазПлатежа": "1"}),
+    (order(extra={"Номер": "1", "A=B": "x", "СрокПлатежа": "05.03.2026"}),
      ['document 1: key "Номер" of extra is written from a field already',
       'document 1: key "A=B" contains "=" at position 1; a key ends at the first "="']),
     (dataclasses.replace(TAX, payee=dataclasses.replace(quorlane.TAX_SERVICE, kpp=""),
@@ -226,6 +226,7 @@ def test_account_control_keys(bic, account, valid):
     ({"name": "ООО Лютик р/с 40702810400000054321"}, {}, [(E, "Получатель", "account-in-name")]),
     ({"name": "x" * 161}, {}, [(E, "Получатель1", "too-long")]),
     ({"inn": "500100732259"}, {}, [(W, "ПолучательКПП", "kpp-of-person")]),
+    ({"inn": "12345", "kpp": ""}, {}, [(W, "ПолучательИНН", "inn-is-kio")]),
 ])
 def test_payee_numbers(payee, bank, expected):
     document = order(payee=payee) if not bank else order(payee_bank=bank)
@@ -244,6 +245,9 @@ def test_payee_numbers(payee, bank, expected):
     ({"purpose": "Оплата «Лютику», без НДС"}, [(W, "НазначениеПлатежа", "purpose-characters")]),
     ({"operation_type": "02"}, [(W, "ВидОплаты", "operation-type")]),
     ({"extra": {"КодНазПлатежа": "7"}}, [(E, "КодНазПлатежа", "form")]),
+    ({"extra": {"КодНазПлатежа": "1"}}, [(W, "КодНазПлатежа", "purpose-code-not-person")]),
+    ({"extra": {"КодНазПлатежа": "1"}, "payee": {"account": "40817810300000012345", "inn": "500100732259",
+                                                 "kpp": ""}}, []),
     ({"code": "18209965144380684245"}, []),
     ({"code": "ABC"}, [(W, "Код", "uin-form")]),
 ])
@@ -315,7 +319,12 @@ def test_uin_of_a_tax_payment(code, expected):
     (budget(CUSTOMS, status="16"), [(E, "ПлательщикИНН", "inn-length-for-status")]),
     (budget(CUSTOMS, status="01"), [(E, "СтатусСоставителя", "status-customs")]),
     (budget(CUSTOMS, period="0"), [(E, "ПоказательПериода", "period-customs")]),
-    (dataclasses.replace(CUSTOMS, payee=POLICE_FINE.payee), [(E, "ПолучательСчет", "customs-payee-account")]),
+    (dataclasses.replace(CUSTOMS, payee=POLICE_FINE.payee), [(E, "ПолучательСчет", "customs-payee-account"),
+                                                             (W, "ПолучательКПП", "customs-payee-kpp")]),
+    (budget(CUSTOMS, basis="00", doc_number="123"), [(E, "ПоказательНомера", "customs-document")]),
+    (budget(CUSTOMS, doc_number="12345678"), [(E, "ПоказательНомера", "customs-document")]),
+    (budget(CUSTOMS, basis="ИЛ"), [(E, "ПоказательНомера", "customs-document")]),
+    (budget(CUSTOMS, basis="ИЛ", doc_number="ФС 012345678"), []),
 ])
 def test_budget_rules(document, expected):
     assert problems_of(document) == expected
