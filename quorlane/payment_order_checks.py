@@ -56,8 +56,6 @@ _LONGEST = {"Код": 25, "ПоказательПериода": 10, "Показ�
 _COMPILED_FORMS = {key: (re.compile(pattern), what) for key, (pattern, what) in _FORMS.items()}
 
 
-
-
 def validate_outgoing(documents: Iterable[OutgoingDocument], *, encoding: str = "cp1251",
                       purpose_lines: str = "refuse", today: Optional[date] = None) -> list[Problem]:
     """Every problem of the documents, in document order: a WriteError for each error (what the format cannot

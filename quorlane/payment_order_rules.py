@@ -252,6 +252,8 @@ def number_form(o: Order) -> Iterator[Finding]:
 
 def date_in_window(o: Order) -> Iterator[Finding]:
     if o.date is None:
+        if _DOTTED_DATE.fullmatch(o["Дата"]):
+            yield error("Дата", "date-form", f'{named("Дата")} is not a day of the calendar: {quoted(o["Дата"])}')
         return
     if o.date > o.today:
         yield warning("Дата", "date-future", f'{named("Дата")} is in the future; banks refuse to take it before '

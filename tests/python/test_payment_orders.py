@@ -347,6 +347,16 @@ def test_warnings_do_not_stop_writing():
         quorlane.dumps_outgoing([order(date=date(2099, 1, 1), payer={"inn": "7707083894"})], sender="ERP")
 
 
+@pytest.mark.parametrize("day, expected", [
+    ("02.03.2026", []), ("31.02.2026", [(E, "Дата", "date-form")]), ("2026-03-02", [(E, "Дата", "form")])])
+def test_the_date_of_an_order_as_read(day, expected):
+    from quorlane.payment_order_fields import document_pairs
+
+    pairs = [(k, day if k == "Дата" else v) for k, v in document_pairs(ORDER, split_purpose=False)]
+    assert [(p.level, p.key, p.code) for p in quorlane.validate_order_pairs(
+        pairs, kind="Платежное поручение", today=TODAY)] == expected
+
+
 @pytest.mark.parametrize("document", [ORDER, TAX, order(number="0", payer={"inn": "7707083894"}),
                                       budget(TAX, status="99", period="МС.13.2024", oktmo="00000000")])
 def test_an_order_as_read_has_the_problems_it_had_when_made(document):
