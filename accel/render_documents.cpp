@@ -1,11 +1,10 @@
-// quorlane._render.render_documents: writes the document sections of a statement straight into bytes of the
+// render_documents: writes the document sections of a statement straight into bytes of the
 // target encoding. It takes the common case only: every value a str (or None, which leaves its line out)
 // free of line breaks, NUL and the other characters the strict writer refuses, encodable, and every date in
 // the form YYYY-MM-DD. Anything else makes it answer None, and the Python writer, which explains every
 // problem, takes over. The keys and their order come from the caller; all this file knows of the format is the
 // form of its dates.
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+#include "render_documents.h"
 
 #include <algorithm>
 #include <array>
@@ -16,17 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "ref.h"
+
+namespace quorlane_accel {
 namespace {
 
-// Owns one reference, or nothing.
-struct Owned {
-  PyObject* p = nullptr;
-  explicit Owned(PyObject* o = nullptr) noexcept : p(o) {}
-  Owned(Owned&& other) noexcept : p(other.p) { other.p = nullptr; }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() { Py_XDECREF(p); }
-};
+using quorlane_py::Ref;
 
 // Code points below 0x20 that the strict writer refuses: NUL, LF, VT, FF, CR and the separators 0x1C..0x1E
 // (above 0x7F it refuses U+0085, U+2028 and U+2029).
@@ -34,53 +28,22 @@ constexpr std::uint32_t kRefusedControls =
     (1u << 0x00) | (1u << 0x0A) | (1u << 0x0B) | (1u << 0x0C) | (1u << 0x0D) | (1u << 0x1C) | (1u << 0x1D) |
     (1u << 0x1E);
 
-// The output: a bytes object written in place, grown as needed and cut to its length at the end, so that the
-// text is written once and never copied.
+// The output, grown as needed; callers reserve room before they put.
 class Output {
  public:
-  Output() = default;
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  ~Output() { Py_XDECREF(bytes_); }
-
-  // Room for `n` more bytes; false with MemoryError set.
-  bool reserve(std::size_t n) {
-    if (static_cast<std::size_t>(end_ - next_) >= n) return true;
-    const Py_ssize_t used = bytes_ ? next_ - PyBytes_AS_STRING(bytes_) : 0;
-    const Py_ssize_t size = used + static_cast<Py_ssize_t>(n);
-    const Py_ssize_t capacity = size + size / 2 + 4096;
-    if (!bytes_) {
-      bytes_ = PyBytes_FromStringAndSize(nullptr, capacity);
-      if (!bytes_) return false;
-    } else if (_PyBytes_Resize(&bytes_, capacity) < 0) {
-      return false;  // the object is gone, the error set
-    }
-    next_ = PyBytes_AS_STRING(bytes_) + used;
-    end_ = PyBytes_AS_STRING(bytes_) + capacity;
-    return true;
+  void reserve(std::size_t n) {
+    if (bytes_.capacity() - bytes_.size() < n) bytes_.reserve(bytes_.size() + n + bytes_.size() / 2 + 4096);
   }
-  // Callers reserve first.
-  void put(char c) noexcept { *next_++ = c; }
-  void put(const char* p, std::size_t n) noexcept {
-    std::memcpy(next_, p, n);
-    next_ += n;
-  }
-  void put(const std::string& s) noexcept { put(s.data(), s.size()); }
-  // The bytes written, as a new reference; the Output is empty afterwards.
-  PyObject* release() {
-    if (!bytes_) return PyBytes_FromStringAndSize("", 0);
-    const Py_ssize_t used = next_ - PyBytes_AS_STRING(bytes_);
-    if (_PyBytes_Resize(&bytes_, used) < 0) return nullptr;
-    PyObject* done = bytes_;
-    bytes_ = nullptr;
-    next_ = end_ = nullptr;
-    return done;
+  void put(char c) { bytes_.push_back(c); }
+  void put(const char* p, std::size_t n) { bytes_.append(p, n); }
+  void put(const std::string& s) { bytes_.append(s); }
+  // The bytes written: a new reference, or null with an exception.
+  PyObject* to_bytes() const {
+    return PyBytes_FromStringAndSize(bytes_.data(), static_cast<Py_ssize_t>(bytes_.size()));
   }
 
  private:
-  PyObject* bytes_ = nullptr;
-  char* next_ = nullptr;
-  char* end_ = nullptr;
+  std::string bytes_;
 };
 
 // The output encoding: UTF-8, or a single-byte table for the Basic Multilingual Plane (0 = not encodable,
@@ -107,7 +70,7 @@ class Encoder {
   std::size_t most_bytes(Py_ssize_t n) const noexcept { return static_cast<std::size_t>(n) * (single_byte_ ? 1 : 4); }
 
   // Appends the text (room reserved by the caller); false when it holds a refused or unencodable character.
-  bool append(Output& out, PyObject* text) const noexcept {
+  bool append(Output& out, PyObject* text) const {
     const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
     if (PyUnicode_IS_ASCII(text)) {
       const auto* p = static_cast<const unsigned char*>(PyUnicode_DATA(text));
@@ -129,7 +92,7 @@ class Encoder {
 
  private:
   template <class Char>
-  bool append_chars(Output& out, const Char* chars, Py_ssize_t n) const noexcept {
+  bool append_chars(Output& out, const Char* chars, Py_ssize_t n) const {
     for (Py_ssize_t i = 0; i < n; ++i) {
       const std::uint32_t c = chars[i];
       if (c < 0x80) {
@@ -164,7 +127,7 @@ class Encoder {
 
 // Appends YYYY-MM-DD as DD.MM.YYYY (10 bytes reserved by the caller); false for any other form (signed years
 // are left to the Python writer).
-bool append_date(Output& out, PyObject* text) noexcept {
+bool append_date(Output& out, PyObject* text) {
   if (!PyUnicode_IS_ASCII(text) || PyUnicode_GET_LENGTH(text) != 10) return false;
   const auto* d = static_cast<const char*>(PyUnicode_DATA(text));
   for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
@@ -182,13 +145,14 @@ struct Line {
   std::string key;
   PyObject* name;  // borrowed from the caller's tuple, which outlives the call
   bool date;
-  Owned descriptor;
+  Ref descriptor;
 };
 
 // The value of one attribute: through the class's descriptor when the object is of that class.
 PyObject* attribute(PyObject* object, const Line& line, PyTypeObject* type) {
-  if (Py_TYPE(object) == type && line.descriptor.p) {
-    return Py_TYPE(line.descriptor.p)->tp_descr_get(line.descriptor.p, object, reinterpret_cast<PyObject*>(type));
+  if (Py_TYPE(object) == type && line.descriptor) {
+    PyObject* descriptor = line.descriptor.get();
+    return Py_TYPE(descriptor)->tp_descr_get(descriptor, object, reinterpret_cast<PyObject*>(type));
   }
   return PyObject_GetAttr(object, line.name);
 }
@@ -197,7 +161,13 @@ std::string bytes_of(PyObject* bytes) {
   return std::string(PyBytes_AS_STRING(bytes), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes)));
 }
 
-PyObject* render(PyObject* const* args) {
+}  // namespace
+
+PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 9) {
+    PyErr_SetString(PyExc_TypeError, "render_documents takes 9 arguments");
+    return nullptr;
+  }
   PyObject* documents = args[0];
   PyObject* head = args[1];
   PyObject* tail = args[2];
@@ -227,14 +197,14 @@ PyObject* render(PyObject* const* args) {
   std::size_t longest_key = 0;
   for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(names); ++i) {
     Line line{bytes_of(PyTuple_GET_ITEM(keys, i)), PyTuple_GET_ITEM(names, i),
-              PyObject_IsTrue(PyTuple_GET_ITEM(dates, i)) == 1, Owned()};
+              PyObject_IsTrue(PyTuple_GET_ITEM(dates, i)) == 1, Ref()};
     if (type) {
       // A data descriptor of the class (a getter) is called directly; anything else goes through getattr.
       PyObject* found = PyObject_GetAttr(reinterpret_cast<PyObject*>(type), line.name);
+      Ref owned = Ref::steal(found);
       if (found && Py_TYPE(found)->tp_descr_get && Py_TYPE(found)->tp_descr_set) {
-        line.descriptor.p = found;
+        line.descriptor = std::move(owned);
       } else {
-        Py_XDECREF(found);
         PyErr_Clear();
       }
     }
@@ -243,56 +213,27 @@ PyObject* render(PyObject* const* args) {
   }
 
   Output out;
-  if (!out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(head)))) return nullptr;
+  out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(head)));
   out.put(bytes_of(head));
   for (Py_ssize_t i = 0; i < count; ++i) {
     PyObject* document = PyList_GET_ITEM(documents, i);
     for (const Line& line : lines) {
-      Owned value(attribute(document, line, type));
-      if (!value.p) return nullptr;
-      if (value.p == Py_None) continue;
-      if (!PyUnicode_Check(value.p)) Py_RETURN_NONE;
-      const std::size_t room = longest_key + line_end.size() + encoder.most_bytes(PyUnicode_GET_LENGTH(value.p)) + 10;
-      if (!out.reserve(room)) return nullptr;
+      Ref value = Ref::steal(attribute(document, line, type));
+      if (!value) return nullptr;
+      if (value.get() == Py_None) continue;
+      if (!PyUnicode_Check(value.get())) Py_RETURN_NONE;
+      out.reserve(longest_key + line_end.size() + encoder.most_bytes(PyUnicode_GET_LENGTH(value.get())) + 10);
       out.put(line.key);
-      if (!(line.date ? append_date(out, value.p) : encoder.append(out, value.p))) Py_RETURN_NONE;
+      if (!(line.date ? append_date(out, value.get()) : encoder.append(out, value.get()))) Py_RETURN_NONE;
       out.put(line_end);
     }
-    if (!out.reserve(closing_line.size())) return nullptr;
+    out.reserve(closing_line.size());
     out.put(closing_line);
   }
-  if (!out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(tail)))) return nullptr;
+  out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(tail)));
   out.put(bytes_of(tail));
-  return out.release();
+  return out.to_bytes();
 }
 
-PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-  if (nargs != 9) {
-    PyErr_SetString(PyExc_TypeError, "render_documents takes 9 arguments");
-    return nullptr;
-  }
-  try {
-    return render(args);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
-}
+}  // namespace quorlane_accel
 
-PyMethodDef methods[] = {
-    {"render_documents", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_documents)),
-     METH_FASTCALL,
-     "render_documents(documents, head, tail, names, keys, dates, newline, closing, table)\n--\n\n"
-     "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
-     "(its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),\n"
-     "then `closing` and `newline`; then tail. Values are encoded in UTF-8, or with the 256-character decoding\n"
-     "`table` of a single-byte encoding. None when a value is not a str, holds a line break, NUL or a\n"
-     "character the encoding lacks, or is a date of another form."},
-    {nullptr, nullptr, 0, nullptr},
-};
-
-PyModuleDef module_def = {PyModuleDef_HEAD_INIT, "quorlane._render",
-                          "The accelerated writer of document sections for quorlane.dumps.", -1, methods};
-
-}  // namespace
-
-PyMODINIT_FUNC PyInit__render() { return PyModule_Create(&module_def); }

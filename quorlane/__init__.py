@@ -1,7 +1,11 @@
 """quorlane: writing 1CClientBankExchange files, conversions and a command line, beside the reader quorlane_py.
 
 - dumps(statement) / dump(statement, fp): a statement that quorlane_py.parse returned, written back so that it
-  reads back equal.
+  reads back equal: the 26 fields of each Document, not the keys a Document leaves out (convert keeps those).
+- convert(data, encoding, newline): the statement's own text, every line kept, in another encoding or with other
+  line ends.
+- read_sections(data): every section as written (kind, document type, lines, every key in file order, repeated
+  keys kept), beside the parsed statement.
 - OutgoingDocument, Party, Bank, Budget, Kind; validate_outgoing(documents) and dumps_outgoing(documents, ...)
   / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt); single_tax_payment(...) and TAX_SERVICE:
   the single tax payment ready made; validate_order_pairs(pairs, kind=...): the checks on an order as read.
@@ -18,6 +22,8 @@ from typing import TYPE_CHECKING, Any
 
 if TYPE_CHECKING:
     from .conversions import to_dict
+    from .sections import Section, SectionReading, read_sections
+    from .text_conversion import convert
     from .budget_payments import TAX_SERVICE, single_tax_payment
     from .errors import OrderWarning, Problem, WriteError
     from .payment_order_checks import validate_order_pairs, validate_outgoing
@@ -34,7 +40,8 @@ _HOMES = {
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
     "Bank": "payment_orders", "Budget": "payment_orders", "Kind": "payment_orders",
     "OutgoingDocument": "payment_orders", "Party": "payment_orders", "dump": "statement_writer",
-    "dumps": "statement_writer",
+    "dumps": "statement_writer", "convert": "text_conversion", "read_sections": "sections", "Section": "sections",
+    "SectionReading": "sections",
 }
 
 
@@ -52,7 +59,7 @@ def __dir__() -> list[str]:
 
 
 __all__ = [
-    "dumps", "dump", "WriteError", "OrderWarning", "Problem", "to_dict",
-    "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing", "validate_order_pairs",
-    "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
+    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "WriteError", "OrderWarning",
+    "Problem", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
+    "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
 ]

@@ -74,7 +74,8 @@ def quoted(text: str) -> str:
 _SHORT_ESCAPES = {"\x00": "\\0", "\t": "\\t", "\r": "\\r", "\n": "\\n"}
 
 
-def _character(char: str) -> str:
+def character(char: str) -> str:
+    """The character quoted, with its code point: '"я" (U+044F)'."""
     return f"{quoted(char)} (U+{ord(char):04X})"
 
 
@@ -119,7 +120,7 @@ def _character_problems(section: str, key: str, text: str, what: str, *, exact: 
                          "escaping", position, code="line-break")
     else:
         kind = "a text end" if text[position] == "\x00" else "a line break"
-        yield WriteError(section, key, f"{what} contains {_character(text[position])} at position {position}, "
+        yield WriteError(section, key, f"{what} contains {character(text[position])} at position {position}, "
                          f"{kind} to other readers" + (" (exact=True writes it)" if hint else ""), position,
                          code="line-break-to-others")
 
@@ -131,7 +132,7 @@ def encoding_problems(section: str, key: str, text: str, encoding: str, *,
         encode(text, encoding)
     except UnicodeEncodeError as error:
         where = what or f"value of {quoted(key)}"
-        yield WriteError(section, key, f"{_character(text[error.start])} at position {error.start} in {where} "
+        yield WriteError(section, key, f"{character(text[error.start])} at position {error.start} in {where} "
                          f"cannot be encoded in {encoding}", error.start, code="unencodable")
 
 

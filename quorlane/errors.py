@@ -8,20 +8,25 @@ from typing import Optional
 
 class Problem:
     """What is wrong, as data: `level` ("error" or "warning"), `section` ("header", 'account "40702810..."',
-    "document 3" counting from 1, or "statement" for the file as a whole), `document` (that number, or None),
-    `key` the key concerned (None when none is), `field` its number on the payment order form (e.g. 60 for
-    ПлательщикИНН; None when it has none), `code` a fixed identifier of the rule (e.g. "inn-check-digit"),
-    `position` the index of the offending character in the value or key (None when the problem is not one
-    character), and `message` the fixed English text; str() is "section: message"."""
+    "document 3" counting from 1, "line 7" for a statement's own text, or "statement" for the file as a whole),
+    `document` (that document number, or None), `key` the key concerned (None when none is), `field` its number
+    on the payment order form (e.g. 60 for ПлательщикИНН; None when it has none), `code` a fixed identifier of
+    the rule (e.g. "inn-check-digit"; "" for the problems of writing a statement), `position` the index of the
+    offending character in the value or key (None when the problem is not one character), `line` and `column`
+    the place of the character in a statement's text (counting from 1; None where the problem is not in a text
+    that has lines), and `message` the fixed English text; str() is "section: message"."""
 
     level = "error"
 
     def __init__(self, section: str, key: Optional[str], message: str, position: Optional[int] = None, *,
-                 code: str = "", field: Optional[int] = None) -> None:
+                 line: Optional[int] = None, column: Optional[int] = None, code: str = "",
+                 field: Optional[int] = None) -> None:
         self.section = section
         self.key = key
         self.message = message
         self.position = position
+        self.line = line
+        self.column = column
         self.code = code
         self.field = field
         number = section[len("document "):]
@@ -35,12 +40,12 @@ class Problem:
 
     def __reduce__(self):  # type: ignore[no-untyped-def]
         # Problems found in a worker process reach the parent intact.
-        return (_rebuild, (type(self), self.section, self.key, self.message, self.position, self.code, self.field))
+        return (_rebuild, (type(self), self.section, self.key, self.message, self.position, self.line, self.column,
+                           self.code, self.field))
 
 
-def _rebuild(cls: type, section: str, key: Optional[str], message: str, position: Optional[int], code: str,
-             field: Optional[int]) -> Problem:
-    return cls(section, key, message, position, code=code, field=field)  # type: ignore[no-any-return]
+def _rebuild(cls, section, key, message, position, line, column, code, field):  # type: ignore[no-untyped-def]
+    return cls(section, key, message, position, line=line, column=column, code=code, field=field)
 
 
 class WriteError(Problem, ValueError):
@@ -48,8 +53,9 @@ class WriteError(Problem, ValueError):
     order the bank would return. The writers raise it; validate_outgoing returns it among its problems."""
 
     def __init__(self, section: str, key: Optional[str], message: str, position: Optional[int] = None, *,
-                 code: str = "", field: Optional[int] = None) -> None:
-        Problem.__init__(self, section, key, message, position, code=code, field=field)
+                 line: Optional[int] = None, column: Optional[int] = None, code: str = "",
+                 field: Optional[int] = None) -> None:
+        Problem.__init__(self, section, key, message, position, line=line, column=column, code=code, field=field)
         ValueError.__init__(self, str(self))
 
 

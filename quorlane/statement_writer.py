@@ -15,7 +15,7 @@ from .errors import WriteError
 
 _render_documents: Optional[Callable[..., Optional[bytes]]]
 try:
-    from ._render import render_documents as _render_documents
+    from ._accel import render_documents as _render_documents
 except ImportError:  # a build without the accelerator (PyPy): the documents are written in Python
     _render_documents = None
 

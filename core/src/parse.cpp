@@ -8,21 +8,12 @@
 #include <utility>
 
 #include "quorlane/lines.h"
+#include "quorlane/statement_lines.h"
 
 namespace quorlane {
 namespace {
 
 using Reading = Result<ReaderResult, StatementError>;
-
-bool is_not_utf8(const StatementError& error) noexcept { return std::holds_alternative<NotUtf8>(error); }
-
-// Reads the lines of `source`; the lines' own verdict wins over the reader's.
-Reading read_checking_after(TextSource source, HookList hooks) {
-  LineCursor lines(source);
-  Reading reading = read_statement(lines, hooks);
-  if (auto verdict = lines.finish(); !verdict) return Err(std::move(verdict).error());
-  return reading;
-}
 
 // Checks every line of `source`, to its end.
 Status<StatementError> check_lines(TextSource source) {
@@ -37,7 +28,8 @@ Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks) {
   if (hooks.empty()) {
     auto source = open(utf8);
     if (!source) return Err(std::move(source).error());
-    return read_checking_after(std::move(source).value(), hooks);
+    auto read = [&](LineCursor& lines) { return read_statement(lines, hooks); };
+    return read_lines_checking_after(source.value(), read);
   }
   auto checked = open(utf8);
   if (!checked) return Err(std::move(checked).error());
@@ -55,9 +47,7 @@ Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks) {
 Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks,
                                                      const ReadOptions& options) {
   const auto open = [&](Utf8Verdict utf8) { return TextSource::of_bytes(input, options, utf8); };
-  Reading reading = read_with(open, Utf8Verdict::Unknown, hooks);
-  if (reading || !is_not_utf8(reading.error())) return reading;
-  return read_with(open, Utf8Verdict::Invalid, hooks);
+  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) { return read_with(open, utf8, hooks); });
 }
 
 Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options) {

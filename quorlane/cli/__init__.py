@@ -8,7 +8,7 @@ import sys
 from typing import Optional, Sequence
 
 from . import check, orders
-from .reading import Failed, parse, read, sample_bytes
+from .reading import Failed, parse, read, read_bytes, sample_bytes
 from .show import show
 
 # The writers and conversions are imported by the commands that use them, to keep the start of the others short.
@@ -21,7 +21,7 @@ examples:
   cat kl_to_1c.txt | quorlane json -  the same from standard input
   quorlane csv kl_to_1c.txt > d.csv   the documents, one row each
   quorlane check statements/          every *.txt below the folder, on every core
-  quorlane convert in.txt out.txt --encoding utf-8
+  quorlane convert in.txt out.txt --encoding utf-8   every line as it stands, in UTF-8
   quorlane check-orders 1c_to_kl.txt  the payment orders as the bank checks them
 
 exit status: 0 fine, 1 a statement could not be read or written or an order has an error, 2 wrong usage
@@ -50,7 +50,8 @@ def _parser() -> argparse.ArgumentParser:
 
     orders.register(commands)
 
-    convert_cmd = commands.add_parser("convert", help="read a statement and write it back")
+    convert_cmd = commands.add_parser(
+        "convert", help="a statement's own text in another encoding or with other line ends, every line kept")
     convert_cmd.add_argument("input", metavar="IN", help="the statement (- = stdin)")
     convert_cmd.add_argument("output", metavar="OUT", help="the file to write (- = stdout)")
     convert_cmd.add_argument("--encoding", choices=["utf-8", "cp1251"], default=None,
@@ -94,20 +95,25 @@ def _csv(path: str) -> None:
 
 
 def _convert(source: str, target: str, encoding: Optional[str], newline: str) -> None:
-    from ..errors import WriteError
-    from ..statement_writer import dumps
+    import quorlane_py
 
-    statement = read(source)
+    from ..errors import WriteError
+    from ..text_conversion import convert
+
+    data = read_bytes(source)
     try:
-        data = dumps(statement, encoding=encoding, newline="\r\n" if newline == "crlf" else "\n")
+        converted = convert(data, encoding, "\r\n" if newline == "crlf" else "\n")
+    except quorlane_py.ParseError:
+        parse(source, data)  # raises Failed with the reader's own line
+        raise
     except WriteError as error:
-        raise Failed(f"{source}: {error}") from None
+        raise Failed(f"{source}:{error.line}:{error.column}: {error.message}") from None
     if target == "-":
-        sys.stdout.buffer.write(data)
+        sys.stdout.buffer.write(converted)
         return
     try:
         with open(target, "wb") as out:
-            out.write(data)
+            out.write(converted)
     except OSError as error:
         raise Failed(f"{target}: {error.strerror or error}") from None
 

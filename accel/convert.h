@@ -1,0 +1,11 @@
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+namespace quorlane_accel {
+
+// convert(statement, target, newline): see the module's docstring of the function.
+PyObject* convert(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
+
+}  // namespace quorlane_accel

@@ -1,0 +1,62 @@
+// quorlane._accel: the package's C++ functions. Each is called through the one error boundary, so that running
+// out of memory becomes MemoryError.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "convert.h"
+#include "entry_point.h"
+#include "render_documents.h"
+#include "sections.h"
+
+namespace {
+
+using quorlane_py::entry_point;
+
+template <auto Function>
+PyCFunction fastcall() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry_point<Function>));
+}
+
+PyMethodDef methods[] = {
+    {"read_sections", fastcall<quorlane_accel::read_sections>(), METH_FASTCALL,
+     "read_sections(statement, /)\n--\n\n"
+     "Every section of a statement (bytes or str) as written: (encoding, a tuple of Section in file order).\n"
+     "None where the text or its lines fail."},
+    {"convert", fastcall<quorlane_accel::convert>(), METH_FASTCALL,
+     "convert(statement, target, newline, /)\n--\n\n"
+     "The statement's own text (bytes or str, decoded as the reader decodes it) in `target` (\"utf-8\" or\n"
+     "\"cp1251\"), each line ended by `newline` (\"\\r\\n\" or \"\\n\"). What it could not keep answers\n"
+     "(\"unencodable\" or \"carriage return\", line, column, code point), or\n"
+     "(\"implausible\", None, None, None) for windows-1251 text the reader would not take for a statement;\n"
+     "None where the text cannot be had."},
+    {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
+     "render_documents(documents, head, tail, names, keys, dates, newline, closing, table, /)\n--\n\n"
+     "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
+     "(its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),\n"
+     "then `closing` and `newline`; then tail. Values are encoded in UTF-8, or with the 256-character decoding\n"
+     "`table` of a single-byte encoding. None when a value is not a str, holds a line break, NUL or a\n"
+     "character the encoding lacks, or is a date of another form."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+int add_classes(PyObject* module) {
+  quorlane_py::Ref section = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(quorlane_accel::new_section_type(module)));
+  if (!section) return -1;
+  // PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
+  if (PyModule_AddObject(module, "Section", section.get()) < 0) return -1;
+  (void)section.release();
+  return 0;
+}
+
+PyModuleDef_Slot slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(quorlane_py::entry_point<add_classes>)},
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {PyModuleDef_HEAD_INIT, "quorlane._accel",
+                          "The C++ functions of the quorlane package, over the reader's core library.", 0, methods,
+                          slots};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__accel() { return PyModuleDef_Init(&module_def); }

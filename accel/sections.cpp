@@ -1,0 +1,307 @@
+// Every section of a statement as written, read by the core. The sections' texts stay in the core's form until
+// a section's attributes are asked for: most callers look at a few sections, or a few keys of each.
+#include "sections.h"
+
+#include <structmember.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "quorlane/sections.h"
+#include "entry_point.h"
+#include "ref.h"
+#include "statement_input.h"
+
+namespace quorlane_accel {
+namespace {
+
+using quorlane_py::Ref;
+
+constexpr const char* kCapsuleName = "quorlane._accel.sections";
+
+// The core's sections, the statement their texts lie in, and the str of each key made so far (keys repeat
+// across sections).
+struct Sections {
+  Ref statement;
+  quorlane::StatementSections core;
+  std::unordered_map<std::string_view, Ref> keys;
+
+  // A new str of a text of the sections; null with an exception.
+  PyObject* str(std::string_view text) const {
+    if (core.text_encoding == quorlane::Encoding::Utf8) {
+      return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+    }
+    const std::string utf8 = quorlane::to_utf8(text, core.text_encoding);
+    return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
+  }
+
+  // The key's str, shared: a new reference, or null with an exception.
+  PyObject* key(std::string_view text) {
+    auto found = keys.find(text);
+    if (found == keys.end()) {
+      Ref made = Ref::steal(str(text));
+      if (!made) return nullptr;
+      found = keys.emplace(text, std::move(made)).first;
+    }
+    PyObject* shared = found->second.get();
+    Py_INCREF(shared);
+    return shared;
+  }
+};
+
+void free_sections(PyObject* capsule) {
+  delete static_cast<Sections*>(PyCapsule_GetPointer(capsule, kCapsuleName));
+}
+
+// One section: a Python object of the class Section, made for every section of a reading; its attributes are
+// made into str when they are first asked for.
+struct SectionObject {
+  PyObject_HEAD
+  PyObject* kind;        // "header", "account" or "document", shared
+  PyObject* doc_type;    // a document's type (shared among the sections of a reading), or None
+  PyObject* start_line;
+  PyObject* end_line;
+  PyObject* handle;      // the capsule holding the reading's Sections
+  Py_ssize_t index;
+  PyObject* attributes;  // the (key, value) pairs, once made; null before
+};
+
+Sections* sections_of(SectionObject* self) {
+  return static_cast<Sections*>(PyCapsule_GetPointer(self->handle, kCapsuleName));
+}
+
+const quorlane::SectionSpan& span_of(SectionObject* self) {
+  return sections_of(self)->core.sections[static_cast<std::size_t>(self->index)];
+}
+
+PyObject* make_attributes(SectionObject* self) {
+  Sections* sections = sections_of(self);
+  const quorlane::SectionSpan& span = span_of(self);
+  Ref pairs = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(span.attribute_count)));
+  if (!pairs) return nullptr;
+  for (std::size_t i = 0; i < span.attribute_count; ++i) {
+    const quorlane::AttributeSpan& attribute = sections->core.attributes[span.first_attribute + i];
+    Ref key = Ref::steal(sections->key(attribute.key_text()));
+    if (!key) return nullptr;
+    Ref value = Ref::steal(sections->str(attribute.value_text()));
+    if (!value) return nullptr;
+    PyObject* pair = PyTuple_Pack(2, key.get(), value.get());
+    if (!pair) return nullptr;
+    PyTuple_SET_ITEM(pairs.get(), static_cast<Py_ssize_t>(i), pair);
+  }
+  return pairs.release();
+}
+
+// The attribute pairs, made on first use; a borrowed reference, or null with an exception.
+PyObject* attributes_of(SectionObject* self) {
+  if (!self->attributes) self->attributes = make_attributes(self);
+  return self->attributes;
+}
+
+PyObject* Section_attributes(PyObject* self, void*) {
+  PyObject* pairs = attributes_of(reinterpret_cast<SectionObject*>(self));
+  Py_XINCREF(pairs);
+  return pairs;
+}
+
+PyObject* Section_lines(PyObject* self, void*) {
+  auto* section = reinterpret_cast<SectionObject*>(self);
+  const Sections* sections = sections_of(section);
+  const quorlane::SectionSpan& span = span_of(section);
+  Ref lines = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(span.attribute_count)));
+  if (!lines) return nullptr;
+  for (std::size_t i = 0; i < span.attribute_count; ++i) {
+    PyObject* number = PyLong_FromUnsignedLongLong(sections->core.attributes[span.first_attribute + i].lineno);
+    if (!number) return nullptr;
+    PyTuple_SET_ITEM(lines.get(), static_cast<Py_ssize_t>(i), number);
+  }
+  return lines.release();
+}
+
+// The values of `key`, last first: calls found(value) for each until it answers false. False with an exception
+// where the pairs cannot be made or a comparison fails.
+template <class Found>
+bool each_value(SectionObject* self, PyObject* key, bool last_first, Found found) {
+  PyObject* pairs = attributes_of(self);
+  if (!pairs) return false;
+  const Py_ssize_t n = PyTuple_GET_SIZE(pairs);
+  for (Py_ssize_t k = 0; k < n; ++k) {
+    PyObject* pair = PyTuple_GET_ITEM(pairs, last_first ? n - 1 - k : k);
+    const int equal = PyObject_RichCompareBool(PyTuple_GET_ITEM(pair, 0), key, Py_EQ);
+    if (equal < 0) return false;
+    if (equal && !found(PyTuple_GET_ITEM(pair, 1))) break;
+  }
+  return true;
+}
+
+PyObject* Section_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs < 1 || nargs > 2) {
+    PyErr_Format(PyExc_TypeError, "get expected 1 or 2 arguments, got %zd", nargs);
+    return nullptr;
+  }
+  PyObject* result = nargs == 2 ? args[1] : Py_None;
+  const bool ok = each_value(reinterpret_cast<SectionObject*>(self), args[0], true, [&](PyObject* value) {
+    result = value;
+    return false;
+  });
+  if (!ok) return nullptr;
+  Py_INCREF(result);
+  return result;
+}
+
+PyObject* Section_get_all(PyObject* self, PyObject* key) {
+  Ref values = Ref::steal(PyList_New(0));
+  if (!values) return nullptr;
+  bool appended = true;
+  const bool ok = each_value(reinterpret_cast<SectionObject*>(self), key, false, [&](PyObject* value) {
+    appended = PyList_Append(values.get(), value) == 0;
+    return appended;
+  });
+  if (!ok || !appended) return nullptr;
+  return values.release();
+}
+
+PyObject* Section_repr(PyObject* self) {
+  auto* section = reinterpret_cast<SectionObject*>(self);
+  const quorlane::SectionSpan& span = span_of(section);
+  if (section->doc_type == Py_None) {
+    return PyUnicode_FromFormat("<Section %U lines %S-%S, %zd attributes>", section->kind, section->start_line,
+                                section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+  }
+  return PyUnicode_FromFormat("<Section %U %R lines %S-%S, %zd attributes>", section->kind, section->doc_type,
+                              section->start_line, section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+}
+
+void Section_dealloc(PyObject* self) {
+  auto* section = reinterpret_cast<SectionObject*>(self);
+  PyTypeObject* type = Py_TYPE(self);
+  Py_XDECREF(section->kind);
+  Py_XDECREF(section->doc_type);
+  Py_XDECREF(section->start_line);
+  Py_XDECREF(section->end_line);
+  Py_XDECREF(section->handle);
+  Py_XDECREF(section->attributes);
+  type->tp_free(self);
+  Py_DECREF(type);
+}
+
+PyMemberDef section_members[] = {
+    {"kind", T_OBJECT_EX, offsetof(SectionObject, kind), READONLY,
+     "\"header\", \"account\" or \"document\"."},
+    {"doc_type", T_OBJECT_EX, offsetof(SectionObject, doc_type), READONLY,
+     "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds."},
+    {"start_line", T_OBJECT_EX, offsetof(SectionObject, start_line), READONLY,
+     "The opening line: \"1CClientBankExchange\" (1) for the header, \"СекцияРасчСчет\", \"СекцияДокумент=...\"."},
+    {"end_line", T_OBJECT_EX, offsetof(SectionObject, end_line), READONLY,
+     "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line."},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+PyGetSetDef section_getset[] = {
+    {"attributes", quorlane_py::entry_point<Section_attributes>, nullptr,
+     "The (key, value) pairs in file order, repeated keys kept, values as written.", nullptr},
+    {"lines", quorlane_py::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef section_methods[] = {
+    {"get", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quorlane_py::entry_point<Section_get>)),
+     METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
+    {"get_all", quorlane_py::entry_point<Section_get_all>, METH_O,
+     "get_all(key, /)\n--\n\nEvery value of the key, in file order."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot section_slots[] = {
+    {Py_tp_doc, const_cast<char*>("One section of a statement as written (quorlane.read_sections makes them).")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Section_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Section_repr>)},
+    {Py_tp_members, section_members},
+    {Py_tp_getset, section_getset},
+    {Py_tp_methods, section_methods},
+    {0, nullptr},
+};
+
+PyType_Spec section_spec = {"quorlane._accel.Section", sizeof(SectionObject), 0,
+                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, section_slots};
+
+// A Section of the reading for each of its sections, in file order.
+PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* handle) {
+  Ref kinds[3] = {Ref::steal(PyUnicode_InternFromString("header")),
+                  Ref::steal(PyUnicode_InternFromString("account")),
+                  Ref::steal(PyUnicode_InternFromString("document"))};
+  for (const Ref& kind : kinds) {
+    if (!kind) return nullptr;
+  }
+  std::unordered_map<std::string_view, Ref> types;  // a handful of document types, each made once
+  const auto& spans = sections.core.sections;
+  Ref list = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(spans.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const quorlane::SectionSpan& span = spans[i];
+    Ref type_text = Ref::borrow(Py_None);
+    if (span.kind == quorlane::SectionKind::Document) {
+      auto found = types.find(span.type);
+      if (found == types.end()) {
+        Ref made = Ref::steal(sections.str(span.type));
+        if (!made) return nullptr;
+        found = types.emplace(span.type, std::move(made)).first;
+      }
+      type_text = Ref::borrow(found->second.get());
+    }
+    Ref start = Ref::steal(PyLong_FromUnsignedLongLong(span.start_line));
+    Ref end = Ref::steal(PyLong_FromUnsignedLongLong(span.end_line));
+    if (!start || !end) return nullptr;
+    auto* section = PyObject_New(SectionObject, type);
+    if (!section) return nullptr;
+    section->kind = Ref::borrow(kinds[static_cast<int>(span.kind)].get()).release();
+    section->doc_type = type_text.release();
+    section->start_line = start.release();
+    section->end_line = end.release();
+    section->handle = Ref::borrow(handle).release();
+    section->index = static_cast<Py_ssize_t>(i);
+    section->attributes = nullptr;
+    PyTuple_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), reinterpret_cast<PyObject*>(section));
+  }
+  return list.release();
+}
+
+}  // namespace
+
+PyTypeObject* new_section_type(PyObject* module) {
+  return reinterpret_cast<PyTypeObject*>(PyType_FromModuleAndSpec(module, &section_spec, nullptr));
+}
+
+PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 1) {
+    PyErr_SetString(PyExc_TypeError, "read_sections takes one statement");
+    return nullptr;
+  }
+  return with_statement(args[0], [&](auto input) -> PyObject* {
+    auto read = quorlane::read_sections(input);
+    if (!read) Py_RETURN_NONE;  // not a statement: the reader's own error tells why
+    auto sections = std::make_unique<Sections>();
+    sections->statement = Ref::borrow(args[0]);  // the texts lie in it
+    sections->core = std::move(read).value();
+    Sections& held = *sections;
+    Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
+    if (!capsule) return nullptr;
+    sections.release();  // the capsule owns them now
+    Ref type = Ref::steal(PyObject_GetAttrString(module, "Section"));
+    if (!type) return nullptr;
+    if (!PyType_Check(type.get())) {
+      PyErr_SetString(PyExc_TypeError, "quorlane._accel.Section is not the module's class");
+      return nullptr;
+    }
+    Ref objects = Ref::steal(section_objects(reinterpret_cast<PyTypeObject*>(type.get()), held, capsule.get()));
+    if (!objects) return nullptr;
+    const std::string_view encoding = quorlane::encoding_name(held.core.encoding);
+    return Py_BuildValue("(s#O)", encoding.data(), static_cast<Py_ssize_t>(encoding.size()), objects.get());
+  });
+}
+
+}  // namespace quorlane_accel

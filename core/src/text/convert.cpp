@@ -1,0 +1,203 @@
+// Converting a statement's text: piece by piece, each piece first put into the target encoding, then its line
+// ends made the target's. Carriage returns and line feeds are single bytes alike in UTF-8 and windows-1251,
+// and never part of another character, so the line ends are the same bytes before and after the encoding.
+#include "quorlane/convert.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "decoders.h"
+#include "quorlane/statement_lines.h"
+
+namespace quorlane {
+namespace {
+
+// The code point of the valid UTF-8 character at `p`, and its length.
+std::pair<char32_t, std::size_t> decode_one(const unsigned char* p) noexcept {
+  if (p[0] < 0x80) return {p[0], 1};
+  if (p[0] < 0xE0) return {static_cast<char32_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F)), 2};
+  if (p[0] < 0xF0) return {static_cast<char32_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)), 3};
+  return {static_cast<char32_t>(((p[0] & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F)),
+          4};
+}
+
+// windows-1251 for the characters it holds above ASCII, made from the one decoding table: every character
+// below U+0500 by a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by
+// search.
+class Cp1251Encoder {
+ public:
+  Cp1251Encoder() {
+    direct_.fill(0);
+    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+      const char c = static_cast<char>(byte);
+      const std::string utf8 = to_utf8(std::string_view(&c, 1), Encoding::Cp1251);
+      const char32_t point = decode_one(reinterpret_cast<const unsigned char*>(utf8.data())).first;
+      if (point < direct_.size()) {
+        direct_[point] = static_cast<unsigned char>(byte);
+      } else {
+        far_[far_count_++] = {point, static_cast<unsigned char>(byte)};
+      }
+    }
+    std::sort(far_.begin(), far_.begin() + far_count_);
+  }
+
+  // The byte for a character above ASCII, or 0 where windows-1251 lacks it.
+  unsigned char byte(char32_t point) const noexcept {
+    if (point < direct_.size()) return direct_[point];
+    const auto* end = far_.begin() + far_count_;
+    const auto* found = std::lower_bound(far_.begin(), end, std::pair<char32_t, unsigned char>{point, 0});
+    return found != end && found->first == point ? found->second : 0;
+  }
+
+ private:
+  std::array<unsigned char, 0x500> direct_;
+  std::array<std::pair<char32_t, unsigned char>, 128> far_;
+  std::size_t far_count_ = 0;
+};
+
+std::size_t append_with(const Cp1251Encoder& encoder, std::string_view utf8, std::string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  std::size_t i = 0;
+  while (i < n) {
+    std::size_t ascii = i;
+    while (ascii < n && p[ascii] < 0x80) ++ascii;
+    out.append(utf8.data() + i, ascii - i);
+    i = ascii;
+    if (i == n) break;
+    const auto [point, length] = decode_one(p + i);
+    const unsigned char byte = encoder.byte(point);
+    if (byte == 0) return i;
+    out.push_back(static_cast<char>(byte));
+    i += length;
+  }
+  return std::string_view::npos;
+}
+
+// The line and column (from 1) of the byte at `offset` of a piece of UTF-8 text whose first line is `lineno`.
+std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t offset, std::uint64_t lineno) {
+  const std::string_view before = piece.substr(0, offset);
+  lineno += static_cast<std::uint64_t>(std::count(before.begin(), before.end(), '\n'));
+  const std::size_t line_start = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+  std::size_t column = 1;
+  for (std::size_t i = line_start; i < offset; ++i) {
+    if ((static_cast<unsigned char>(piece[i]) & 0xC0) != 0x80) ++column;
+  }
+  return {lineno, column};
+}
+
+class Converter {
+ public:
+  Converter(Encoding target, Newline newline) : target_(target), newline_(newline) {
+    if (target == Encoding::Cp1251) encoder_.emplace();
+  }
+
+  Result<Converted, StatementError> run(TextSource& source) {
+    out_.clear();
+    lineno_ = 1;
+    out_.reserve(source.size_hint() + source.size_hint() / 8);
+    for (;;) {
+      auto piece = source.next_piece();
+      if (!piece) return Err(std::move(piece).error());
+      if (piece.value().empty()) break;
+      if (auto done = add_piece(piece.value(), source.text_encoding()); !done) {
+        return Converted(Err(std::move(done).error()));
+      }
+      source.release_before(piece.value().data() + piece.value().size());
+    }
+    if (target_ == Encoding::Cp1251) {
+      if (auto readable = check_read_back(); !readable) return Converted(Err(std::move(readable).error()));
+    }
+    return Converted(std::move(out_));
+  }
+
+ private:
+  Status<Unconvertible> add_piece(std::string_view piece, Encoding written) {
+    std::string_view text = piece;
+    if (written == Encoding::Cp1251 && target_ == Encoding::Utf8) {
+      scratch_ = to_utf8(piece, Encoding::Cp1251);
+      text = scratch_;
+    } else if (written == Encoding::Utf8 && target_ == Encoding::Cp1251) {
+      scratch_.clear();
+      if (const std::size_t at = append_with(*encoder_, piece, scratch_); at != std::string_view::npos) {
+        const auto [lineno, column] = place(piece, at, lineno_);
+        const char32_t point = decode_one(reinterpret_cast<const unsigned char*>(piece.data() + at)).first;
+        return Err(Unconvertible(Unencodable{lineno, column, point}));
+      }
+      text = scratch_;
+    }
+    return add_lines(text);
+  }
+
+  // The reader takes windows-1251 only where its start looks like statement text.
+  Status<Unconvertible> check_read_back() const {
+    const std::string start = to_utf8(std::string_view(out_).substr(0, detail::kPlausibilityChars), Encoding::Cp1251);
+    if (!detail::is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
+    return {};
+  }
+
+  // Appends the lines of `text`, already in the target encoding, with the target's line ends.
+  Status<Unconvertible> add_lines(std::string_view text) {
+    const std::string_view line_end = newline_ == Newline::CrLf ? "\r\n" : "\n";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      const char* lf = static_cast<const char*>(std::memchr(text.data() + pos, '\n', text.size() - pos));
+      if (lf == nullptr) {  // a last line without a line end keeps everything
+        out_.append(text.substr(pos));
+        break;
+      }
+      std::size_t end = static_cast<std::size_t>(lf - text.data());
+      if (end > pos && text[end - 1] == '\r') --end;  // the line end takes one carriage return with it
+      const std::string_view line = text.substr(pos, end - pos);
+      if (newline_ == Newline::Lf && !line.empty() && line.back() == '\r') {
+        return Err(Unconvertible(CarriageReturnAtEnd{lineno_, characters(line)}));
+      }
+      out_.append(line);
+      out_.append(line_end);
+      pos = static_cast<std::size_t>(lf - text.data()) + 1;
+      ++lineno_;
+    }
+    return {};
+  }
+
+  std::size_t characters(std::string_view text) const noexcept {
+    if (target_ == Encoding::Cp1251) return text.size();
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  }
+
+  Encoding target_;
+  Newline newline_;
+  std::optional<Cp1251Encoder> encoder_;
+  std::string out_;
+  std::string scratch_;
+  std::uint64_t lineno_ = 1;
+};
+
+}  // namespace
+
+Result<Converted, StatementError> convert_statement(std::string_view input, Encoding target, Newline newline,
+                                                    const ReadOptions& options) {
+  Converter converter(target, newline);
+  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Result<Converted, StatementError> {
+    auto source = TextSource::of_bytes(input, options, utf8);
+    if (!source) return Err(std::move(source).error());
+    return converter.run(source.value());
+  });
+}
+
+Result<Converted, StatementError> convert_statement(CodePoints text, Encoding target, Newline newline,
+                                                    const ReadOptions& options) {
+  Converter converter(target, newline);
+  TextSource source = TextSource::of_code_points(text, options);
+  return converter.run(source);
+}
+
+std::size_t append_cp1251(std::string_view utf8, std::string& out) {
+  return append_with(Cp1251Encoder(), utf8, out);
+}
+
+}  // namespace quorlane
