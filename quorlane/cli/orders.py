@@ -49,14 +49,14 @@ def run(args: argparse.Namespace) -> int:
     for number, section in enumerate(documents, start=1):
         # The line of each key's last value: the one the reader keeps and the checks see.
         key_lines = dict(zip((key for key, _ in section.attributes), section.lines))
-        if section.end_line in dropped:
-            print(f"{path}:{section.end_line}: warning: the reader drops this document: {dropped[section.end_line]}")
         problems = validate_order_pairs(section.attributes, kind=section.doc_type or "",
                                         section=f"document {number}", today=args.today)
-        located = sorted(((key_lines.get(p.key or "", section.start_line), p) for p in problems),
-                         key=lambda pair: pair[0])
-        for line, problem in located:
-            print(f"{path}:{line}: {problem.level}: {problem.message}")
-            errors += problem.level == "error"
+        located = [(key_lines.get(p.key or "", section.start_line), p.level, p.message) for p in problems]
+        if section.end_line in dropped:
+            located.append((section.end_line, "warning", f"the reader drops this document: "
+                                                         f"{dropped[section.end_line]}"))
+        for line, level, message in sorted(located, key=lambda found: found[0]):
+            print(f"{path}:{line}: {level}: {message}")
+            errors += level == "error"
     sys.stdout.flush()
     return 1 if errors else 0

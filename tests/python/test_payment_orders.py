@@ -4,7 +4,6 @@ reads back."""
 from __future__ import annotations
 
 import dataclasses
-import importlib.util
 import os
 import subprocess
 import sys
@@ -379,16 +378,12 @@ def test_the_readme_example_passes_every_check():
 
 # --- quorlane check-orders: a file of orders that another program wrote ---
 
-needs_sections = pytest.mark.skipif(importlib.util.find_spec("quorlane.sections") is None,
-                                    reason="the sections of a statement are not readable in this build")
-
 
 def check_orders(*args: object) -> subprocess.CompletedProcess[str]:
     return subprocess.run([sys.executable, "-m", "quorlane", "check-orders", *map(str, args)], capture_output=True,
                           timeout=120, encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"))
 
 
-@needs_sections
 def test_check_orders_reports_each_problem_on_its_line(tmp_path):
     lines = quorlane.dumps_outgoing([ORDER, TAX], sender="ERP").decode("cp1251").split("\r\n")
     lines.remove("ПлательщикКПП=770101001")  # the first one: the commercial order needs none
@@ -413,7 +408,6 @@ def test_check_orders_reports_each_problem_on_its_line(tmp_path):
         "its date\n")
 
 
-@needs_sections
 def test_check_orders_fails_in_one_line_on_what_is_not_orders(tmp_path):
     bad = tmp_path / "bad.txt"
     bad.write_bytes("1CClientBankExchange\nА=1\nмусор\n".encode("cp1251"))
@@ -423,3 +417,13 @@ def test_check_orders_fails_in_one_line_on_what_is_not_orders(tmp_path):
                      "НачальныйОстаток=0\nКонецРасчСчет\nКонецФайла\n", encoding="utf-8")
     assert check_orders(empty).stderr == f"{empty}: a file for the bank needs at least one document section\n"
     assert check_orders(empty, "--today", "4.3.2026").returncode == 2
+
+
+def test_check_orders_names_a_document_the_reader_drops():
+    sample = Path(quorlane.__file__).parent / "data" / "sample_statement.txt"
+    result = check_orders(sample, "--today", "2024-03-06")
+    assert result.returncode == 1
+    assert (f'{sample}:118: warning: the reader drops this document: invalid value: string "2 500,00", expected a '
+            "Decimal type representing a fixed-point number") in result.stdout.splitlines()
+    assert any(line.endswith('error: "Сумма" (field 7) is not an amount in plain form (digits, optionally a point '
+                             'and more digits): "2 500,00"') for line in result.stdout.splitlines())
