@@ -231,7 +231,7 @@ def treasury_correspondent_account(o: Order) -> Iterator[Finding]:
 
 def payer_is_payee(o: Order) -> Iterator[Finding]:
     if o["ПлательщикСчет"] and o["ПлательщикСчет"] == o["ПолучательСчет"]:
-        yield warning("ПолучательСчет", "payer-is-payee", "the payee's account is the payer's own")
+        yield warning("ПолучательСчет", "payer-is-payee", f'{named("ПолучательСчет")} is the payer\'s own account')
 
 
 def payee_name_account(o: Order) -> Iterator[Finding]:
