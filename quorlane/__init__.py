@@ -7,9 +7,11 @@
 - read_sections(data): every section as written (kind, document type, lines, every key in file order, repeated
   keys kept), beside the parsed statement.
 - OutgoingDocument, Party, Bank, Budget, Kind; validate_outgoing(documents) and dumps_outgoing(documents, ...)
-  / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt).
+  / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt); single_tax_payment(...) and TAX_SERVICE:
+  the single tax payment ready made; validate_order_pairs(pairs, kind=...): the checks on an order as read.
 - to_dict(statement): the statement as a JSON-ready dict.
-- WriteError: what the format cannot hold.
+- WriteError: what the format cannot hold or the bank would return; OrderWarning: a likely mistake; both are
+  Problem values with a level, document, key, form field number, code and message.
 - The command line: `quorlane --help` or `python -m quorlane --help`.
 """
 
@@ -22,8 +24,9 @@ if TYPE_CHECKING:
     from .conversions import to_dict
     from .sections import Section, SectionReading, read_sections
     from .text_conversion import convert
-    from .errors import WriteError
-    from .payment_order_checks import validate_outgoing
+    from .budget_payments import TAX_SERVICE, single_tax_payment
+    from .errors import OrderWarning, Problem, WriteError
+    from .payment_order_checks import validate_order_pairs, validate_outgoing
     from .payment_order_writer import dump_outgoing, dumps_outgoing
     from .payment_orders import Bank, Budget, Kind, OutgoingDocument, Party
     from .statement_writer import dump, dumps
@@ -31,7 +34,9 @@ if TYPE_CHECKING:
 # Each name is imported on its first use, so that `quorlane check` and other commands start without loading
 # the writers and payment orders they do not need (startup is serial time before a pool of processes starts).
 _HOMES = {
-    "to_dict": "conversions", "WriteError": "errors", "validate_outgoing": "payment_order_checks",
+    "to_dict": "conversions", "WriteError": "errors", "OrderWarning": "errors", "Problem": "errors",
+    "validate_outgoing": "payment_order_checks", "validate_order_pairs": "payment_order_checks",
+    "single_tax_payment": "budget_payments", "TAX_SERVICE": "budget_payments",
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
     "Bank": "payment_orders", "Budget": "payment_orders", "Kind": "payment_orders",
     "OutgoingDocument": "payment_orders", "Party": "payment_orders", "dump": "statement_writer",
@@ -54,6 +59,7 @@ def __dir__() -> list[str]:
 
 
 __all__ = [
-    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "WriteError", "to_dict",
-    "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing", "dumps_outgoing", "dump_outgoing",
+    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "WriteError", "OrderWarning",
+    "Problem", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
+    "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
 ]

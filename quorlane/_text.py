@@ -69,14 +69,14 @@ def key_problems(section: str, key: str, *, exact: bool = False, hint: bool = Tr
     lifted = " (exact=True writes it)" if hint else ""
     if "=" in key:
         yield WriteError(section, key, f'key {quoted(key)} contains "=" at position {key.index("=")}; a key '
-                         'ends at the first "="', key.index("="))
+                         'ends at the first "="', key.index("="), code="key-has-equals")
     if key == "СекцияДокумент":
-        yield WriteError(section, key, f"key {quoted(key)} would open a document section")
+        yield WriteError(section, key, f"key {quoted(key)} would open a document section", code="key-opens-section")
     elif not exact and key in MARKERS:
         yield WriteError(section, key, f"key {quoted(key)} is a marker word, which other readers take for the "
-                         f"marker{lifted}")
+                         f"marker{lifted}", code="key-is-marker")
     elif not exact and not key:
-        yield WriteError(section, key, f"empty key, which other readers skip{lifted}")
+        yield WriteError(section, key, f"empty key, which other readers skip{lifted}", code="key-empty")
     yield from _character_problems(section, key, key, f"key {quoted(key)}", exact=exact, hint=hint)
 
 
@@ -86,7 +86,8 @@ def value_problems(section: str, key: str, value: str, *, exact: bool = False, n
     yield from _character_problems(section, key, value, f"value of {quoted(key)}", exact=exact, hint=hint)
     if exact and newline == "\n" and value.endswith("\r"):
         yield WriteError(section, key, f"value of {quoted(key)} ends with a carriage return, which the reader "
-                         'drops before a line feed (newline="\\r\\n" keeps it)', len(value) - 1)
+                         'drops before a line feed (newline="\\r\\n" keeps it)', len(value) - 1,
+                         code="value-ends-with-cr")
 
 
 def _character_problems(section: str, key: str, text: str, what: str, *, exact: bool,
@@ -100,11 +101,12 @@ def _character_problems(section: str, key: str, text: str, what: str, *, exact: 
         return
     if text[position] == "\n":
         yield WriteError(section, key, f"{what} contains a line break at position {position}; the format has no "
-                         "escaping", position)
+                         "escaping", position, code="line-break")
     else:
         kind = "a text end" if text[position] == "\x00" else "a line break"
         yield WriteError(section, key, f"{what} contains {character(text[position])} at position {position}, "
-                         f"{kind} to other readers" + (" (exact=True writes it)" if hint else ""), position)
+                         f"{kind} to other readers" + (" (exact=True writes it)" if hint else ""), position,
+                         code="line-break-to-others")
 
 
 def encoding_problems(section: str, key: str, text: str, encoding: str, *,
@@ -115,7 +117,7 @@ def encoding_problems(section: str, key: str, text: str, encoding: str, *,
     except UnicodeEncodeError as error:
         where = what or f"value of {quoted(key)}"
         yield WriteError(section, key, f"{character(text[error.start])} at position {error.start} in {where} "
-                         f"cannot be encoded in {encoding}", error.start)
+                         f"cannot be encoded in {encoding}", error.start, code="unencodable")
 
 
 def has_strict_forbidden(text: str) -> bool:

@@ -29,11 +29,13 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
     standard order. `encoding` is "cp1251" (the banks' custom) or "utf-8"; `purpose_lines` as for
     validate_outgoing.
 
-    Raises the first problem validate_outgoing reports as a WriteError; nothing is written then.
+    Raises the first error validate_outgoing reports (a WriteError); nothing is written then. Warnings do not
+    stop the writing: see them with validate_outgoing.
     """
     documents = list(documents)
     encoding = _text.encoding_name(encoding)
-    problems = validate_outgoing(documents, encoding=encoding, purpose_lines=purpose_lines)
+    problems = [problem for problem in validate_outgoing(documents, encoding=encoding, purpose_lines=purpose_lines)
+                if isinstance(problem, WriteError)]
     created = datetime.now() if created is None else created
     header = [
         ("ВерсияФормата", FORMAT_VERSION), ("Кодировка", "Windows"), ("Отправитель", sender),
@@ -44,7 +46,8 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
                    ("ДатаКонца", dotted(date_end or max(d.date for d in documents)))]
     header += [("РасчСчет", account) for account in dict.fromkeys(d.payer.account for d in documents)]
     header += [("Документ", kind.value) for kind in dict.fromkeys(d.kind for d in documents)]
-    header_problems = [] if sender else [WriteError("header", "Отправитель", '"Отправитель" is required and empty')]
+    header_problems = [] if sender else [WriteError("header", "Отправитель", '"Отправитель" is required and empty',
+                                                    code="required")]
     for key, value in header:
         header_problems += [*_text.value_problems("header", key, value, hint=False),
                             *_text.encoding_problems("header", key, value, encoding)]

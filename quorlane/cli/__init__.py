@@ -7,7 +7,7 @@ import io
 import sys
 from typing import Optional, Sequence
 
-from . import check
+from . import check, orders
 from .reading import Failed, parse, read, read_bytes, sample_bytes
 from .show import show
 
@@ -22,8 +22,9 @@ examples:
   quorlane csv kl_to_1c.txt > d.csv   the documents, one row each
   quorlane check statements/          every *.txt below the folder, on every core
   quorlane convert in.txt out.txt --encoding utf-8   every line as it stands, in UTF-8
+  quorlane check-orders 1c_to_kl.txt  the payment orders as the bank checks them
 
-exit status: 0 fine, 1 a statement could not be read or written, 2 wrong usage
+exit status: 0 fine, 1 a statement could not be read or written or an order has an error, 2 wrong usage
 """
 
 
@@ -46,6 +47,8 @@ def _parser() -> argparse.ArgumentParser:
     check_cmd.add_argument("paths", nargs="+", metavar="PATH", help="statement files and folders")
     check_cmd.add_argument("--pattern", default="*.txt", help="the files to read in folders (default: *.txt)")
     check_cmd.add_argument("--jobs", type=int, default=None, help="processes (default: one per core)")
+
+    orders.register(commands)
 
     convert_cmd = commands.add_parser(
         "convert", help="a statement's own text in another encoding or with other line ends, every line kept")
@@ -126,6 +129,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             _csv(args.file)
         elif args.command == "check":
             return check.run(args.paths, args.pattern, args.jobs)
+        elif args.command == orders.COMMAND:
+            return orders.run(args)
         else:
             _convert(args.input, args.output, args.encoding, args.newline)
     except Failed as failure:

@@ -29,13 +29,18 @@ def read_bytes(path: str) -> bytes:
         raise Failed(f"{path}: {error.strerror or error}") from None
 
 
+def failure(path: str, error: quorlane_py.ParseError) -> Failed:
+    """The reader's failure as one line, with the line number when it names one."""
+    if isinstance(error, quorlane_py.SyntaxError):
+        return Failed(f"{path}:{error.detail.lineno}: {error}")
+    return Failed(f"{path}: {error}")
+
+
 def parse(path: str, data: bytes) -> quorlane_py.Statement:
     try:
         return quorlane_py.parse(data)
-    except quorlane_py.SyntaxError as error:
-        raise Failed(f"{path}:{error.detail.lineno}: {error}") from None
     except quorlane_py.ParseError as error:
-        raise Failed(f"{path}: {error}") from None
+        raise failure(path, error) from None
 
 
 def read(path: str) -> quorlane_py.Statement:
