@@ -13,6 +13,7 @@
 #include "entry_point.h"
 #include "ref.h"
 #include "statement_input.h"
+#include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
@@ -29,13 +30,7 @@ struct Sections {
   std::unordered_map<std::string_view, Ref> keys;
 
   // A new str of a text of the sections; null with an exception.
-  PyObject* str(std::string_view text) const {
-    if (core.text_encoding == quorlane::Encoding::Utf8) {
-      return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
-    }
-    const std::string utf8 = quorlane::to_utf8(text, core.text_encoding);
-    return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
-  }
+  PyObject* str(std::string_view text) const { return quorlane_py::new_str(text, core.text_encoding); }
 
   // The key's str, shared: a new reference, or null with an exception.
   PyObject* key(std::string_view text) {

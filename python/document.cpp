@@ -80,7 +80,7 @@ PyTypeObject* the_class = nullptr;
 const quorlane::DocumentRecord& value_of(PyObject* self) noexcept { return *Class::of(self); }
 
 PyObject* text_to_python(const quorlane::DocumentRecord& record, std::string_view text) {
-  return record.text_encoding == quorlane::Encoding::Utf8 ? new_str(text) : new_str(utf8_of(record, text));
+  return new_str(text, record.text_encoding);
 }
 
 PyObject* field_to_python(const quorlane::DocumentRecord& record, std::string_view text) {

@@ -1,9 +1,11 @@
 #include "str_conversion.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "quorlane/utf8.h"
+#include "quorlane/windows_1251.h"
 
 namespace quorlane_py {
 namespace {
@@ -83,6 +85,28 @@ PyObject* new_str(std::string_view utf8) noexcept {
   }
   if (!valid) return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
   return text.release();
+}
+
+PyObject* new_str_cp1251(std::string_view text) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  char32_t top = 0;
+  for (const unsigned char byte : text) top = std::max(top, quorlane::windows_1251_char(byte));
+  const Py_UCS4 widest = top < 0x80 ? 0x7F : top < 0x100 ? 0xFF : 0xFFFF;
+  Ref made = Ref::steal(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), widest));
+  if (!made) return nullptr;
+  void* data = PyUnicode_DATA(made.get());
+  if (widest == 0x7F) {
+    std::memcpy(data, p, text.size());
+  } else if (widest == 0xFF) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      static_cast<Py_UCS1*>(data)[i] = static_cast<Py_UCS1>(quorlane::windows_1251_char(p[i]));
+    }
+  } else {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      static_cast<Py_UCS2*>(data)[i] = static_cast<Py_UCS2>(quorlane::windows_1251_char(p[i]));
+    }
+  }
+  return made.release();
 }
 
 bool append_utf8(std::string& out, PyObject* text) {

@@ -4,12 +4,22 @@
 #include <string>
 #include <string_view>
 
+#include "quorlane/decode.h"
 #include "ref.h"
 
 namespace quorlane_py {
 
 // A new str from UTF-8 text (the core only holds valid UTF-8). New reference, or null with an exception.
 PyObject* new_str(std::string_view utf8) noexcept;
+
+// A new str from windows-1251 text, each byte a character of the reader's table. New reference, or null with
+// an exception.
+PyObject* new_str_cp1251(std::string_view text) noexcept;
+
+// A new str of a core text written in `encoding`.
+inline PyObject* new_str(std::string_view text, quorlane::Encoding encoding) noexcept {
+  return encoding == quorlane::Encoding::Utf8 ? new_str(text) : new_str_cp1251(text);
+}
 
 // Appends the UTF-8 form of `text`, a str, to `out`. Unlike PyUnicode_AsUTF8AndSize it leaves no UTF-8 copy
 // cached inside a non-ASCII str. False, with `out` as it was and the strict conversion's UnicodeEncodeError

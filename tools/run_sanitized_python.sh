@@ -14,7 +14,14 @@ JOBS=${JOBS:-2}
 cmake -S . -B "$BUILD_DIR" -DQUORLANE_SANITIZE=ON -DQUORLANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" -j "$JOBS" >/dev/null
 
-module_dir="$PWD/$BUILD_DIR/python"
+# The sanitized modules where Python finds them: quorlane_py, and the package quorlane (its sources, linked)
+# with its extension.
+module_dir="$PWD/$BUILD_DIR/site"
+rm -rf "$module_dir"
+mkdir -p "$module_dir/quorlane"
+ln -s "$PWD/$BUILD_DIR"/python/quorlane_py*.so "$module_dir/"
+for entry in "$PWD"/quorlane/*; do ln -s "$entry" "$module_dir/quorlane/"; done
+ln -s "$PWD/$BUILD_DIR"/accel/_accel*.so "$module_dir/quorlane/"
 # The interpreter is not built with the sanitizer, so its runtime has to be loaded before anything else.
 preload="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
 
@@ -27,12 +34,13 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87"
 export PYTHONMALLOC=malloc
 export PYTHONPATH="$module_dir${PYTHONPATH:+:$PYTHONPATH}"
 
-LD_PRELOAD="$preload" python3 -c '
-import sys, quorlane_py
-where = quorlane_py.__file__
-assert where.startswith(sys.argv[1]), f"not the sanitized module: {where}"
-print("sanitized module:", where)
-' "$module_dir"
+(cd "$module_dir" && LD_PRELOAD="$preload" python3 -c '
+import sys, quorlane_py, quorlane._accel
+for module in (quorlane_py, quorlane._accel):
+    where = module.__file__
+    assert where.startswith(sys.argv[1]), f"not the sanitized module: {where}"
+    print("sanitized module:", where)
+' "$module_dir")
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -5,8 +5,14 @@ from __future__ import annotations
 
 import importlib.util
 import sys
+from pathlib import Path
 
 import pytest
+
+# `python -m pytest` puts the working folder first on sys.path, where the source of the package quorlane would
+# shadow the installed one, which holds its compiled extension: the tests import what is installed.
+REPO = Path(__file__).resolve().parents[2]
+sys.path[:] = [entry for entry in sys.path if Path(entry or ".").resolve() != REPO]
 
 
 def _getsizeof_works() -> bool:
