@@ -82,10 +82,16 @@ PyObject* make_attributes(SectionObject* self) {
     if (!key) return nullptr;
     Ref value = Ref::steal(sections->str(attribute.value_text()));
     if (!value) return nullptr;
-    PyObject* pair = PyTuple_Pack(2, key.get(), value.get());
+    PyObject* pair = PyTuple_New(2);
     if (!pair) return nullptr;
+    PyTuple_SET_ITEM(pair, 0, key.release());
+    PyTuple_SET_ITEM(pair, 1, value.release());
+    // Tuples of str take part in no cycle: untracked now, the collector does not walk millions of them (it
+    // would untrack them itself, but only after walking them once).
+    PyObject_GC_UnTrack(pair);
     PyTuple_SET_ITEM(pairs.get(), static_cast<Py_ssize_t>(i), pair);
   }
+  PyObject_GC_UnTrack(pairs.get());
   return pairs.release();
 }
 

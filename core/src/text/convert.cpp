@@ -17,8 +17,8 @@
 namespace quorlane {
 namespace {
 
-// windows-1251 for the characters above ASCII: every character below U+0500 by a direct lookup, the few above
-// (dashes, quotes, the euro, the numero and trade marks) by search.
+// windows-1251 for the characters above ASCII: every character of two UTF-8 bytes (below U+0800: Cyrillic
+// among them) by a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by search.
 class Cp1251Encoder {
  public:
   Cp1251Encoder() {
@@ -43,7 +43,7 @@ class Cp1251Encoder {
   }
 
  private:
-  std::array<unsigned char, 0x500> direct_;
+  std::array<unsigned char, 0x800> direct_;
   std::array<std::pair<char32_t, unsigned char>, 128> far_;
   std::size_t far_count_ = 0;
 };
@@ -51,18 +51,31 @@ class Cp1251Encoder {
 std::size_t append_with(const Cp1251Encoder& encoder, std::string_view utf8, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
+  const std::size_t start = out.size();
+  out.resize(start + n);  // windows-1251 never takes more bytes than UTF-8
+  char* to = out.data() + start;
   std::size_t i = 0;
   while (i < n) {
-    std::size_t ascii = i;
-    while (ascii < n && p[ascii] < 0x80) ++ascii;
-    out.append(utf8.data() + i, ascii - i);
-    i = ascii;
-    if (i == n) break;
+    if (p[i] < 0x80) {
+      *to++ = static_cast<char>(p[i++]);
+      continue;
+    }
     const std::size_t at = i;
-    const unsigned char byte = encoder.byte(next_code_point(utf8, i));
-    if (byte == 0) return at;
-    out.push_back(static_cast<char>(byte));
+    char32_t c;
+    if ((p[i] & 0xE0) == 0xC0) {  // two bytes: the common case of Cyrillic text
+      c = static_cast<char32_t>(((p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F));
+      i += 2;
+    } else {
+      c = next_code_point(utf8, i);
+    }
+    const unsigned char byte = encoder.byte(c);
+    if (byte == 0) {
+      out.resize(static_cast<std::size_t>(to - out.data()));
+      return at;
+    }
+    *to++ = static_cast<char>(byte);
   }
+  out.resize(static_cast<std::size_t>(to - out.data()));
   return std::string_view::npos;
 }
 
@@ -130,6 +143,11 @@ class Converter {
 
   // Appends the lines of `text`, already in the target encoding, with the target's line ends.
   Status<Unconvertible> add_lines(std::string_view text) {
+    if (newline_ == Newline::CrLf && every_line_ends_in_crlf(text)) {  // the common case: the text as it is
+      out_.append(text);
+      lineno_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+      return {};
+    }
     const std::string_view line_end = newline_ == Newline::CrLf ? "\r\n" : "\n";
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -150,6 +168,16 @@ class Converter {
       ++lineno_;
     }
     return {};
+  }
+
+  static bool every_line_ends_in_crlf(std::string_view text) noexcept {
+    for (std::size_t pos = 0;;) {
+      const char* lf = static_cast<const char*>(std::memchr(text.data() + pos, '\n', text.size() - pos));
+      if (lf == nullptr) return true;
+      const auto at = static_cast<std::size_t>(lf - text.data());
+      if (at == 0 || text[at - 1] != '\r') return false;
+      pos = at + 1;
+    }
   }
 
   std::size_t characters(std::string_view text) const noexcept {
