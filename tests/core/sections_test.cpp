@@ -1,0 +1,95 @@
+// The sections as written and the converted text: the same whatever the input's form and the size of the
+// pieces it is read in, their texts alive as long as the result (views into pieces that are never given back).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quorlane/convert.h"
+#include "quorlane/sections.h"
+#include "test_support.h"
+
+namespace quorlane::testing {
+namespace {
+
+const std::string kStatement =
+    "1CClientBankExchange\r\nВерсияФормата=1.03\r\nРасчСчет=1\r\nРасчСчет=2\r\n\r\n"
+    "СекцияРасчСчет\r\nДатаНачала=01.01.2024\r\nРасчСчет=1\r\nНачальныйОстаток=0\r\nКонецРасчСчет\r\n"
+    "СекцияДокумент=Платежное поручение\r\nНомер=1\r\nКлюч=\r\n=без ключа\r\nНомер=2 № a=b\r\nКонецДокумента\r\n"
+    "КонецФайла\r\n\r\n";
+
+// Every section and attribute as one text, from the result alone (its views must still be alive).
+std::string written_out(const StatementSections& sections) {
+  std::string out;
+  for (const SectionSpan& section : sections.sections) {
+    out += std::to_string(static_cast<int>(section.kind)) + " " + std::to_string(section.start_line) + "-" +
+           std::to_string(section.end_line) + " " + to_utf8(section.type, sections.text_encoding) + "\n";
+    for (std::size_t i = 0; i < section.attribute_count; ++i) {
+      const AttributeSpan& a = sections.attributes[section.first_attribute + i];
+      out += std::to_string(a.lineno) + ":" + to_utf8(a.key_text(), sections.text_encoding) + "=" +
+             to_utf8(a.value_text(), sections.text_encoding) + "\n";
+    }
+  }
+  return out;
+}
+
+const std::string kExpected =
+    "0 1-4 \n2:ВерсияФормата=1.03\n3:РасчСчет=1\n4:РасчСчет=2\n"
+    "1 6-10 \n7:ДатаНачала=01.01.2024\n8:РасчСчет=1\n9:НачальныйОстаток=0\n"
+    "2 11-16 Платежное поручение\n12:Номер=1\n13:Ключ=\n14:=без ключа\n15:Номер=2 № a=b\n";
+
+TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{64}, std::size_t{1} << 16}) {
+    const ReadOptions options{piece, piece % 2 == 0};
+    SCOPED_TRACE(piece);
+    for (const std::string& bytes : {kStatement, to_cp1251(kStatement)}) {
+      auto read = read_sections(bytes, options);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(written_out(read.value()), kExpected);
+    }
+    for (const unsigned width : {2u, 4u}) {
+      const Points points = points_of(kStatement, width);
+      auto read = read_sections(points.view(), options);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(written_out(read.value()), kExpected);
+    }
+  }
+}
+
+TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
+  std::string lf = kStatement;
+  for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 16}) {
+    const ReadOptions options{piece, true};
+    SCOPED_TRACE(piece);
+    const Points points = points_of(kStatement, 2);
+    auto from_points = convert_statement(points.view(), Encoding::Utf8, Newline::Lf, options);
+    ASSERT_TRUE(from_points && from_points.value());
+    EXPECT_EQ(from_points.value().value(), lf);
+    auto to_cp1251_crlf = convert_statement(lf, Encoding::Cp1251, Newline::CrLf, options);
+    ASSERT_TRUE(to_cp1251_crlf && to_cp1251_crlf.value());
+    EXPECT_EQ(to_cp1251_crlf.value().value(), to_cp1251(kStatement));
+  }
+}
+
+TEST(Convert, NamesTheLineAndColumnOfWhatItCannotKeep) {
+  const std::string text = kStatement + "x€😀\n";  // the euro is in windows-1251, the emoji is not
+  auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8, true});
+  ASSERT_TRUE(converted);
+  ASSERT_FALSE(converted.value());
+  const auto* unencodable = std::get_if<Unencodable>(&converted.value().error());
+  ASSERT_NE(unencodable, nullptr);
+  EXPECT_EQ(unencodable->lineno, 19u);
+  EXPECT_EQ(unencodable->column, 3u);
+  EXPECT_EQ(unencodable->code_point, U'😀');
+
+  auto lost_cr = convert_statement(std::string("1CClientBankExchange\nA=b\r\r\n"), Encoding::Utf8, Newline::Lf);
+  ASSERT_TRUE(lost_cr && !lost_cr.value());
+  const auto* cr = std::get_if<CarriageReturnAtEnd>(&lost_cr.value().error());
+  ASSERT_NE(cr, nullptr);
+  EXPECT_EQ(cr->lineno, 2u);
+  EXPECT_EQ(cr->column, 4u);
+}
+
+}  // namespace
+}  // namespace quorlane::testing
