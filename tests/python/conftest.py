@@ -13,6 +13,8 @@ import pytest
 # shadow the installed one, which holds its compiled extension: the tests import what is installed.
 REPO = Path(__file__).resolve().parents[2]
 sys.path[:] = [entry for entry in sys.path if Path(entry or ".").resolve() != REPO]
+# The folder a test runs `python -m quorlane` in: not the repository's, which `-m` would put first on sys.path.
+OUTSIDE_SOURCE = Path(__file__).resolve().parent
 
 
 def _getsizeof_works() -> bool:

@@ -16,6 +16,8 @@ import quorlane_py
 from quorlane._keys import DOCUMENT_FIELDS
 from quorlane.cli.reading import sample_bytes
 
+from conftest import OUTSIDE_SOURCE
+
 REAL = Path(__file__).resolve().parents[1] / "data" / "real"
 # The real statements that do not read, and the line each gets.
 FAILING = {
@@ -31,7 +33,7 @@ FAILING = {
 def run(*args: object, stdin: bytes | None = None) -> subprocess.CompletedProcess[bytes]:
     env = dict(os.environ, PYTHONIOENCODING="utf-8")
     return subprocess.run([sys.executable, "-m", "quorlane", *map(str, args)], input=stdin, env=env,
-                          capture_output=True, timeout=120)
+                          capture_output=True, timeout=120, cwd=OUTSIDE_SOURCE)
 
 
 def test_show_without_a_file_shows_the_sample():
@@ -86,7 +88,7 @@ def test_check_reads_folders_and_reports_each_bad_file(tmp_path):
     main, terminal = pty.openpty()
     env = dict(os.environ, PYTHONIOENCODING="utf-8")
     subprocess.run([sys.executable, "-m", "quorlane", "check", REAL], stdout=subprocess.DEVNULL, stderr=terminal,
-                   env=env, timeout=120)
+                   env=env, timeout=120, cwd=OUTSIDE_SOURCE)
     os.close(terminal)
     drawn = os.read(main, 1 << 16).decode()
     os.close(main)

@@ -16,6 +16,8 @@ import pytest
 import quorlane
 import quorlane_py
 
+from conftest import OUTSIDE_SOURCE
+
 TODAY = date(2026, 3, 4)
 SBER = quorlane.Bank(name="ПАО СБЕРБАНК", city="г. Москва", bic="044525225", corr_account="30101810400000000225")
 ALFA = quorlane.Bank(name='АО "АЛЬФА-БАНК"', city="г. Москва", bic="044525593", corr_account="30101810200000000593")
@@ -381,7 +383,8 @@ def test_the_readme_example_passes_every_check():
 
 def check_orders(*args: object) -> subprocess.CompletedProcess[str]:
     return subprocess.run([sys.executable, "-m", "quorlane", "check-orders", *map(str, args)], capture_output=True,
-                          timeout=120, encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"))
+                          timeout=120, encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"),
+                          cwd=OUTSIDE_SOURCE)
 
 
 def test_check_orders_reports_each_problem_on_its_line(tmp_path):
