@@ -1,45 +1,18 @@
 // Document: one payment document. The object holds the core's small document handle, whose block keeps the
 // record and its texts alive; every attribute read creates its str.
-#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "quorlane/decode.h"
-#include "quorlane/document_fields.h"
 #include "quorlane/quoted.h"
+#include "document_attributes.h"
 #include "entry_point.h"
 #include "result_classes.h"
 #include "field_values.h"
 #include "record_class.h"
 
-// The attributes in their Python order. Each is a field of the core's table (quorlane/document_fields.h), a
-// member of quorlane::DocumentRecord of the same name; the checks below the list keep the two the same set.
-#define QUORLANE_DOCUMENT_ATTRIBUTES(X)                                                                   \
-  X(doc_number) X(doc_type) X(doc_date) X(amount) X(purpose) X(payment_type) X(ordering)                  \
-  X(counterparty_inn) X(counterparty_kpp) X(counterparty_bic) X(counterparty_bank1)                      \
-  X(counterparty_account) X(counterparty) X(counterparty_1) X(counterparty_ras_account)                   \
-  X(counterparty_cor_account) X(outcome_date) X(payee_inn) X(payee) X(payee_account) X(payee_kpp)         \
-  X(payee_bic) X(payee_bank1) X(payee_ras_account) X(payee_cor_account) X(income_date)
-
 namespace quorlane_py {
 namespace {
-
-#define QUORLANE_ATTRIBUTE_NAME(field) #field,
-constexpr std::string_view kAttributeOrder[] = {QUORLANE_DOCUMENT_ATTRIBUTES(QUORLANE_ATTRIBUTE_NAME)};
-#undef QUORLANE_ATTRIBUTE_NAME
-
-// Every field of the table exactly once: as many names as fields, each naming a field, none twice.
-constexpr bool is_field_permutation() {
-  bool seen[quorlane::kDocumentFieldCount] = {};
-  for (std::string_view name : kAttributeOrder) {
-    const int field = quorlane::document_field_of_attribute(name);
-    if (field < 0 || seen[field]) return false;
-    seen[field] = true;
-  }
-  return true;
-}
-static_assert(std::size(kAttributeOrder) == quorlane::kDocumentFieldCount && is_field_permutation(),
-              "the attributes must be the fields of the core's table, each once");
 
 // A record's texts are UTF-8, or windows-1251 as its statement was written (text_encoding tells which).
 std::string utf8_of(const quorlane::DocumentRecord& record, std::string_view text) {

@@ -3,6 +3,8 @@ result classes each one feeds."""
 
 from __future__ import annotations
 
+from . import _accel
+
 # The standard's header keys, in its order.
 HEADER_ORDER = ("ВерсияФормата", "Кодировка", "Отправитель", "Получатель", "ДатаСоздания", "ВремяСоздания",
                 "ДатаНачала", "ДатаКонца", "РасчСчет", "Документ")
@@ -24,33 +26,20 @@ DOCUMENT_ORDER = (
     "УсловиеОплаты3", "ПлатежПоПредст", "ДополнУсловия", "НомерСчетаПоставщика", "ДатаОтсылкиДок",
 )
 
-# The attribute of quorlane_py.Document that each document key feeds (the document type comes from the
-# section's opening line, not from a key).
-DOCUMENT_ATTRIBUTE = {
-    "Номер": "doc_number", "Дата": "doc_date", "Сумма": "amount", "НазначениеПлатежа": "purpose",
-    "ВидОплаты": "payment_type", "Очередность": "ordering",
-    "ПлательщикИНН": "counterparty_inn", "ПлательщикКПП": "counterparty_kpp", "ПлательщикБИК": "counterparty_bic",
-    "ПлательщикБанк1": "counterparty_bank1", "ПлательщикСчет": "counterparty_account",
-    "Плательщик": "counterparty", "Плательщик1": "counterparty_1", "ДатаСписано": "outcome_date",
-    "ПлательщикРасчСчет": "counterparty_ras_account", "ПлательщикКорсчет": "counterparty_cor_account",
-    "ПолучательИНН": "payee_inn", "Получатель": "payee", "ПолучательСчет": "payee_account",
-    "ПолучательКПП": "payee_kpp", "ПолучательБИК": "payee_bic", "ПолучательБанк1": "payee_bank1",
-    "ПолучательРасчСчет": "payee_ras_account", "ПолучательКорсчет": "payee_cor_account",
-    "ДатаПоступило": "income_date",
-}
-DOCUMENT_DATE_KEYS = frozenset({"Дата", "ДатаСписано", "ДатаПоступило"})
+# The reader's document field table, in quorlane_py.Document's attribute order: (attribute, key, kind), kind
+# one of "text", "optional text", "date", "optional date", "amount". The document type comes from the section's
+# opening line ("СекцияДокумент=..."), not from a key.
+DOCUMENT_TABLE: tuple[tuple[str, str, str], ...] = _accel.DOCUMENT_FIELDS
+
+# quorlane_py.Document's attributes in its own order (the order of to_dict and of CSV columns).
+DOCUMENT_FIELDS = tuple(attribute for attribute, _, _ in DOCUMENT_TABLE)
+
+# The attribute of quorlane_py.Document that each document key feeds.
+DOCUMENT_ATTRIBUTE = {key: attribute for attribute, key, _ in DOCUMENT_TABLE if attribute != "doc_type"}
+DOCUMENT_DATE_KEYS = frozenset(key for _, key, kind in DOCUMENT_TABLE if kind.endswith("date"))
 
 # The keys a Document is written with, in the standard's order.
 DOCUMENT_KEYS = tuple(key for key in DOCUMENT_ORDER if key in DOCUMENT_ATTRIBUTE)
-
-# quorlane_py.Document's attributes in its own order (the order of to_dict and of CSV columns).
-DOCUMENT_FIELDS = (
-    "doc_number", "doc_type", "doc_date", "amount", "purpose", "payment_type", "ordering", "counterparty_inn",
-    "counterparty_kpp", "counterparty_bic", "counterparty_bank1", "counterparty_account", "counterparty",
-    "counterparty_1", "counterparty_ras_account", "counterparty_cor_account", "outcome_date", "payee_inn", "payee",
-    "payee_account", "payee_kpp", "payee_bic", "payee_bank1", "payee_ras_account", "payee_cor_account",
-    "income_date",
-)
 
 # An account section: (key, attribute of quorlane_py.Interval) in the order written; the account number
 # ("РасчСчет") goes after the dates.

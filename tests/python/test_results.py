@@ -104,6 +104,20 @@ class TestAttributes:
         assert type(doc) is quorlane_py.Document
         assert {name: getattr(doc, name) for name in DOCUMENT_ATTRIBUTES} == DOCUMENT_ATTRIBUTES
 
+    def test_the_packages_field_table_is_the_documents(self, parsed):
+        # quorlane writes and tabulates documents from this table: each attribute, in the class's order, fed by
+        # its key with a value of its kind.
+        from quorlane._keys import DOCUMENT_TABLE
+
+        assert [attribute for attribute, _, _ in DOCUMENT_TABLE] == list(DOCUMENT_ATTRIBUTES)
+        spelled = {"date": ("01.02.2023", "2023-02-01"), "amount": ("7.50", "7.50")}
+        for attribute, key, kind in DOCUMENT_TABLE:
+            written, read = spelled.get(kind.replace("optional ", ""), ("Другое", "Другое"))
+            if attribute == "doc_type":
+                assert getattr(only_document(doc_type=written), attribute) == read
+            else:
+                assert getattr(only_document({key: written}), attribute) == read, key
+
     def test_every_attribute_is_a_plain_str_or_none(self, parsed):
         [doc] = parsed.documents
         [interval] = parsed.accounts[ACCOUNT_NUMBER].intervals
