@@ -14,12 +14,12 @@ JOBS=${JOBS:-2}
 cmake -S . -B "$BUILD_DIR" -DQUORLANE_SANITIZE=ON -DQUORLANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" -j "$JOBS" >/dev/null
 
-# The sanitized modules where Python finds them: quorlane_py, and the package quorlane (its sources, linked)
-# with its extension.
+# The sanitized modules where Python finds them: quorlane_py with its stub package, and the package quorlane
+# (its sources, linked) with its extension.
 module_dir="$PWD/$BUILD_DIR/site"
 rm -rf "$module_dir"
 mkdir -p "$module_dir/quorlane"
-ln -s "$PWD/$BUILD_DIR"/python/quorlane_py*.so "$module_dir/"
+ln -s "$PWD/$BUILD_DIR"/python/quorlane_py*.so "$PWD/$BUILD_DIR"/python/quorlane_py-stubs "$module_dir/"
 for entry in "$PWD"/quorlane/*; do ln -s "$entry" "$module_dir/quorlane/"; done
 ln -s "$PWD/$BUILD_DIR"/accel/_accel*.so "$module_dir/quorlane/"
 # The interpreter is not built with the sanitizer, so its runtime has to be loaded before anything else.
