@@ -82,6 +82,8 @@ for name in "${targets[@]}"; do
       # A prefix of our own, made once, outside the source tree: its drive Z: links to /, which a walk of the
       # tree (the sdist's) would follow. No debugger pops up for a crash, and wine's own chatter is off.
       export WINEPREFIX="${XDG_CACHE_HOME:-$HOME/.cache}/quorlane/wine" WINEDEBUG=-all
+      # Wine makes the prefix itself, but not the folders above it, which a new machine does not have.
+      mkdir -p "$(dirname "$WINEPREFIX")"
       runner=(wine)
       ;;
     *) echo "unknown target $name (aarch64, x86 or windows)" >&2; exit 2 ;;
