@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "quorlane/sections.h"
 #include "class_creation.h"
@@ -14,6 +15,7 @@
 #include "ref.h"
 #include "statement_input.h"
 #include "str_conversion.h"
+#include "strs_by_position.h"
 
 namespace quorlane_accel {
 namespace {
@@ -22,27 +24,57 @@ using quorlane_py::Ref;
 
 constexpr const char* kCapsuleName = "quorlane._accel.sections";
 
-// The core's sections, the statement their texts lie in, and the str of each key made so far (keys repeat
-// across sections).
+// The core's sections, the statement their texts lie in, and the str made so far: each key's and document
+// type's (they recur across sections), and the key, value and pair at each position of the section made last (sections repeat
+// their keys in the same order, and many of their values).
 struct Sections {
   Ref statement;
   quorlane::StatementSections core;
   std::unordered_map<std::string_view, Ref> keys;
+  struct LastPair {
+    std::string_view key_text;  // a view into the statement's texts, which live as long as this
+    PyObject* key = nullptr;    // borrowed from `keys`
+    PyObject* value = nullptr;  // borrowed from `values`
+    Ref pair;
+  };
+  std::vector<LastPair> last_pairs;
+  quorlane_py::StrsByPosition values;
 
-  // A new str of a text of the sections; null with an exception.
-  PyObject* str(std::string_view text) const { return quorlane_py::new_str(text, core.text_encoding); }
-
-  // The key's str, shared: a new reference, or null with an exception.
-  PyObject* key(std::string_view text) {
+  // The str of a text that recurs (a key, a document type), made once: borrowed, or null with an exception.
+  PyObject* shared(std::string_view text) {
     auto found = keys.find(text);
     if (found == keys.end()) {
-      Ref made = Ref::steal(str(text));
+      Ref made = Ref::steal(quorlane_py::new_str(text, core.text_encoding));
       if (!made) return nullptr;
       found = keys.emplace(text, std::move(made)).first;
     }
-    PyObject* shared = found->second.get();
-    Py_INCREF(shared);
-    return shared;
+    return found->second.get();
+  }
+
+  // The (key, value) tuple of the attribute at `position` of a section: the one made for the section before
+  // where both are equal. New reference, or null with an exception.
+  PyObject* pair(std::size_t position, const quorlane::AttributeSpan& attribute) {
+    if (position >= last_pairs.size()) last_pairs.resize(position + 1);
+    LastPair& last = last_pairs[position];
+    const std::string_view key_text = attribute.key_text();
+    PyObject* key_str = last.key && last.key_text == key_text ? last.key : shared(key_text);
+    if (!key_str) return nullptr;
+    PyObject* value_str = values.at(position, attribute.value_text(), core.text_encoding);
+    if (!value_str) return nullptr;
+    if (!last.pair || key_str != last.key || value_str != last.value) {
+      Ref made = Ref::steal(PyTuple_New(2));
+      if (!made) return nullptr;
+      Py_INCREF(key_str);
+      Py_INCREF(value_str);
+      PyTuple_SET_ITEM(made.get(), 0, key_str);
+      PyTuple_SET_ITEM(made.get(), 1, value_str);
+      // Tuples of str take part in no cycle: untracked now, the collector does not walk millions of them (it
+      // would untrack them itself, but only after walking them once).
+      PyObject_GC_UnTrack(made.get());
+      last = LastPair{key_text, key_str, value_str, std::move(made)};
+    }
+    Py_INCREF(last.pair.get());
+    return last.pair.get();
   }
 };
 
@@ -77,18 +109,8 @@ PyObject* make_attributes(SectionObject* self) {
   Ref pairs = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(span.attribute_count)));
   if (!pairs) return nullptr;
   for (std::size_t i = 0; i < span.attribute_count; ++i) {
-    const quorlane::AttributeSpan& attribute = sections->core.attributes[span.first_attribute + i];
-    Ref key = Ref::steal(sections->key(attribute.key_text()));
-    if (!key) return nullptr;
-    Ref value = Ref::steal(sections->str(attribute.value_text()));
-    if (!value) return nullptr;
-    PyObject* pair = PyTuple_New(2);
+    PyObject* pair = sections->pair(i, sections->core.attributes[span.first_attribute + i]);
     if (!pair) return nullptr;
-    PyTuple_SET_ITEM(pair, 0, key.release());
-    PyTuple_SET_ITEM(pair, 1, value.release());
-    // Tuples of str take part in no cycle: untracked now, the collector does not walk millions of them (it
-    // would untrack them itself, but only after walking them once).
-    PyObject_GC_UnTrack(pair);
     PyTuple_SET_ITEM(pairs.get(), static_cast<Py_ssize_t>(i), pair);
   }
   PyObject_GC_UnTrack(pairs.get());
@@ -237,7 +259,6 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
   for (const Ref& kind : kinds) {
     if (!kind) return nullptr;
   }
-  std::unordered_map<std::string_view, Ref> types;  // a handful of document types, each made once
   const auto& spans = sections.core.sections;
   Ref list = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(spans.size())));
   if (!list) return nullptr;
@@ -245,13 +266,9 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
     const quorlane::SectionSpan& span = spans[i];
     Ref type_text = Ref::borrow(Py_None);
     if (span.kind == quorlane::SectionKind::Document) {
-      auto found = types.find(span.type);
-      if (found == types.end()) {
-        Ref made = Ref::steal(sections.str(span.type));
-        if (!made) return nullptr;
-        found = types.emplace(span.type, std::move(made)).first;
-      }
-      type_text = Ref::borrow(found->second.get());
+      PyObject* shared = sections.shared(span.type);  // a handful of document types, each made once
+      if (!shared) return nullptr;
+      type_text = Ref::borrow(shared);
     }
     Ref start = Ref::steal(PyLong_FromUnsignedLongLong(span.start_line));
     Ref end = Ref::steal(PyLong_FromUnsignedLongLong(span.end_line));

@@ -43,19 +43,13 @@ PyObject* HookDicts::new_attrs(const quorlane::AttributeMap& attrs) {
     keys_now_.push_back(key);
     handed_.push_back(Handed{key->str.get(), Ref(), entries[i].key, entries[i].value});
   }
-  if (last_values_.size() < handed_.size()) last_values_.resize(handed_.size());
   Ref dict = Ref::steal(same_keys ? PyDict_Copy(shape_.get()) : PyDict_New());
   if (!dict) return nullptr;
   for (std::size_t i = 0; i < handed_.size(); ++i) {
     Handed& handed = handed_[i];
-    LastValue& last = last_values_[i];
-    if (!last.str || last.text != handed.value_text) {
-      Ref made = Ref::steal(new_str(handed.value_text));
-      if (!made) return nullptr;
-      last.text.assign(handed.value_text);
-      last.str = std::move(made);
-    }
-    handed.value = Ref::borrow(last.str.get());
+    PyObject* value = last_values_.at(i, handed.value_text);
+    if (!value) return nullptr;
+    handed.value = Ref::borrow(value);
     if (same_keys && shape_values_[i] == handed.value.get()) continue;  // the copy holds it already
     if (PyDict_SetItem(dict.get(), handed.key, handed.value.get()) < 0) return nullptr;
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ref.h"
+#include "strs_by_position.h"
 #include "quorlane/attribute_map.h"
 
 namespace quorlane_py {
@@ -53,14 +54,9 @@ class HookDicts {
   std::vector<const Key*> shape_keys_;  // its keys, in order
   std::vector<const Key*> keys_now_;    // the keys of the dict being made
   std::vector<PyObject*> shape_values_;  // the values of shape_, which holds them, in order
-  // The value last handed out at each position of a section. Sections repeat many values (the statement's own
-  // account, dates, codes), and an equal text at the same position is given the same str, which it cannot
-  // tell apart from a new one, instead of a new one made and freed on every call.
-  struct LastValue {
-    std::string text;
-    Ref str;
-  };
-  std::vector<LastValue> last_values_;
+  // The value last handed out at each position of a section: an equal text at the same position is given the
+  // same str, which a hook cannot tell apart from a new one.
+  StrsByPosition last_values_;
   Ref header_;  // the header's dict, made at the first call: the header is complete before the first section
   std::vector<Handed> handed_;
   std::string text_;  // the UTF-8 form of the strs a hook wrote
