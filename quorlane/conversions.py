@@ -31,8 +31,8 @@ def to_dict(statement: Union[quorlane_py.Statement, SectionReading]) -> dict[str
     dropped), each as section_dict gives it.
     """
     reading = statement if isinstance(statement, SectionReading) else None
-    parsed: quorlane_py.Statement = reading.statement if reading is not None else statement
-    result = {
+    parsed = statement.statement if isinstance(statement, SectionReading) else statement
+    result: dict[str, Any] = {
         "encoding": parsed.encoding,
         "header": header_dict(parsed.header),
         "accounts": {

@@ -173,6 +173,9 @@ def _run(args: argparse.Namespace) -> int:
 def main(argv: Optional[Sequence[str]] = None) -> int:
     """The command line; its exit status. Whatever the user's situation (a bad file, a closed pipe, Ctrl-C, a
     terminal that lacks a character), the user gets a line, not a traceback."""
+    if sys.stdout is None:  # started with its standard output closed (`>&-`): Python gives no stream then
+        print("quorlane: standard output is closed", file=sys.stderr)
+        return 1
     try:
         streams.tolerant_text_streams()
         args = _parser().parse_args(argv)

@@ -21,9 +21,9 @@ def quorlane_command(*args: object, stdin: bytes | None = None, env: dict[str, s
                      **options: object) -> subprocess.CompletedProcess[bytes]:
     """`python -m quorlane ARGS` as a user runs it: from a folder outside the source tree (whose quorlane would
     shadow the installed one here too), output UTF-8 unless `env` says otherwise."""
-    return subprocess.run([sys.executable, "-m", "quorlane", *map(str, args)], input=stdin, capture_output=True,
-                          cwd=Path(__file__).parent, timeout=120,
-                          env=dict(os.environ, PYTHONIOENCODING="utf-8") if env is None else env,
+    options = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **options}
+    return subprocess.run([sys.executable, "-m", "quorlane", *map(str, args)], input=stdin, cwd=Path(__file__).parent,
+                          timeout=120, env=dict(os.environ, PYTHONIOENCODING="utf-8") if env is None else env,
                           **options)  # type: ignore[call-overload]
 
 

@@ -224,6 +224,8 @@ def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
         assert process.stdout is not None and os.read(process.stdout.fileno(), 100)
         process.stdout.close()  # as `| head -c 100` does
         assert (process.wait(timeout=120), process.stderr.read()) == (141, b""), args
+    closed = quorlane_command("show", stdout=None, preexec_fn=lambda: os.close(1))  # `quorlane show >&-`
+    assert (closed.returncode, closed.stderr) == (1, b"quorlane: standard output is closed\n")
 
     # Ctrl-C while a worker waits on a named pipe that nobody writes: the terminal's signal reaches the whole
     # group; one line, status 130, no process left.
