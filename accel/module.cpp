@@ -44,6 +44,9 @@ PyMethodDef methods[] = {
     {"dotted_date", entry_point<quorlane_accel::dotted_date>, METH_O,
      "dotted_date(iso, /)\n--\n\nA date as Document attributes give it (YYYY-MM-DD, a signed year beyond 0..9999)\n"
      "as the format writes it (DD.MM.YYYY), or None for any other text."},
+    {"iso_date", entry_point<quorlane_accel::iso_date>, METH_O,
+     "iso_date(text, /)\n--\n\nA date as the reader reads Document dates (DD.MM.YYYY and the forms it allows) as\n"
+     "YYYY-MM-DD, or None for text that is no such date."},
     {nullptr, nullptr, 0, nullptr},
 };
 

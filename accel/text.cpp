@@ -117,6 +117,16 @@ PyObject* dotted_date(PyObject*, PyObject* iso) {
   return new_str(std::string_view(dotted, static_cast<std::size_t>(quorlane::put_dotted_date(dotted, *date) - dotted)));
 }
 
+PyObject* iso_date(PyObject*, PyObject* text) {
+  if (!is_str(text)) return nullptr;
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
+  if (!utf8) return nullptr;
+  auto date = quorlane::read_date(std::string_view(utf8, static_cast<std::size_t>(size)));
+  if (!date) Py_RETURN_NONE;
+  return new_str(quorlane::format_date(date.value()));
+}
+
 int add_text_constants(PyObject* module) {
   if (add_constant(module, "WINDOWS_1251", windows_1251_table()) < 0) return -1;
   if (add_constant(module, "LINE_BREAKS", characters_where(quorlane::is_line_break_anywhere)) < 0) return -1;

@@ -8,6 +8,7 @@ from . import _accel
 # The standard's header keys, in its order.
 HEADER_ORDER = ("ВерсияФормата", "Кодировка", "Отправитель", "Получатель", "ДатаСоздания", "ВремяСоздания",
                 "ДатаНачала", "ДатаКонца", "РасчСчет", "Документ")
+HEADER_DATE_KEYS = ("ДатаСоздания", "ДатаНачала", "ДатаКонца")
 
 # The standard's document keys, in its order (the bank-only receipt keys left out).
 DOCUMENT_ORDER = (

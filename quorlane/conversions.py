@@ -3,11 +3,13 @@
 from __future__ import annotations
 
 from operator import attrgetter
-from typing import Any
+from typing import Any, Union
 
 import quorlane_py
 
-from ._keys import DOCUMENT_FIELDS, INTERVAL_FIELDS
+from . import _accel
+from ._keys import DOCUMENT_FIELDS, HEADER_DATE_KEYS, INTERVAL_FIELDS
+from .sections import Section, SectionReading
 
 __all__ = ["to_dict"]
 
@@ -15,25 +17,67 @@ _DOCUMENT_ROW = attrgetter(*DOCUMENT_FIELDS)
 _INTERVAL_ROW = attrgetter(*INTERVAL_FIELDS)
 
 
-def to_dict(statement: quorlane_py.Statement) -> dict[str, Any]:
+def to_dict(statement: Union[quorlane_py.Statement, SectionReading]) -> dict[str, Any]:
     """The statement as a JSON-ready dict of str, int, None, lists and dicts.
 
     {"encoding": str, "header": {key: value}, "accounts": {number: {"number": str, "intervals": [{...}]}},
     "documents": [{field: value}], "warnings": [{"lineno": int, "message": str}]}. Intervals and documents
-    carry every attribute of quorlane_py.Interval and quorlane_py.Document under its own name: dates as
-    YYYY-MM-DD, amounts as plain decimal strings with their scale, absent values as None.
+    carry every attribute of quorlane_py.Interval and quorlane_py.Document under its own name. Dates are
+    YYYY-MM-DD everywhere: in the header too (ДатаСоздания, ДатаНачала, ДатаКонца; a value that is no date stays
+    as written). Amounts are plain decimal strings with their scale, absent values None.
+
+    Given what quorlane.read_sections returns, the dict also holds every key as written: "header_section" and
+    "account_sections" (in file order), a "section" in each document and in each warning (the document it
+    dropped), each as section_dict gives it.
     """
-    return {
-        "encoding": statement.encoding,
-        "header": dict(statement.header),
+    reading = statement if isinstance(statement, SectionReading) else None
+    parsed = statement.statement if isinstance(statement, SectionReading) else statement
+    result: dict[str, Any] = {
+        "encoding": parsed.encoding,
+        "header": header_dict(parsed.header),
         "accounts": {
             number: {"number": account.number,
                      "intervals": [dict(zip(INTERVAL_FIELDS, row)) for row in map(_INTERVAL_ROW, account.intervals)]}
-            for number, account in statement.accounts.items()
+            for number, account in parsed.accounts.items()
         },
-        "documents": document_rows(statement.documents, dict),
-        "warnings": [{"lineno": lineno, "message": message} for lineno, message in statement.warnings],
+        "documents": document_rows(parsed.documents, dict),
+        "warnings": [{"lineno": lineno, "message": message} for lineno, message in parsed.warnings],
     }
+    if reading is not None:
+        result["header_section"] = section_dict(reading.header)
+        result["account_sections"] = [section_dict(s) for s in reading.sections if s.kind == "account"]
+        for document, section in zip(result["documents"], reading.documents):
+            document["section"] = section_dict(section)
+        dropped = {s.end_line: s for s in reading.sections if s.kind == "document"}
+        for warning in result["warnings"]:
+            warning["section"] = section_dict(dropped[warning["lineno"]])
+    return result
+
+
+def header_dict(header: dict[str, str]) -> dict[str, str]:
+    """The header, its dates as YYYY-MM-DD where they read as dates."""
+    result = dict(header)
+    for key in HEADER_DATE_KEYS:
+        value = result.get(key)
+        if value is not None:
+            result[key] = _accel.iso_date(value) or value
+    return result
+
+
+def section_dict(section: Section) -> dict[str, Any]:
+    """A section as written: {"kind", "doc_type", "start_line", "end_line", "keys": {key: value}, "repeated":
+    {key: [value, ...]}}. "keys" holds every key of the section in the order of its first line, with the value the
+    reader keeps (the last); "repeated" every value, in file order, of each key written more than once (usually
+    none)."""
+    pairs = section.attributes
+    keys = dict(pairs)
+    repeated: dict[str, list[str]] = {}
+    if len(keys) != len(pairs):
+        for key, value in pairs:
+            repeated.setdefault(key, []).append(value)
+        repeated = {key: values for key, values in repeated.items() if len(values) > 1}
+    return {"kind": section.kind, "doc_type": section.doc_type, "start_line": section.start_line,
+            "end_line": section.end_line, "keys": keys, "repeated": repeated}
 
 
 def document_rows(documents: list[quorlane_py.Document], make: Any = tuple) -> list[Any]:

@@ -1,48 +1,87 @@
-"""`quorlane check`: read many statements on every core, one line per file that fails."""
+"""`quorlane check`: read many statements on every core; a line per file that fails, per warning and, with
+--balances, per balance that does not reconcile; a closing summary."""
 
 from __future__ import annotations
 
 import multiprocessing
 import os
+import signal
 import sys
 import time
 from collections.abc import Iterable, Iterator
-from pathlib import Path
-from typing import Optional, TextIO, Tuple
+from fnmatch import fnmatchcase
+from functools import partial
+from typing import NamedTuple, Optional, TextIO
 
-from .reading import Failed, read
+from .reading import Failed, failure, parse, read_bytes
 
-# What one file gave: its failure line, or None and its counts of documents and warnings.
-Outcome = Tuple[Optional[str], int, int]
+
+class Outcome(NamedTuple):
+    """What one file gave: its failure line (or None), its documents, and its lines of warnings and findings."""
+
+    failure: Optional[str]
+    documents: int = 0
+    warnings: tuple[str, ...] = ()
+    findings: tuple[str, ...] = ()
+    differences: int = 0  # the findings that are errors
 
 
 def statement_files(paths: Iterable[str], pattern: str) -> Iterator[str]:
-    """The files named, and the files matching `pattern` in the folders named, recursively, in sorted order.
-    A path that does not exist is passed on, to fail as a file."""
+    """The files named, and the files below the folders named whose names match `pattern` without regard to case
+    (KL_TO_1C.TXT is a *.txt), in sorted order. A path that does not exist is passed on, to fail as a file."""
+    pattern = pattern.lower()
     for path in paths:
         if os.path.isdir(path):
-            yield from sorted(str(p) for p in Path(path).rglob(pattern) if p.is_file())
+            found = [os.path.join(folder, name) for folder, _, names in os.walk(path) for name in names
+                     if fnmatchcase(name.lower(), pattern)]
+            yield from sorted(p for p in found if os.path.isfile(p))
         else:
             yield path
 
 
-def check_file(path: str) -> Outcome:
+def check_file(path: str, balances: bool = False) -> Outcome:
     try:
-        statement = read(path)
-    except Failed as failure:
-        return str(failure), 0, 0
-    return None, len(statement.documents), len(statement.warnings)
+        data = read_bytes(path)
+        if balances:
+            import quorlane_py
+
+            from ..sections import read_sections
+
+            try:
+                reading = read_sections(data)
+            except quorlane_py.ParseError as error:
+                raise failure(path, error) from None
+            statement = reading.statement
+        else:
+            statement = parse(path, data)
+    except Failed as failed:
+        return Outcome(str(failed))
+    warnings = tuple(f"{path}:{lineno}: warning: {message}" for lineno, message in statement.warnings)
+    if not balances:
+        return Outcome(None, len(statement.documents), warnings)
+    from ..balances import reconcile
+
+    found = reconcile(reading)
+    return Outcome(None, len(statement.documents), warnings,
+                   tuple(f"{path}:{f.line}: {f.level}: {f.message}" for f in found),
+                   sum(f.level == "error" for f in found))
 
 
-def outcomes(files: list[str], jobs: int) -> Iterator[Outcome]:
+def _ignore_interrupts() -> None:
+    # Ctrl-C reaches every process of the terminal's group: the main one alone answers it, and ends the others.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+
+
+def outcomes(files: list[str], jobs: int, balances: bool) -> Iterator[Outcome]:
     """The outcome of each file, in order. Processes, not threads: the reader holds the interpreter lock for
     the whole of a parse, so only processes read on every core."""
+    check = partial(check_file, balances=balances)
     if jobs <= 1 or len(files) <= 1:
-        yield from map(check_file, files)
+        yield from map(check, files)
         return
     chunk = max(1, min(32, len(files) // (jobs * 8)))
-    with multiprocessing.get_context().Pool(min(jobs, len(files))) as pool:
-        yield from pool.imap(check_file, files, chunksize=chunk)
+    with multiprocessing.get_context().Pool(min(jobs, len(files)), initializer=_ignore_interrupts) as pool:
+        yield from pool.imap(check, files, chunksize=chunk)
 
 
 class Progress:
@@ -66,19 +105,50 @@ class Progress:
             self.stream.flush()
 
 
-def run(paths: list[str], pattern: str, jobs: int | None, out: TextIO = sys.stdout, err: TextIO = sys.stderr) -> int:
+def _count(number: int, thing: str) -> str:
+    return f"{number} {thing}{'' if number == 1 else 's'}"
+
+
+class Totals:
+    """The counts of the closing summary."""
+
+    def __init__(self, files: int) -> None:
+        self.files, self.failed, self.documents, self.warnings = files, 0, 0, 0
+        self.differences = self.notes = 0
+        self.started = time.monotonic()
+
+    def add(self, outcome: Outcome) -> None:
+        self.failed += outcome.failure is not None
+        self.documents += outcome.documents
+        self.warnings += len(outcome.warnings)
+        self.differences += outcome.differences
+        self.notes += len(outcome.findings) - outcome.differences
+
+    def summary(self, balances: bool, strict: bool) -> str:
+        read = self.files - self.failed
+        parts = [f"{_count(self.files, 'file')}: {read} read, {self.failed} failed",
+                 f"{_count(self.documents, 'document')}, {_count(self.warnings, 'warning')}"
+                 + (" (failures under --strict)" if strict and self.warnings else "")]
+        if balances:
+            parts.append(f"balances: {_count(self.differences, 'difference')}, {_count(self.notes, 'note')}")
+        parts.append(f"{time.monotonic() - self.started:.1f} s")
+        return "; ".join(parts)
+
+
+def run(paths: list[str], pattern: str, jobs: Optional[int], balances: bool = False, strict: bool = False,
+        out: TextIO = sys.stdout, err: TextIO = sys.stderr) -> int:
     files = list(statement_files(paths, pattern))
     progress = Progress(err, len(files))
-    failed = documents = warnings = 0
-    for done, (failure, document_count, warning_count) in enumerate(outcomes(files, jobs or os.cpu_count() or 1), 1):
-        if failure is not None:
-            failed += 1
-            progress.clear()
-            print(failure, file=out, flush=True)
-        documents += document_count
-        warnings += warning_count
-        progress.update(done)
-    progress.clear()
-    print(f"{len(files)} files: {len(files) - failed} read ({documents} documents, {warnings} warnings), "
-          f"{failed} failed", file=out)
-    return 1 if failed else 0
+    totals = Totals(len(files))
+    try:
+        for done, outcome in enumerate(outcomes(files, jobs or os.cpu_count() or 1, balances), 1):
+            lines = [outcome.failure] if outcome.failure is not None else [*outcome.warnings, *outcome.findings]
+            if lines:
+                progress.clear()
+                print("\n".join(lines), file=out, flush=True)
+            totals.add(outcome)
+            progress.update(done)
+    finally:
+        progress.clear()
+    print(totals.summary(balances, strict), file=out)
+    return 1 if totals.failed or totals.differences or (strict and totals.warnings) else 0

@@ -7,9 +7,10 @@ from collections.abc import Iterator
 import quorlane_py
 
 
-def shorten(text: str | None, width: int) -> str:
+def shorten(text: str | None, width: int, cut: str = "…") -> str:
+    """The text in at most `width` characters, `cut` marking where it was cut."""
     text = "" if text is None else text
-    return text if len(text) <= width else text[: width - 1] + "…"
+    return text if len(text) <= width else text[: width - len(cut)] + cut
 
 
 def table(rows: list[list[str]], headings: list[str], right: tuple[int, ...] = ()) -> list[str]:
@@ -23,7 +24,8 @@ def table(rows: list[list[str]], headings: list[str], right: tuple[int, ...] = (
     return [line(headings), line(["-" * w for w in widths]), *(line(row) for row in rows)]
 
 
-def show(st: quorlane_py.Statement) -> Iterator[str]:
+def show(st: quorlane_py.Statement, cut: str = "…") -> Iterator[str]:
+    """The lines; `cut` marks a text cut to fit its column ("..." where the terminal lacks "…")."""
     yield f"Encoding: {st.encoding}"
 
     yield "\nHeader:"
@@ -40,9 +42,9 @@ def show(st: quorlane_py.Statement) -> Iterator[str]:
             yield "    " + line
 
     yield f"\nDocuments ({len(st.documents)}):"
-    rows = [[d.doc_date, d.doc_number, shorten(d.doc_type, 20), d.amount,
-             shorten(d.counterparty_1 or d.counterparty or d.counterparty_inn, 24), shorten(d.payee or d.payee_inn, 24),
-             shorten(d.purpose, 40)] for d in st.documents]
+    rows = [[d.doc_date, d.doc_number, shorten(d.doc_type, 20, cut), d.amount,
+             shorten(d.counterparty_1 or d.counterparty or d.counterparty_inn, 24, cut),
+             shorten(d.payee or d.payee_inn, 24, cut), shorten(d.purpose, 40, cut)] for d in st.documents]
     for line in table(rows, ["date", "number", "type", "amount", "payer", "recipient", "purpose"], right=(3,)):
         yield "  " + line
 

@@ -4,6 +4,8 @@ or removes key by key; and the interpreter features that some tests need."""
 from __future__ import annotations
 
 import importlib.util
+import os
+import subprocess
 import sys
 from pathlib import Path
 
@@ -13,8 +15,16 @@ import pytest
 # shadow the installed one, which holds its compiled extension: the tests import what is installed.
 REPO = Path(__file__).resolve().parents[2]
 sys.path[:] = [entry for entry in sys.path if Path(entry or ".").resolve() != REPO]
-# The folder a test runs `python -m quorlane` in: not the repository's, which `-m` would put first on sys.path.
-OUTSIDE_SOURCE = Path(__file__).resolve().parent
+
+
+def quorlane_command(*args: object, stdin: bytes | None = None, env: dict[str, str] | None = None,
+                     **options: object) -> subprocess.CompletedProcess[bytes]:
+    """`python -m quorlane ARGS` as a user runs it: from a folder outside the source tree (whose quorlane would
+    shadow the installed one here too), output UTF-8 unless `env` says otherwise."""
+    options = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **options}
+    return subprocess.run([sys.executable, "-m", "quorlane", *map(str, args)], input=stdin, cwd=Path(__file__).parent,
+                          timeout=120, env=dict(os.environ, PYTHONIOENCODING="utf-8") if env is None else env,
+                          **options)  # type: ignore[call-overload]
 
 
 def _getsizeof_works() -> bool:

@@ -4,9 +4,7 @@ reads back."""
 from __future__ import annotations
 
 import dataclasses
-import os
 import subprocess
-import sys
 from datetime import date, datetime
 from decimal import Decimal
 from pathlib import Path
@@ -15,8 +13,7 @@ import pytest
 
 import quorlane
 import quorlane_py
-
-from conftest import OUTSIDE_SOURCE
+from conftest import quorlane_command
 
 TODAY = date(2026, 3, 4)
 SBER = quorlane.Bank(name="ПАО СБЕРБАНК", city="г. Москва", bic="044525225", corr_account="30101810400000000225")
@@ -382,9 +379,7 @@ def test_the_readme_example_passes_every_check():
 
 
 def check_orders(*args: object) -> subprocess.CompletedProcess[str]:
-    return subprocess.run([sys.executable, "-m", "quorlane", "check-orders", *map(str, args)], capture_output=True,
-                          timeout=120, encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"),
-                          cwd=OUTSIDE_SOURCE)
+    return quorlane_command("check-orders", *args, encoding="utf-8")
 
 
 def test_check_orders_reports_each_problem_on_its_line(tmp_path):
