@@ -17,6 +17,8 @@
 
 from __future__ import annotations
 
+__version__ = "0.1.0"  # the distribution's version too: pyproject.toml reads it from here
+
 import importlib
 from typing import TYPE_CHECKING, Any
 

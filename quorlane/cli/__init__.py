@@ -59,15 +59,15 @@ def _one_character(text: str) -> str:
 
 
 class _Version(argparse.Action):
-    """--version: the installed distribution's version, looked up only when asked for."""
+    """--version: the package's own version, which is also the distribution's."""
 
     def __init__(self, option_strings: Sequence[str], dest: str = argparse.SUPPRESS, **kwargs: Any) -> None:
         super().__init__(option_strings, dest, nargs=0, help="show the version and exit", **kwargs)
 
     def __call__(self, parser: argparse.ArgumentParser, *_: Any) -> None:
-        from importlib.metadata import version
+        from .. import __version__
 
-        print(f"quorlane {version('quorlane')}")
+        print(f"quorlane {__version__}")
         parser.exit()
 
 

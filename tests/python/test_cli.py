@@ -13,7 +13,6 @@ import shutil
 import signal
 import subprocess
 import sys
-from importlib.metadata import version
 from importlib.resources import files
 from pathlib import Path
 from typing import NamedTuple
@@ -61,7 +60,7 @@ class Case(NamedTuple):
 ASCII_TERMINAL = {"LC_ALL": "C", "PYTHONUTF8": "0"}
 CASES = {
     # Usage
-    "version": Case(("--version",), 0, (f"quorlane {version('quorlane')}",)),
+    "version": Case(("--version",), 0, (f"quorlane {quorlane.__version__}",)),
     "help": Case(("--help",), 0, ("examples:",)),
     "no command": Case((), 2, ("quorlane: error: the following arguments are required: COMMAND",)),
     "missing argument": Case(("convert", "only-one"), 2,
