@@ -91,6 +91,7 @@ inline std::string describe(const Reading& reading) {
   for (const Account& a : r.accounts) {
     out += "account " + a.number + ":";
     for (const Interval& i : a.intervals) {
+      out += std::to_string(i.lineno) + " ";
       date(i.date_start), date(i.date_end), amount(i.start_amount), amount(i.end_amount);
       amount(i.total_income), amount(i.total_expense);
     }
@@ -98,6 +99,7 @@ inline std::string describe(const Reading& reading) {
   }
   for (const Document& d : r.documents) {
     texts = d->text_encoding;
+    out += std::to_string(d->lineno) + " ";
     text(d->doc_number), text(d->doc_type), optional(d->payment_type), date(d->doc_date), text(d->purpose);
     optional(d->ordering), amount(d->amount), text(d->counterparty_inn), optional(d->counterparty_kpp);
     text(d->counterparty_bic), text(d->counterparty_bank1), text(d->counterparty_account), optional(d->counterparty);

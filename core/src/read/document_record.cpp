@@ -98,7 +98,7 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
 }
 
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
-                                                      TextStore& store) {
+                                                      std::uint64_t lineno, TextStore& store) {
   // The converted dates and amounts, by their place in kExamined; a date absent stays empty.
   std::optional<Date> dates[kExamined.size()];
   Amount amounts[kExamined.size()];
@@ -149,6 +149,7 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   };
   const DocumentRecord* record = new (place) DocumentRecord{
       .text_encoding = text_encoding,
+      .lineno = lineno,
 #define QUORLANE_FIELD_VALUE(attribute, key, kind) .attribute = value_of.template operator()<FieldKind::kind>(field::attribute),
       QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_VALUE)
 #undef QUORLANE_FIELD_VALUE
@@ -158,13 +159,13 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
 
 }  // namespace detail
 
-Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store) {
+Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store) {
   detail::DocumentFields fields;
   for (const AttributeMap::Entry& entry : attrs.entries()) {
     const int field = kKeys.find(entry.key);
     if (field != kKeys.kAbsent) fields.set(field, entry.value);
   }
-  return detail::convert_document_fields(fields, Encoding::Utf8, store);
+  return detail::convert_document_fields(fields, Encoding::Utf8, lineno, store);
 }
 
 }  // namespace quorlane

@@ -153,7 +153,7 @@ class Reader {
 
   Status<StatementError> close_account(std::uint64_t lineno) {
     if (auto hooked = run_hooks(SectionType::Account, lineno); !hooked) return hooked;
-    auto interval = convert_interval(section_);
+    auto interval = convert_interval(section_, lineno);
     if (!interval) return Err(syntax(AccountParseError{lineno, std::move(interval).error()}));
     const std::string_view* number = section_.find(kAccountNumberKey);
     if (number == nullptr) {
@@ -166,7 +166,7 @@ class Reader {
   Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
       fields_.set(document_field_index::doc_type, document_type_);
-      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, store_));
+      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, lineno, store_));
       return {};
     }
     if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;
@@ -176,7 +176,7 @@ class Reader {
     } else {
       section_.insert_copy(kDocumentTypeKey, utf8(document_type_));
     }
-    file_document(lineno, convert_document(section_, store_));
+    file_document(lineno, convert_document(section_, lineno, store_));
     return {};
   }
 

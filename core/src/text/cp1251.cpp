@@ -146,4 +146,11 @@ std::string to_utf8(std::string_view text, Encoding encoding) {
   return encoding == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
 }
 
+char* write_utf8(std::string_view text, Encoding encoding, char* out) noexcept {
+  static_assert(detail::kCp1251MaxBytesPerChar == 3 && detail::kDecodeSlack == 16, "utf8_room() counts on these");
+  if (encoding == Encoding::Cp1251) return detail::decode_cp1251_into(text, out, true);
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
 }  // namespace quorlane
