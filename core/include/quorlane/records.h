@@ -36,14 +36,23 @@ class OptionalText {
   std::size_t size_ = 0;
 };
 
-// The account section's keys, one for each value of an Interval and in the same order: the one copy of its
-// key table.
+// The account section's key table: for each value of an Interval, in member order, the member's name (also
+// its Python attribute) and the statement key that feeds it.
 namespace interval_field {
 enum : int { date_start, date_end, start_amount, end_amount, total_income, total_expense, count };
 }  // namespace interval_field
-inline constexpr std::array<std::string_view, interval_field::count> kIntervalKeys = {
-    "ДатаНачала", "ДатаКонца", "НачальныйОстаток", "КонечныйОстаток", "ВсегоПоступило", "ВсегоСписано",
+struct IntervalField {
+  std::string_view attribute;
+  std::string_view key;
 };
+inline constexpr std::array<IntervalField, interval_field::count> kIntervalFields = {{
+    {"date_start", "ДатаНачала"},
+    {"date_end", "ДатаКонца"},
+    {"start_amount", "НачальныйОстаток"},
+    {"end_amount", "КонечныйОстаток"},
+    {"total_income", "ВсегоПоступило"},
+    {"total_expense", "ВсегоСписано"},
+}};
 
 // One account section: a period and its balances.
 struct Interval {
@@ -111,5 +120,7 @@ Result<Interval, std::string> convert_interval(const AttributeMap& attrs, std::u
 // "СекцияДокумент"), copying the texts it keeps into `store` as one block. Failure: a value message, or
 // "missing field `KEY`".
 Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store);
+// The same conversion into a record whose texts are views of the map's values, valid as long as they are.
+Result<DocumentRecord, std::string> view_document(const AttributeMap& attrs, std::uint64_t lineno);
 
 }  // namespace quorlane

@@ -1,4 +1,4 @@
-#include "huge_pages.h"
+#include "quorlane/huge_pages.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 #include <malloc.h>
 #endif
 
-namespace quorlane::detail {
+namespace quorlane {
 
 #if defined(__linux__)
 
@@ -58,4 +58,4 @@ void advise_huge_pages(void*, std::size_t) noexcept {}
 
 #endif
 
-}  // namespace quorlane::detail
+}  // namespace quorlane

@@ -34,5 +34,8 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept;
 // copying its texts as they are written into one block of `store`.
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                       std::uint64_t lineno, TextStore& store);
+// The same conversion into a record whose texts are the gathered views themselves.
+Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
+                                                         std::uint64_t lineno);
 
 }  // namespace quorlane::detail

@@ -22,7 +22,13 @@ enum Field {
   kFieldCount = interval_field::count,
 };
 
-constexpr detail::KeyTable<kFieldCount> kKeys(kIntervalKeys);
+constexpr std::array<std::string_view, kFieldCount> keys_of_table() {
+  std::array<std::string_view, kFieldCount> keys{};
+  for (int i = 0; i < kFieldCount; ++i) keys[i] = kIntervalFields[i].key;
+  return keys;
+}
+
+constexpr detail::KeyTable<kFieldCount> kKeys(keys_of_table());
 
 // Every field of an interval can fail; this is their keys' byte order.
 constexpr std::array<int, kFieldCount> kExamined = {kTotalIncome, kTotalExpense, kDateEnd,
