@@ -51,6 +51,8 @@ inline char* put_char(char* dst, unsigned char b) noexcept {
   return dst + (entry >> 24);
 }
 
+char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept;
+
 #ifdef QUORLANE_HAVE_SIMD_CP1251
 
 // One half of eight bytes whose non-ASCII bytes are letters: its lead and second bytes are interleaved in
@@ -101,8 +103,7 @@ __attribute__((target("avx2,popcnt"))) char* decode_vectorised(const unsigned ch
       dst = put_eight(dst, p + i + 8);
     }
   }
-  for (; i < n; ++i) dst = put_char(dst, p[i]);
-  return dst;
+  return decode_portable(p + i, n - i, dst);  // the last bytes, eight at a time where they are ASCII
 }
 
 #endif
