@@ -8,6 +8,7 @@ import sys
 from typing import Optional, Sequence
 
 from . import check, orders
+from . import parquet
 from .reading import Failed, parse, read, read_bytes, sample_bytes
 from .show import show
 
@@ -49,6 +50,7 @@ def _parser() -> argparse.ArgumentParser:
     check_cmd.add_argument("--jobs", type=int, default=None, help="processes (default: one per core)")
 
     orders.register(commands)
+    parquet.register(commands)
 
     convert_cmd = commands.add_parser(
         "convert", help="a statement's own text in another encoding or with other line ends, every line kept")
@@ -131,6 +133,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             return check.run(args.paths, args.pattern, args.jobs)
         elif args.command == orders.COMMAND:
             return orders.run(args)
+        elif args.command == parquet.COMMAND:
+            return parquet.run(args)
         else:
             _convert(args.input, args.output, args.encoding, args.newline)
     except Failed as failure:

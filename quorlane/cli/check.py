@@ -8,7 +8,7 @@ import sys
 import time
 from collections.abc import Iterable, Iterator
 from pathlib import Path
-from typing import Optional, TextIO, Tuple
+from typing import Any, Callable, Optional, TextIO, Tuple
 
 from .reading import Failed, read
 
@@ -34,15 +34,16 @@ def check_file(path: str) -> Outcome:
     return None, len(statement.documents), len(statement.warnings)
 
 
-def outcomes(files: list[str], jobs: int) -> Iterator[Outcome]:
-    """The outcome of each file, in order. Processes, not threads: the reader holds the interpreter lock for
-    the whole of a parse, so only processes read on every core."""
+def outcomes(files: list[Any], jobs: int, work: Callable[[Any], Any] = check_file) -> Iterator[Any]:
+    """work(file) for each file (check_file by default), in order; `work` is a module's function, so that the
+    processes can be handed it. Processes, not threads: the reader holds the interpreter lock for the whole of a
+    parse, so only processes read on every core."""
     if jobs <= 1 or len(files) <= 1:
-        yield from map(check_file, files)
+        yield from map(work, files)
         return
     chunk = max(1, min(32, len(files) // (jobs * 8)))
     with multiprocessing.get_context().Pool(min(jobs, len(files))) as pool:
-        yield from pool.imap(check_file, files, chunksize=chunk)
+        yield from pool.imap(work, files, chunksize=chunk)
 
 
 class Progress:
