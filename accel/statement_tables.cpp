@@ -205,7 +205,7 @@ class AccountOf {
   explicit AccountOf(const quorlane::ReaderResult& reading) {
     for (const quorlane::Account& account : reading.accounts) numbers_.push_back(account.number);
     if (numbers_.empty()) {
-      if (const std::string_view* header = reading.header.find("РасчСчет")) only_ = *header;
+      if (const std::string_view* header = reading.header.find(quorlane::kAccountNumberKey)) only_ = *header;
     } else if (numbers_.size() == 1) {
       only_ = numbers_[0];
     }

@@ -19,9 +19,6 @@ __all__ = ["StatementTable", "empty_table", "read_table"]
 # several batches.
 _BATCH_BYTES = 2**31 - 1
 
-# The columns every documents table has, besides the fields'.
-_OWN_COLUMNS = ("file", "account", "lineno")
-
 Keys = Union[bool, Iterable[str], None]
 
 
@@ -109,7 +106,7 @@ def _keys(extra_keys: Keys) -> Union[bool, Tuple[str, ...], None]:
     for key in keys:
         if not isinstance(key, str):
             raise TypeError(f"a key must be a str, not {type(key).__name__}")
-    taken = set(_OWN_COLUMNS) | {attribute for attribute, _, _ in _accel.DOCUMENT_FIELDS}
+    taken = set(_accel.read_table(None, "", None, None, _BATCH_BYTES)[2].column_names)  # every column but the keys'
     for index, key in enumerate(keys):
         if key in taken or key in keys[:index]:
             raise ValueError(f"the column {key!r} is there already")

@@ -17,17 +17,18 @@ from conftest import account, document, statement
 REAL = Path(__file__).resolve().parents[1] / "data" / "real"
 
 
-def run(*args: object) -> subprocess.CompletedProcess[str]:
+def run(*args: object, cwd: Path) -> subprocess.CompletedProcess[str]:
+    # Not from the repository's folder, where the package's sources would shadow the installed package.
     env = dict(os.environ, PYTHONIOENCODING="utf-8")
     return subprocess.run([sys.executable, "-m", "quorlane", *map(str, args)], env=env, capture_output=True,
-                          text=True, encoding="utf-8", timeout=120)
+                          text=True, encoding="utf-8", timeout=120, cwd=cwd)
 
 
 def test_the_dataset_holds_every_statement_that_reads(tmp_path):
     pa = pytest.importorskip("pyarrow")
     ds = pytest.importorskip("pyarrow.dataset")
-    result = run("parquet", REAL, "-o", tmp_path / "out", "--jobs", 2)
-    checked = run("check", REAL)
+    result = run("parquet", REAL, "-o", tmp_path / "out", "--jobs", 2, cwd=tmp_path)
+    checked = run("check", REAL, cwd=tmp_path)
     assert result.returncode == 1 == checked.returncode and result.stderr == ""
     assert result.stdout.splitlines()[:-1] == checked.stdout.splitlines()[:-1]  # the same failures, in order
     assert result.stdout.splitlines()[-1].endswith(", 6 failed") and "Traceback" not in result.stdout
@@ -62,5 +63,5 @@ def test_parts_and_failures_in_process(tmp_path, monkeypatch, capsys):
 def test_without_pyarrow_it_says_what_to_install(tmp_path):
     code = "import sys; sys.modules['pyarrow'] = None; from quorlane.cli import main; sys.exit(main(sys.argv[1:]))"
     result = subprocess.run([sys.executable, "-c", code, "parquet", str(REAL), "-o", str(tmp_path / "out")],
-                            capture_output=True, text=True, encoding="utf-8", timeout=60)
+                            capture_output=True, text=True, encoding="utf-8", timeout=60, cwd=tmp_path)
     assert (result.returncode, result.stderr) == (1, "quorlane parquet needs pyarrow: pip install 'quorlane[arrow]'\n")

@@ -69,6 +69,9 @@ struct Interval {
 // value.
 bool same_interval(const Interval& a, const Interval& b) noexcept;
 
+// The key of an account section's number; the header names the statement's accounts with it too.
+inline constexpr std::string_view kAccountNumberKey = "РасчСчет";
+
 struct Account {
   std::string number;  // the value of "РасчСчет", unchanged
   std::vector<Interval> intervals;  // ascending by start date (see the reader's filing rule)

@@ -27,7 +27,6 @@ ReaderContext context_of(State state) noexcept {
 }
 
 constexpr std::string_view kDocumentTypeKey = "СекцияДокумент";
-constexpr std::string_view kAccountNumberKey = "РасчСчет";
 
 // A document section of a real statement takes more than 512 bytes; reserving room for that many
 // documents up front spares the copies of a growing vector, and pages never written cost no memory.
