@@ -133,28 +133,33 @@ void keep_first(std::optional<Refusal>& first, std::optional<Refusal> candidate)
 
 // ---- values into columns ----
 
-// Each returns the bytes of text it added.
-std::size_t put(ColumnBuilder& column, std::string_view text, Encoding encoding) { return column.text(text, encoding); }
+// Each returns the bytes of text it added, and sets `beyond` for a date that date32 cannot hold (written as
+// some other day: the table is refused anyway).
+std::size_t put(ColumnBuilder& column, std::string_view text, Encoding encoding, bool&) {
+  return column.text(text, encoding);
+}
 
-std::size_t put(ColumnBuilder& column, const OptionalText& text, Encoding encoding) {
+std::size_t put(ColumnBuilder& column, const OptionalText& text, Encoding encoding, bool&) {
   if (text.has_value()) return column.text(text.value(), encoding);
   column.null();
   return 0;
 }
 
-std::size_t put(ColumnBuilder& column, const Date& date, Encoding) {
-  column.value(static_cast<std::int32_t>(quorlane::days_since_epoch(date)));  // checked to fit
+std::size_t put(ColumnBuilder& column, const Date& date, Encoding, bool& beyond) {
+  const std::int64_t days = quorlane::days_since_epoch(date);
+  beyond |= days < std::numeric_limits<std::int32_t>::min() || days > std::numeric_limits<std::int32_t>::max();
+  column.value(static_cast<std::int32_t>(days));
   return 0;
 }
 
-std::size_t put(ColumnBuilder& column, const Amount& amount, Encoding) {
+std::size_t put(ColumnBuilder& column, const Amount& amount, Encoding, bool&) {
   column.value(amount);  // scaled at the end
   return 0;
 }
 
 template <class T>
-std::size_t put(ColumnBuilder& column, const std::optional<T>& value, Encoding encoding) {
-  if (value) return put(column, *value, encoding);
+std::size_t put(ColumnBuilder& column, const std::optional<T>& value, Encoding encoding, bool& beyond) {
+  if (value) return put(column, *value, encoding, beyond);
   column.null();
   return 0;
 }
@@ -354,35 +359,34 @@ void TableBuilder::take(const DocumentRecord& record) {
     if (state.next_section < spans.size()) {
       const quorlane::SectionSpan& span = spans[state.next_section++];
       for (std::size_t a = span.first_attribute; a < span.first_attribute + span.attribute_count; ++a) {
-        if (state.key_column[a] >= 0) state.row_keys[static_cast<std::size_t>(state.key_column[a])] = sections_->attributes[a].value_text();
+        const std::ptrdiff_t column = state.key_column[a];
+        if (column >= 0) state.row_keys[static_cast<std::size_t>(column)] = sections_->attributes[a].value_text();
       }
     }
   }
 
-  // A date beyond date32 refuses the table; the rows before it are kept, to find a refusal on an earlier line.
-  std::optional<Refusal> refusal;
-  each_field(record, [&](int field, const auto& value) {
-    if (!refusal) refusal = date_check(value, record.lineno, quorlane::kDocumentFields[field].key);
-  });
-  if (refusal) {
-    state.refusal = std::move(refusal);
+  bool beyond = false;
+  const std::size_t written = append(record, beyond);
+  if (beyond) {  // a date beyond date32 refuses the table; the rows before it are kept, to find an earlier refusal
+    each_field(record, [&](int field, const auto& value) {
+      if (!state.refusal) state.refusal = date_check(value, record.lineno, quorlane::kDocumentFields[field].key);
+    });
     return;
   }
-  const std::size_t written = append(record);
   // The file's name and the account, added at the end, counted now: the account at its usual size or more.
   constexpr std::size_t kAccountBytes = 64;
   state.batch_bytes += written + (options_.file ? options_.file->size() : 0) + kAccountBytes;
   if (state.batch_bytes > options_.batch_bytes) keep_within_batch(record);
 }
 
-std::size_t TableBuilder::append(const DocumentRecord& record) {
+std::size_t TableBuilder::append(const DocumentRecord& record, bool& beyond) {
   State& state = *state_;
   const Encoding encoding = record.text_encoding;
   std::vector<ColumnBuilder>& columns = state.columns;
   std::size_t written = 0;
   columns[kLineColumn].value(static_cast<std::int64_t>(record.lineno));
   std::size_t c = kFirstField;
-  each_field(record, [&](int, const auto& value) { written += put(columns[c++], value, encoding); });
+  each_field(record, [&](int, const auto& value) { written += put(columns[c++], value, encoding, beyond); });
   state.finest_scale = std::max<unsigned>(state.finest_scale, record.amount.scale);
   const Encoding key_encoding = sections_ != nullptr ? sections_->text_encoding : Encoding::Utf8;
   for (std::string_view value : state.row_keys) {
@@ -414,7 +418,8 @@ void TableBuilder::keep_within_batch(const DocumentRecord& record) {
     for (ColumnBuilder& builder : state.columns) builder.pop();
     state.close_batch();
     state.open_batch(rows_hint_, text_room_);
-    state.batch_bytes = append(record);
+    bool beyond = false;  // found on the first try
+    state.batch_bytes = append(record, beyond);
     column = over();
   }
   if (column) state.refusal = too_long(record.lineno, key_of(*column), limit);
@@ -477,7 +482,10 @@ std::optional<Refusal> interval_refusal(const quorlane::ReaderResult& reading, u
   return first;
 }
 
-void put_interval_value(ColumnBuilder& column, const Date& date, unsigned) { put(column, date, Encoding::Utf8); }
+void put_interval_value(ColumnBuilder& column, const Date& date, unsigned) {
+  bool beyond = false;  // checked before
+  put(column, date, Encoding::Utf8, beyond);
+}
 void put_interval_value(ColumnBuilder& column, const Amount& amount, unsigned scale) {
   column.value(*quorlane::scaled_amount(amount, scale));  // checked to fit
 }

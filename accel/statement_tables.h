@@ -58,8 +58,8 @@ class TableBuilder : public quorlane::DocumentSink {
 
  private:
   struct State;
-  // Adds the record's row to the batch; the bytes of text it took.
-  std::size_t append(const quorlane::DocumentRecord& record);
+  // Adds the record's row to the batch; the bytes of text it took. Sets `beyond` for a date beyond date32.
+  std::size_t append(const quorlane::DocumentRecord& record, bool& beyond);
   void keep_within_batch(const quorlane::DocumentRecord& record);
 
   const TableOptions& options_;

@@ -128,7 +128,8 @@ char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept
 char* decode_cp1251_into(std::string_view input, char* out, [[maybe_unused]] bool vectors) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
 #ifdef QUORLANE_HAVE_SIMD_CP1251
-  if (vectors && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
+  // A text shorter than one vector (a code, a number, a date) goes through the words of the portable loop.
+  if (vectors && input.size() >= 16 && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
 #endif
   return decode_portable(p, input.size(), out);
 }
@@ -147,11 +148,9 @@ std::string to_utf8(std::string_view text, Encoding encoding) {
   return encoding == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
 }
 
-char* write_utf8(std::string_view text, Encoding encoding, char* out) noexcept {
+char* write_windows_1251_as_utf8(std::string_view text, char* out) noexcept {
   static_assert(detail::kCp1251MaxBytesPerChar == 3 && detail::kDecodeSlack == 16, "utf8_room() counts on these");
-  if (encoding == Encoding::Cp1251) return detail::decode_cp1251_into(text, out, true);
-  if (!text.empty()) std::memcpy(out, text.data(), text.size());
-  return out + text.size();
+  return detail::decode_cp1251_into(text, out, true);
 }
 
 }  // namespace quorlane
