@@ -25,8 +25,14 @@ constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 #if defined(__linux__)
 constexpr bool kCanMap = true;
 
-// In whole huge pages, aligned: a column's first pages are huge ones too.
-void* map_bytes(std::size_t size) noexcept { return quorlane::map_huge_backed(size); }
+// Huge pages back what lies in whole aligned 2 MiB pieces; a column's first bytes come in small pages, so that a
+// column of short texts does not take (and clear) 2 MiB.
+void* map_bytes(std::size_t size) noexcept {
+  void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (memory == MAP_FAILED) return nullptr;
+  quorlane::advise_huge_pages(memory, size);
+  return memory;
+}
 
 void unmap_bytes(void* memory, std::size_t size) noexcept { munmap(memory, size); }
 
@@ -76,7 +82,7 @@ ArrowBuffer& ArrowBuffer::operator=(ArrowBuffer&& other) noexcept {
 void ArrowBuffer::reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
   if (kCanMap && capacity >= kMappedFrom) {
-    capacity = quorlane::whole_huge_pages(capacity);
+    capacity = whole_pages(capacity);
     void* memory = nullptr;
     if (mapped_) {
       memory = remap_bytes(data_, capacity_, capacity);

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import importlib.util
 import os
 import sys
 from pathlib import Path
@@ -42,10 +43,9 @@ def register(commands: Any) -> None:
 def run(args: argparse.Namespace, out: Any = None, err: Any = None) -> int:
     out = out or sys.stdout
     err = err or sys.stderr
-    try:
-        import pyarrow.parquet  # noqa: F401  (only checked here; the processes import it themselves)
-    except ImportError:
-        raise Failed("quorlane parquet needs pyarrow: pip install 'quorlane[arrow]'") from None
+    # Only looked for: imported here, pyarrow's threads would be forked into every process.
+    if _find_spec("pyarrow") is None:
+        raise Failed("quorlane parquet needs pyarrow: pip install 'quorlane[arrow]'")
     folder = _dataset_folder(args.output)
     files = list(statement_files(args.paths, args.pattern))
     parts = [(number, group, folder, args.amount_scale) for number, group in enumerate(_groups(files))]
@@ -65,6 +65,13 @@ def run(args: argparse.Namespace, out: Any = None, err: Any = None) -> int:
     print(f"{len(files)} files: {len(files) - failed} written ({documents} documents, {warnings} warnings) to "
           f"{folder}, {failed} failed", file=out)
     return 1 if failed else 0
+
+
+def _find_spec(name: str) -> object:
+    try:
+        return importlib.util.find_spec(name)
+    except (ImportError, ValueError):  # a module set to None in sys.modules
+        return None
 
 
 def _dataset_folder(path: str) -> str:
