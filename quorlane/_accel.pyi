@@ -1,4 +1,4 @@
-from typing import Any, Literal, Optional, Union, final
+from typing import Any, Literal, Optional, Union, final, overload
 
 @final
 class Section:
@@ -31,9 +31,15 @@ class Table:
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
 def read_sections(statement: Union[bytes, str], /) -> Optional[tuple[str, tuple[Section, ...]]]: ...
-def read_table(statement: Union[bytes, str, None], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
-               scale: Optional[int], batch_bytes: int, /) -> Union[
-        tuple[str, str, Table, Table, list[tuple[int, str]]], tuple[str, str, int, str, str], None]: ...
+_Read = tuple[Literal["read"], str, Table, Table, list[tuple[int, str]]]
+_Refused = tuple[Literal["refused"], str, int, str, str]
+
+@overload
+def read_table(statement: None, name: Optional[str], keys: Union[bool, tuple[str, ...], None],
+               scale: Optional[int], batch_bytes: int, /) -> _Read: ...
+@overload
+def read_table(statement: Union[bytes, str], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
+               scale: Optional[int], batch_bytes: int, /) -> Union[_Read, _Refused, None]: ...
 def convert(statement: Union[bytes, str], target: str, newline: str, /) -> Union[
         bytes, tuple[str, int, int, int], tuple[str, None, None, None], None]: ...
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],
