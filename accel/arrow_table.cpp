@@ -25,9 +25,18 @@ constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 #if defined(__linux__)
 constexpr bool kCanMap = true;
 
-// Huge pages back what lies in whole aligned 2 MiB pieces; a column's first bytes come in small pages, so that a
-// column of short texts does not take (and clear) 2 MiB.
+// A buffer of a large statement's column is mapped in whole huge pages from its start: its first write takes a
+// huge page at once. A smaller one starts with small pages (huge pages back what lies in whole aligned 2 MiB
+// pieces), so that the short columns of small statements do not each take, and clear, 2 MiB.
+constexpr std::size_t kHugeFrom = std::size_t{64} << 20;
+
+std::size_t mapped_size(std::size_t size) noexcept {
+  return size >= kHugeFrom ? quorlane::whole_huge_pages(size) : (size + 4095) & ~std::size_t{4095};
+}
+
+// `size` is a mapped_size().
 void* map_bytes(std::size_t size) noexcept {
+  if (size >= kHugeFrom) return quorlane::map_huge_backed(size);
   void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (memory == MAP_FAILED) return nullptr;
   quorlane::advise_huge_pages(memory, size);
@@ -52,6 +61,7 @@ void* remap_bytes(void* memory, std::size_t size, std::size_t larger) noexcept {
 }
 #else
 constexpr bool kCanMap = false;
+std::size_t mapped_size(std::size_t size) noexcept { return size; }
 void* map_bytes(std::size_t) noexcept { return nullptr; }
 void* remap_bytes(void*, std::size_t, std::size_t) noexcept { return nullptr; }
 void unmap_bytes(void*, std::size_t) noexcept {}
@@ -82,7 +92,7 @@ ArrowBuffer& ArrowBuffer::operator=(ArrowBuffer&& other) noexcept {
 void ArrowBuffer::reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
   if (kCanMap && capacity >= kMappedFrom) {
-    capacity = whole_pages(capacity);
+    capacity = mapped_size(capacity);
     void* memory = nullptr;
     if (mapped_) {
       memory = remap_bytes(data_, capacity_, capacity);
