@@ -7,6 +7,7 @@
 #include "entry_point.h"
 #include "render_documents.h"
 #include "sections.h"
+#include "tables.h"
 #include "text.h"
 
 namespace {
@@ -23,6 +24,14 @@ PyMethodDef methods[] = {
      "read_sections(statement, /)\n--\n\n"
      "Every section of a statement (bytes or str) as written: (encoding, a tuple of Section in file order).\n"
      "None where the text or its lines fail."},
+    {"read_table", fastcall<quorlane_accel::read_table>(), METH_FASTCALL,
+     "read_table(statement, name, keys, scale, batch_bytes, /)\n--\n\n"
+     "A statement's tables: (\"read\", encoding, documents, intervals, warnings), the tables being Table\n"
+     "(without rows for the statement None); or\n"
+     "(\"refused\", code, lineno, key, message) for a value no column can hold; None where the reader fails.\n"
+     "`name`: the text of a \"file\" column, or None for none; `keys`: None, True (every key outside the\n"
+     "fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the\n"
+     "finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."},
     {"convert", fastcall<quorlane_accel::convert>(), METH_FASTCALL,
      "convert(statement, target, newline, /)\n--\n\n"
      "The statement's own text (bytes or str, decoded as the reader decodes it) in `target` (\"utf-8\" or\n"
@@ -50,14 +59,19 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-int add_classes(PyObject* module) {
-  quorlane_py::Ref section = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(quorlane_accel::new_section_type()));
-  if (!section) return -1;
-  if (quorlane_accel::add_text_constants(module) < 0) return -1;
-  // PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
-  if (PyModule_AddObject(module, "Section", section.get()) < 0) return -1;
-  (void)section.release();
+// PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
+int add_class(PyObject* module, const char* name, PyTypeObject* made) {
+  quorlane_py::Ref type = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(made));
+  if (!type) return -1;
+  if (PyModule_AddObject(module, name, type.get()) < 0) return -1;
+  (void)type.release();
   return 0;
+}
+
+int add_classes(PyObject* module) {
+  if (add_class(module, "Section", quorlane_accel::new_section_type()) < 0) return -1;
+  if (add_class(module, "Table", quorlane_accel::new_table_type()) < 0) return -1;
+  return quorlane_accel::add_text_constants(module);
 }
 
 PyModuleDef_Slot slots[] = {

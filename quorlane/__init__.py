@@ -6,6 +6,9 @@
   line ends.
 - read_sections(data): every section as written (kind, document type, lines, every key in file order, repeated
   keys kept), beside the parsed statement.
+- read_table(data, name=..., extra_keys=..., amount_scale=...): the documents (and, as `intervals`, the accounts'
+  intervals) as Arrow tables through the PyCapsule interface, for pyarrow, pandas, Polars and DuckDB;
+  empty_table(...): the same columns without rows; TableError: a value no column can hold.
 - OutgoingDocument, Party, Bank, Budget, Kind; validate_outgoing(documents) and dumps_outgoing(documents, ...)
   / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt); single_tax_payment(...) and TAX_SERVICE:
   the single tax payment ready made; validate_order_pairs(pairs, kind=...): the checks on an order as read.
@@ -25,9 +28,10 @@ from typing import TYPE_CHECKING, Any
 if TYPE_CHECKING:
     from .conversions import to_dict
     from .sections import Section, SectionReading, read_sections
+    from .table import StatementTable, empty_table, read_table
     from .text_conversion import convert
     from .budget_payments import TAX_SERVICE, single_tax_payment
-    from .errors import OrderWarning, Problem, WriteError
+    from .errors import OrderWarning, Problem, TableError, WriteError
     from .payment_order_checks import validate_order_pairs, validate_outgoing
     from .payment_order_writer import dump_outgoing, dumps_outgoing
     from .payment_orders import Bank, Budget, Kind, OutgoingDocument, Party
@@ -37,6 +41,7 @@ if TYPE_CHECKING:
 # the writers and payment orders they do not need (startup is serial time before a pool of processes starts).
 _HOMES = {
     "to_dict": "conversions", "WriteError": "errors", "OrderWarning": "errors", "Problem": "errors",
+    "TableError": "errors", "read_table": "table", "empty_table": "table", "StatementTable": "table",
     "validate_outgoing": "payment_order_checks", "validate_order_pairs": "payment_order_checks",
     "single_tax_payment": "budget_payments", "TAX_SERVICE": "budget_payments",
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
@@ -61,7 +66,7 @@ def __dir__() -> list[str]:
 
 
 __all__ = [
-    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "WriteError", "OrderWarning",
-    "Problem", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
+    "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "read_table", "empty_table",
+    "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
     "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
 ]

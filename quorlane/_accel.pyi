@@ -1,4 +1,4 @@
-from typing import Any, Literal, Optional, Union, final
+from typing import Any, Literal, Optional, Union, final, overload
 
 @final
 class Section:
@@ -19,7 +19,27 @@ class Section:
     def get(self, key: str, default: Optional[str] = None, /) -> Optional[str]: ...
     def get_all(self, key: str, /) -> list[str]: ...
 
+@final
+class Table:
+    """An Arrow table of a statement (quorlane.read_table makes them)."""
+
+    @property
+    def num_rows(self) -> int: ...
+    @property
+    def column_names(self) -> tuple[str, ...]: ...
+    def __arrow_c_schema__(self) -> object: ...
+    def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
+
 def read_sections(statement: Union[bytes, str], /) -> Optional[tuple[str, tuple[Section, ...]]]: ...
+_Read = tuple[Literal["read"], str, Table, Table, list[tuple[int, str]]]
+_Refused = tuple[Literal["refused"], str, int, str, str]
+
+@overload
+def read_table(statement: None, name: Optional[str], keys: Union[bool, tuple[str, ...], None],
+               scale: Optional[int], batch_bytes: int, /) -> _Read: ...
+@overload
+def read_table(statement: Union[bytes, str], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
+               scale: Optional[int], batch_bytes: int, /) -> Union[_Read, _Refused, None]: ...
 def convert(statement: Union[bytes, str], target: str, newline: str, /) -> Union[
         bytes, tuple[str, int, int, int], tuple[str, None, None, None], None]: ...
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],

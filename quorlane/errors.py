@@ -1,5 +1,5 @@
-"""The problems the writers report: WriteError, what the format or the bank refuses, and OrderWarning, what is
-written but is likely a mistake."""
+"""The problems the package reports: WriteError, what the format or the bank refuses; OrderWarning, what is
+written but is likely a mistake; and TableError, a value that read_table's columns cannot hold."""
 
 from __future__ import annotations
 
@@ -64,3 +64,11 @@ class OrderWarning(Problem):
     the bank's that no source confirms. Never raised; validate_outgoing returns it among its problems."""
 
     level = "warning"
+
+
+class TableError(Problem, ValueError):
+    """A value of a statement that no column of its table can hold as it is (read_table raises it): an amount
+    with more fractional digits than the amount columns' scale (code "amount-scale") or more digits than a 128-bit
+    decimal holds ("amount-digits"), a date beyond date32 ("date-range"), a text beyond what a column of one
+    batch holds ("text-size"), or a key whose column would repeat a column's name ("column-name"). `line` and
+    `column` are where the value starts in the statement's text; `section` is "line N"."""

@@ -24,11 +24,11 @@ Status<StatementError> check_lines(TextSource source) {
 // One reading of a statement whose text `open(what is known of the bytes being UTF-8)` makes, anew on every
 // call.
 template <class OpenText>
-Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks) {
+Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks, DocumentSink* documents) {
   if (hooks.empty()) {
     auto source = open(utf8);
     if (!source) return Err(std::move(source).error());
-    auto read = [&](LineCursor& lines) { return read_statement(lines, hooks); };
+    auto read = [&](LineCursor& lines) { return read_statement(lines, hooks, documents); };
     return read_lines_checking_after(source.value(), read);
   }
   auto checked = open(utf8);
@@ -39,21 +39,22 @@ Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks) {
   auto source = open(known);
   if (!source) return Err(std::move(source).error());
   LineCursor lines(source.value());
-  return read_statement(lines, hooks);
+  return read_statement(lines, hooks, documents);
 }
 
 }  // namespace
 
 Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks,
-                                                     const ReadOptions& options) {
+                                                     const ReadOptions& options, DocumentSink* documents) {
   const auto open = [&](Utf8Verdict utf8) { return TextSource::of_bytes(input, options, utf8); };
-  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) { return read_with(open, utf8, hooks); });
+  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) { return read_with(open, utf8, hooks, documents); });
 }
 
-Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options) {
+Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options,
+                                                     DocumentSink* documents) {
   using Opened = Result<TextSource, StatementError>;
   const auto open = [&](Utf8Verdict) { return Opened(TextSource::of_code_points(text, options)); };
-  return read_with(open, Utf8Verdict::Unknown, hooks);
+  return read_with(open, Utf8Verdict::Unknown, hooks, documents);
 }
 
 }  // namespace quorlane

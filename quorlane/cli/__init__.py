@@ -6,7 +6,7 @@ import argparse
 import sys
 from typing import Any, Optional, Sequence
 
-from . import check, orders, streams
+from . import check, orders, parquet, streams
 from .reading import Failed, parse, read, read_bytes, sample_bytes
 from .show import show
 
@@ -30,16 +30,6 @@ examples:
 exit status: 0 fine, 1 a statement could not be read or written, an order has an error or a check failed,
 2 wrong usage, 130 interrupted (Ctrl-C), 141 the reader of the output went away (a closed pipe)
 """
-
-
-def _positive(text: str) -> int:
-    try:
-        number = int(text)
-    except ValueError:
-        number = 0
-    if number < 1:
-        raise argparse.ArgumentTypeError(f"must be a positive whole number, not {text!r}")
-    return number
 
 
 def _indent(text: str) -> int:
@@ -102,12 +92,13 @@ def _parser() -> argparse.ArgumentParser:
     check_cmd.add_argument("paths", nargs="+", metavar="PATH", help="statement files and folders")
     check_cmd.add_argument("--pattern", default="*.txt",
                            help="the names of the files to read in folders, in any case (default: *.txt)")
-    check_cmd.add_argument("--jobs", type=_positive, default=None, help="processes (default: one per core)")
+    check_cmd.add_argument("--jobs", type=check.jobs_count, default=None, help="processes (default: one per core)")
     check_cmd.add_argument("--strict", action="store_true", help="a warning fails the check (exit status 1)")
     check_cmd.add_argument("--balances", action="store_true",
                            help="reconcile each account's balances, and its income and expense with the documents")
 
     orders.register(commands)
+    parquet.register(commands)
 
     convert_cmd = commands.add_parser(
         "convert", help="a statement's own text in another encoding or with other line ends, every line kept")
@@ -165,6 +156,8 @@ def _run(args: argparse.Namespace) -> int:
         return check.run(args.paths, args.pattern, args.jobs, args.balances, args.strict)
     elif args.command == orders.COMMAND:
         return orders.run(args)
+    elif args.command == parquet.COMMAND:
+        return parquet.run(args)
     else:
         _convert(args.input, args.output, args.encoding, args.newline)
     return 0

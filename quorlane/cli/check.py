@@ -3,6 +3,7 @@
 
 from __future__ import annotations
 
+import argparse
 import multiprocessing
 import os
 import signal
@@ -11,7 +12,7 @@ import time
 from collections.abc import Iterable, Iterator
 from fnmatch import fnmatchcase
 from functools import partial
-from typing import NamedTuple, Optional, TextIO
+from typing import Any, Callable, NamedTuple, Optional, TextIO
 
 from .reading import Failed, failure, parse, read_bytes
 
@@ -72,16 +73,27 @@ def _ignore_interrupts() -> None:
     signal.signal(signal.SIGINT, signal.SIG_IGN)
 
 
-def outcomes(files: list[str], jobs: int, balances: bool) -> Iterator[Outcome]:
-    """The outcome of each file, in order. Processes, not threads: the reader holds the interpreter lock for
-    the whole of a parse, so only processes read on every core."""
-    check = partial(check_file, balances=balances)
+def outcomes(files: list[Any], jobs: int, work: Callable[[Any], Any] = check_file) -> Iterator[Any]:
+    """work(file) for each file (check_file by default), in order; `work` is a module's function (or a partial
+    of one), so that the processes can be handed it. Processes, not threads: the reader holds the interpreter
+    lock for the whole of a parse, so only processes read on every core."""
     if jobs <= 1 or len(files) <= 1:
-        yield from map(check, files)
+        yield from map(work, files)
         return
     chunk = max(1, min(32, len(files) // (jobs * 8)))
     with multiprocessing.get_context().Pool(min(jobs, len(files)), initializer=_ignore_interrupts) as pool:
-        yield from pool.imap(check, files, chunksize=chunk)
+        yield from pool.imap(work, files, chunksize=chunk)
+
+
+def jobs_count(text: str) -> int:
+    """--jobs: a positive whole number of processes."""
+    try:
+        number = int(text)
+    except ValueError:
+        number = 0
+    if number < 1:
+        raise argparse.ArgumentTypeError(f"must be a positive whole number, not {text!r}")
+    return number
 
 
 class Progress:
@@ -141,7 +153,8 @@ def run(paths: list[str], pattern: str, jobs: Optional[int], balances: bool = Fa
     progress = Progress(err, len(files))
     totals = Totals(len(files))
     try:
-        for done, outcome in enumerate(outcomes(files, jobs or os.cpu_count() or 1, balances), 1):
+        work = partial(check_file, balances=balances)
+        for done, outcome in enumerate(outcomes(files, jobs or os.cpu_count() or 1, work), 1):
             lines = [outcome.failure] if outcome.failure is not None else [*outcome.warnings, *outcome.findings]
             if lines:
                 progress.clear()

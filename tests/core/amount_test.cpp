@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "quorlane/quoted.h"
@@ -150,6 +151,39 @@ TEST(SameValueTest, ComparesNumbersNotSpellings) {
   }
   EXPECT_FALSE(read("5.10") == read("5.1"));  // equal value, different Amounts
   EXPECT_TRUE(read("-0.5") == read("-.5"));
+}
+
+// An amount as a fixed-point column holds it: exact, in two's complement, or refused when that would change its
+// value or take more than 38 digits.
+TEST(ScaledAmountTest, RescalesExactlyOrRefuses) {
+  const auto read = [](const char* text) { return read_amount(text).value(); };
+  struct Case {
+    const char* amount;
+    unsigned scale;
+    std::optional<ScaledAmount> expected;
+  } cases[] = {
+      {"12.34", 2, ScaledAmount{1234, 0}},
+      {"12.3", 2, ScaledAmount{1230, 0}},
+      {"1.230", 2, ScaledAmount{123, 0}},  // a zero past the scale goes
+      {"1.235", 2, std::nullopt},          // a digit past it would be lost
+      {"-0.05", 2, ScaledAmount{0xfffffffffffffffbu, 0xffffffffffffffffu}},
+      {"-0.00", 2, ScaledAmount{0, 0}},
+      {"1E-28", 28, ScaledAmount{1, 0}},
+      {kMaxMagnitude, 9, ScaledAmount{0xffffffffc4653600u, 0x3b9ac9ffffffffffu}},
+      {"-79228162514264337593543950335", 9, ScaledAmount{0x3b9aca00u, 0xc465360000000000u}},
+      {kMaxMagnitude, 10, std::nullopt},  // 39 digits
+      {"999999999999999999.9999999999", 20, ScaledAmount{0x98a223dabf41c00u, 0x4b3b4ca85a86c47au}},  // 38 digits
+      {"1", 38, std::nullopt},  // 10^38
+      {"0", 38, ScaledAmount{0, 0}},
+  };
+  for (const Case& c : cases) {
+    const std::optional<ScaledAmount> scaled = scaled_amount(read(c.amount), c.scale);
+    ASSERT_EQ(scaled.has_value(), c.expected.has_value()) << c.amount << " at " << c.scale;
+    if (scaled) {
+      EXPECT_EQ(scaled->low, c.expected->low) << c.amount << " at " << c.scale;
+      EXPECT_EQ(scaled->high, c.expected->high) << c.amount << " at " << c.scale;
+    }
+  }
 }
 
 }  // namespace

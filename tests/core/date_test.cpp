@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "quorlane/values.h"
@@ -114,6 +115,28 @@ TEST(BlankDateTest, RequiredFailsAndOptionalIsAbsent) {
     const auto optional = read_optional_date(blank);
     ASSERT_TRUE(optional.ok()) << blank;
     EXPECT_FALSE(optional.value().has_value());
+  }
+}
+
+// The day count agrees with the standard library's calendar over its whole range, and repeats every 400 years
+// (146097 days) out to the ends of the 32-bit years.
+TEST(DaysSinceEpochTest, CountsDaysOfTheProlepticCalendar) {
+  using namespace std::chrono;
+  EXPECT_EQ(days_since_epoch({1970, 1, 1}), 0);
+  EXPECT_EQ(days_since_epoch({1969, 12, 31}), -1);
+  EXPECT_EQ(days_since_epoch({2024, 2, 29}), 19782);
+  for (int y = -32767; y <= 32767; y += 97) {
+    for (unsigned m = 1; m <= 12; ++m) {
+      for (unsigned d : {1u, 28u}) {
+        const auto expected = sys_days(year(y) / month(m) / day(d)).time_since_epoch().count();
+        ASSERT_EQ(days_since_epoch({y, static_cast<std::uint8_t>(m), static_cast<std::uint8_t>(d)}), expected)
+            << y << "-" << m << "-" << d;
+      }
+    }
+  }
+  for (const Date& date : {Date{2147483247, 2, 29}, Date{-2147483648, 3, 1}, Date{-2147483248, 12, 31}}) {
+    const Date later{date.year + 400, date.month, date.day};
+    EXPECT_EQ(days_since_epoch(later) - days_since_epoch(date), 146097) << date.year;
   }
 }
 

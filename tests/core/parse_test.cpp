@@ -125,6 +125,47 @@ TEST(Reading, HooksSeeAndChangeTheSameSectionsInPiecesOfEverySize) {
   }
 }
 
+// A reading that hands its documents to a sink gives it the records the result would hold, and keeps the rest of
+// the result as it is: with and without hooks, in both encodings, as bytes and as code points, and when a
+// reading that took windows-1251 bytes for UTF-8 starts over.
+TEST(Reading, ASinkGetsTheDocumentsTheResultWouldHold) {
+  NoOpHook hook;
+  SectionHook* hooks[] = {&hook};
+  std::mt19937 random(7);
+  std::vector<std::string> inputs;
+  for (int round = 0; round < 12; ++round) {
+    const std::string utf8 = statement(3 + static_cast<int>(random() % 40), round % 3 ? "Сумма=x" : "мусор",
+                                       1 + random() % 200);
+    inputs.push_back(round % 2 ? utf8 : to_cp1251(utf8));
+  }
+  const std::string utf8 = statement(1000);
+  const std::string end = "КонецФайла\n";
+  inputs.push_back(utf8.substr(0, utf8.size() - end.size()) + to_cp1251(document(1000) + end));
+  for (const std::string& input : inputs) {
+    for (HookList list : {HookList(), HookList(hooks)}) {
+      Reading kept = parse_statement(input, list);
+      std::string documents;
+      if (kept.ok()) {
+        for (const Document& d : kept.value().documents) documents += describe(*d);
+        kept.value().documents.clear();
+      }
+      testing::DescribingSink sink;
+      EXPECT_EQ(describe(parse_statement(input, list, ReadOptions{}, &sink)), describe(kept));
+      if (kept.ok()) {
+        EXPECT_EQ(sink.documents, documents);
+      }
+      if (is_valid_utf8(input)) {
+        testing::DescribingSink from_points;
+        const Points points = points_of(input, 2);
+        EXPECT_EQ(describe(parse_statement(points.view(), list, ReadOptions{100}, &from_points)), describe(kept));
+        if (kept.ok()) {
+          EXPECT_EQ(from_points.documents, documents);
+        }
+      }
+    }
+  }
+}
+
 // Bytes that are UTF-8 for hundreds of kilobytes and windows-1251 further on are windows-1251 as a whole:
 // the reading that took them for UTF-8 gives way, whatever it met before the first windows-1251 byte.
 TEST(Reading, InputThatStopsBeingUtf8IsReadAsWindows1251) {

@@ -287,6 +287,8 @@ TEST(ReaderSections, FailedDocumentsBecomeWarnings) {
   EXPECT_EQ(r.documents[0]->doc_number, "1");
   EXPECT_EQ(r.documents[1]->doc_number, "3");
   const std::uint64_t first_end = kHeader.size() + 14 + 15;
+  EXPECT_EQ(r.documents[0]->lineno, kHeader.size() + 14);  // each record knows its closing line
+  EXPECT_EQ(r.documents[1]->lineno, first_end + 6 + 14);
   const std::vector<StatementWarning> expected = {
       {first_end, read_amount("1,5").error()},
       {first_end + 3, "missing field `Номер`"},
@@ -322,7 +324,7 @@ Interval interval_of(const std::string& start, const std::string& amount) {
   AttributeMap attrs;
   attrs.insert_view("ДатаНачала", start);
   attrs.insert_view("НачальныйОстаток", amount);
-  return convert_interval(attrs).value();
+  return convert_interval(attrs, 1).value();
 }
 
 TEST(ReaderIntervals, OrderedByStartDateAndDeduplicatedByValue) {
@@ -344,6 +346,10 @@ TEST(ReaderIntervals, OrderedByStartDateAndDeduplicatedByValue) {
   EXPECT_EQ(a[1].date_start, read_date("01.01.2024").value());
   EXPECT_EQ(a[2].date_start, read_date("02.01.2024").value());
   EXPECT_EQ(a[3].date_start, read_date("03.01.2024").value());
+  // Each interval keeps the closing line of its own section (five lines each, the last one six).
+  const std::uint64_t h = kHeader.size();
+  EXPECT_EQ((std::vector<std::uint64_t>{a[0].lineno, a[1].lineno, a[2].lineno, a[3].lineno}),
+            (std::vector<std::uint64_t>{h + 31, h + 15, h + 20, h + 5}));
   EXPECT_TRUE(r.warnings.empty());
 }
 
@@ -491,7 +497,7 @@ namespace quorlane {
 namespace {
 
 std::string dump(const Document& d) {
-  std::string out;
+  std::string out = std::to_string(d->lineno) + " ";
   const auto text = [&](std::string_view t) { out.append("[").append(t).append("]"); };
   const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
   const auto date = [&](const std::optional<Date>& t) { out.append(t ? format_date(*t) : "-").append(";"); };

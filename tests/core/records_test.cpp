@@ -48,7 +48,7 @@ std::string amount_error(std::string_view value) { return read_amount(value).err
 
 TEST(ConvertDocument, RequiredFieldsOnly) {
   TextStore store;
-  auto doc = convert_document(section(kRequiredDocument, {}), store);
+  auto doc = convert_document(section(kRequiredDocument, {}), 1, store);
   ASSERT_TRUE(doc.ok()) << doc.error();
   const Document& d = doc.value();
   EXPECT_TRUE(d.block());
@@ -89,7 +89,7 @@ TEST(ConvertDocument, OptionalFieldsGoToTheirOwnFields) {
                                                           {"ПолучательКПП", "770002002"},
                                                           {"ПолучательРасчСчет", "4070281000000000000B"},
                                                           {"ПолучательКорсчет", "30101810400000000226"},
-                                                          {"ДатаПоступило", "07.03.2024"}}),
+                                                          {"ДатаПоступило", "07.03.2024"}}), 1,
                               store);
   ASSERT_TRUE(doc.ok()) << doc.error();
   const Document& d = doc.value();
@@ -139,7 +139,7 @@ TEST(ConvertDocument, FailuresReportTheSmallestKeyThenTheFirstMissingField) {
   };
   for (const FailureCase& c : cases) {
     TextStore store;
-    auto doc = convert_document(section(kRequiredDocument, c.edits), store);
+    auto doc = convert_document(section(kRequiredDocument, c.edits), 1, store);
     ASSERT_FALSE(doc.ok()) << c.what;
     EXPECT_EQ(doc.error(), c.message) << c.what;
   }
@@ -152,7 +152,7 @@ TEST(ConvertDocument, UnknownKeysAreNotExamined) {
                                                           {"КвитанцияДата", "abc"},
                                                           {"Дат", "abc"},
                                                           {"", "abc"},
-                                                          {"РасчСчет", "1"}}),
+                                                          {"РасчСчет", "1"}}), 1,
                               store);
   ASSERT_TRUE(doc.ok()) << doc.error();
   EXPECT_EQ(doc.value()->amount, read_amount("1500.50").value());
@@ -162,7 +162,7 @@ TEST(ConvertDocument, EmptyAndBlankValues) {
   TextStore store;
   auto doc = convert_document(
       section(kRequiredDocument,
-              {{"ДатаСписано", ""}, {"ДатаПоступило", "   "}, {"ВидОплаты", ""}, {"Номер", " 17 "}, {"Плательщик", ""}}),
+              {{"ДатаСписано", ""}, {"ДатаПоступило", "   "}, {"ВидОплаты", ""}, {"Номер", " 17 "}, {"Плательщик", ""}}), 1,
       store);
   ASSERT_TRUE(doc.ok()) << doc.error();
   const Document& d = doc.value();
@@ -182,7 +182,7 @@ TEST(ConvertDocument, TextsLiveInTheRecordsBlock) {
     for (int i = 0; i < 300; ++i) {  // enough texts to need several blocks
       AttributeMap attrs =
           section(kRequiredDocument, {{"Номер", std::to_string(i)}, {"НазначениеПлатежа", std::string(2000, 'p')}});
-      auto doc = convert_document(attrs, store);
+      auto doc = convert_document(attrs, 1, store);
       ASSERT_TRUE(doc.ok());
       kept.push_back(std::move(doc).value());
     }
@@ -197,7 +197,7 @@ TEST(ConvertDocument, TextsLiveInTheRecordsBlock) {
 }
 
 TEST(ConvertInterval, RequiredFieldsOnlyAndAllFields) {
-  auto only = convert_interval(section(kRequiredInterval, {{"РасчСчет", "ignored"}}));
+  auto only = convert_interval(section(kRequiredInterval, {{"РасчСчет", "ignored"}}), 1);
   ASSERT_TRUE(only.ok()) << only.error();
   EXPECT_EQ(only.value().date_start, read_date("01.01.2024").value());
   EXPECT_EQ(only.value().start_amount, read_amount("10.00").value());
@@ -207,7 +207,7 @@ TEST(ConvertInterval, RequiredFieldsOnlyAndAllFields) {
   auto all = convert_interval(section(kRequiredInterval, {{"ДатаКонца", "31.01.2024"},
                                                           {"КонечныйОстаток", "20"},
                                                           {"ВсегоПоступило", "15.5"},
-                                                          {"ВсегоСписано", "5.50"}}));
+                                                          {"ВсегоСписано", "5.50"}}), 1);
   ASSERT_TRUE(all.ok()) << all.error();
   EXPECT_EQ(all.value().date_end, read_date("31.01.2024").value());
   EXPECT_EQ(all.value().end_amount, read_amount("20").value());
@@ -229,18 +229,18 @@ TEST(ConvertInterval, Failures) {
       {"blank ДатаНачала", {{"ДатаНачала", "  "}}, "empty string is not a valid date"},
   };
   for (const FailureCase& c : cases) {
-    auto interval = convert_interval(section(kRequiredInterval, c.edits));
+    auto interval = convert_interval(section(kRequiredInterval, c.edits), 1);
     ASSERT_FALSE(interval.ok()) << c.what;
     EXPECT_EQ(interval.error(), c.message) << c.what;
   }
   // A blank optional date is absent, not a failure.
-  auto blank_end = convert_interval(section(kRequiredInterval, {{"ДатаКонца", " "}}));
+  auto blank_end = convert_interval(section(kRequiredInterval, {{"ДатаКонца", " "}}), 1);
   ASSERT_TRUE(blank_end.ok());
   EXPECT_FALSE(blank_end.value().date_end.has_value());
 }
 
 TEST(SameInterval, ComparesAllSixValuesAmountsByValue) {
-  auto make = [](const Pairs& edits) { return convert_interval(section(kRequiredInterval, edits)).value(); };
+  auto make = [](const Pairs& edits) { return convert_interval(section(kRequiredInterval, edits), 1).value(); };
   const Interval base = make({{"КонечныйОстаток", "5.10"}});
   EXPECT_TRUE(same_interval(base, make({{"КонечныйОстаток", "5.1"}, {"НачальныйОстаток", "10"}})));
   EXPECT_FALSE(same_interval(base, make({})));                                  // absent vs present
@@ -264,7 +264,7 @@ TEST(ConvertDocument, ACopiedRecordKeepsItsBlockAlone) {
     TextStore store;
     std::vector<Document> docs;
     for (int i = 0; i < 3; ++i) {
-      auto doc = convert_document(section(kRequiredDocument, {{"Номер", std::string("N").append(std::to_string(i))}}), store);
+      auto doc = convert_document(section(kRequiredDocument, {{"Номер", std::string("N").append(std::to_string(i))}}), 1, store);
       ASSERT_TRUE(doc.ok());
       docs.push_back(std::move(doc).value());
     }

@@ -75,6 +75,24 @@ inline Points points_of(std::string_view utf8, unsigned width) {
   return points;
 }
 
+// A document's values (its line first), as text: equal texts mean equal records, in whatever encoding each
+// keeps its texts.
+inline std::string describe(const DocumentRecord& d) {
+  std::string out = std::to_string(d.lineno) + " ";
+  const auto text = [&](std::string_view t) { out.append("[").append(to_utf8(t, d.text_encoding)).append("]"); };
+  const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
+  const auto date = [&](const std::optional<Date>& t) { out.append(t ? format_date(*t) : "-").append(";"); };
+  const auto amount = [&](const Amount& a) { out.append(format_amount(a)).append(";"); };
+  text(d.doc_number), text(d.doc_type), optional(d.payment_type), date(d.doc_date), text(d.purpose);
+  optional(d.ordering), amount(d.amount), text(d.counterparty_inn), optional(d.counterparty_kpp);
+  text(d.counterparty_bic), text(d.counterparty_bank1), text(d.counterparty_account), optional(d.counterparty);
+  optional(d.counterparty_1), date(d.outcome_date), optional(d.counterparty_ras_account);
+  optional(d.counterparty_cor_account), text(d.payee_inn), optional(d.payee), text(d.payee_account);
+  optional(d.payee_kpp), text(d.payee_bic), text(d.payee_bank1), optional(d.payee_ras_account);
+  optional(d.payee_cor_account), date(d.income_date);
+  return out + "\n";
+}
+
 // Everything a reading holds, as text: equal texts mean equal readings.
 inline std::string describe(const Reading& reading) {
   if (!reading.ok()) {
@@ -83,32 +101,29 @@ inline std::string describe(const Reading& reading) {
   const ReaderResult& r = reading.value();
   std::string out = std::string(encoding_name(r.encoding)) + "\n";
   for (const AttributeMap::Entry& e : r.header.entries()) out.append(e.key).append("=").append(e.value) += "\n";
-  Encoding texts = Encoding::Utf8;  // of the document being written out
-  const auto text = [&](std::string_view t) { out.append("[").append(to_utf8(t, texts)).append("]"); };
-  const auto optional = [&](const OptionalText& t) { t.has_value() ? text(t.value()) : (void)out.append("-"); };
   const auto date = [&](const std::optional<Date>& d) { out.append(d ? format_date(*d) : "-").append(";"); };
   const auto amount = [&](const std::optional<Amount>& a) { out.append(a ? format_amount(*a) : "-").append(";"); };
   for (const Account& a : r.accounts) {
     out += "account " + a.number + ":";
     for (const Interval& i : a.intervals) {
+      out += std::to_string(i.lineno) + " ";
       date(i.date_start), date(i.date_end), amount(i.start_amount), amount(i.end_amount);
       amount(i.total_income), amount(i.total_expense);
     }
     out += "\n";
   }
-  for (const Document& d : r.documents) {
-    texts = d->text_encoding;
-    text(d->doc_number), text(d->doc_type), optional(d->payment_type), date(d->doc_date), text(d->purpose);
-    optional(d->ordering), amount(d->amount), text(d->counterparty_inn), optional(d->counterparty_kpp);
-    text(d->counterparty_bic), text(d->counterparty_bank1), text(d->counterparty_account), optional(d->counterparty);
-    optional(d->counterparty_1), date(d->outcome_date), optional(d->counterparty_ras_account);
-    optional(d->counterparty_cor_account), text(d->payee_inn), optional(d->payee), text(d->payee_account);
-    optional(d->payee_kpp), text(d->payee_bic), text(d->payee_bank1), optional(d->payee_ras_account);
-    optional(d->payee_cor_account), date(d->income_date);
-    out += "\n";
-  }
+  for (const Document& d : r.documents) out += describe(*d);
   for (const StatementWarning& w : r.warnings) out += std::to_string(w.lineno) + " " + w.message + "\n";
   return out;
 }
+
+// Keeps what a reading hands it, described, as a reading's description shows its documents.
+class DescribingSink : public DocumentSink {
+ public:
+  void start() override { documents.clear(); }
+  void take(const DocumentRecord& record) override { documents += describe(record); }
+
+  std::string documents;
+};
 
 }  // namespace quorlane::testing

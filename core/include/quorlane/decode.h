@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,22 @@ struct CodePoints {
 
 // A text written in `encoding` (UTF-8, or windows-1251 by the WHATWG index), as UTF-8.
 std::string to_utf8(std::string_view text, Encoding encoding);
+
+// The room write_utf8 needs for a text of `size` bytes: three bytes a byte (a windows-1251 letter takes two, a
+// few signs three), and 16 more, which its fast paths write past the end of the text and leave undefined.
+constexpr std::size_t utf8_room(std::size_t size) noexcept { return size * 3 + 16; }
+
+// Writes the UTF-8 form of windows-1251 text at `out`, which has utf8_room(text.size()) bytes; returns its end.
+char* write_windows_1251_as_utf8(std::string_view text, char* out) noexcept;
+
+// Writes the UTF-8 form of `text`, written in `encoding`, at `out`, which has utf8_room(text.size()) bytes, and
+// returns the end of it: to_utf8 for callers that gather many texts into one buffer. Inline, as it runs for
+// every value of a column.
+inline char* write_utf8(std::string_view text, Encoding encoding, char* out) noexcept {
+  if (encoding == Encoding::Cp1251) return write_windows_1251_as_utf8(text, out);
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
 
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
 // Uses the AVX2 validator when the processor has it and `vectors` is set; both validators give the same

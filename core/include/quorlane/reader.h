@@ -27,6 +27,18 @@ class SectionHook {
 
 using HookList = std::span<SectionHook* const>;
 
+// Where a reading hands its documents instead of keeping them in ReaderResult::documents: each document section
+// that converts, in file order, as a record whose texts are views of the statement's text (or of the section's
+// attributes, after hooks), valid only during the call, so that a caller that keeps the values in another form
+// copies each text once. The sections that do not convert are warnings as ever.
+class DocumentSink {
+ public:
+  virtual ~DocumentSink() = default;
+  // A reading starts: what an earlier one gave (bytes taken as UTF-8 that turned out not to be) is forgotten.
+  virtual void start() = 0;
+  virtual void take(const DocumentRecord& record) = 0;
+};
+
 // What a successful reading returns. It owns everything: nothing refers into the input text.
 struct ReaderResult {
   Encoding encoding = Encoding::Utf8;
@@ -37,7 +49,9 @@ struct ReaderResult {
 };
 
 // Reads a statement from its lines, to their end or to the first error. The lines' own verdict (an
-// unrecognised line, a wrong first line) is not looked at: see LineCursor::finish().
-Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks);
+// unrecognised line, a wrong first line) is not looked at: see LineCursor::finish(). With `documents`, the
+// documents go there and ReaderResult::documents stays empty.
+Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks,
+                                                    DocumentSink* documents = nullptr);
 
 }  // namespace quorlane

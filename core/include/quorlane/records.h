@@ -3,7 +3,9 @@
 // check required fields in order and report missing ones.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,24 @@ class OptionalText {
   std::size_t size_ = 0;
 };
 
+// The account section's key table: for each value of an Interval, in member order, the member's name (also
+// its Python attribute) and the statement key that feeds it.
+namespace interval_field {
+enum : int { date_start, date_end, start_amount, end_amount, total_income, total_expense, count };
+}  // namespace interval_field
+struct IntervalField {
+  std::string_view attribute;
+  std::string_view key;
+};
+inline constexpr std::array<IntervalField, interval_field::count> kIntervalFields = {{
+    {"date_start", "ДатаНачала"},
+    {"date_end", "ДатаКонца"},
+    {"start_amount", "НачальныйОстаток"},
+    {"end_amount", "КонечныйОстаток"},
+    {"total_income", "ВсегоПоступило"},
+    {"total_expense", "ВсегоСписано"},
+}};
+
 // One account section: a period and its balances.
 struct Interval {
   Date date_start;                     // "ДатаНачала"
@@ -42,10 +62,15 @@ struct Interval {
   std::optional<Amount> end_amount;    // "КонечныйОстаток"
   std::optional<Amount> total_income;  // "ВсегоПоступило"
   std::optional<Amount> total_expense; // "ВсегоСписано"
+  std::uint64_t lineno = 0;            // the section's line number: its closing line ("КонецРасчСчет")
 };
 
-// Equal in all six values; amounts by numeric value, an absent value equals only an absent value.
+// Equal in all six values (not in the line); amounts by numeric value, an absent value equals only an absent
+// value.
 bool same_interval(const Interval& a, const Interval& b) noexcept;
+
+// The key of an account section's number; the header names the statement's accounts with it too.
+inline constexpr std::string_view kAccountNumberKey = "РасчСчет";
 
 struct Account {
   std::string number;  // the value of "РасчСчет", unchanged
@@ -67,6 +92,7 @@ template <> struct FieldValue<FieldKind::Amount> { using type = Amount; };
 // where they are read, so that a reading neither decodes nor stores more than its caller asks for.
 struct DocumentRecord {
   Encoding text_encoding = Encoding::Utf8;
+  std::uint64_t lineno = 0;  // the section's line number: its closing line ("КонецДокумента")
 #define QUORLANE_RECORD_MEMBER(attribute, key, kind) FieldValue<FieldKind::kind>::type attribute;
   QUORLANE_DOCUMENT_FIELDS(QUORLANE_RECORD_MEMBER)
 #undef QUORLANE_RECORD_MEMBER
@@ -89,11 +115,15 @@ class Document {
   const DocumentRecord* record_ = nullptr;
 };
 
-// Converts an account section's attributes. Failure: a value message, or "missing field `KEY`".
-Result<Interval, std::string> convert_interval(const AttributeMap& attrs);
+// Converts the attributes of an account section whose closing line is `lineno`. Failure: a value message, or
+// "missing field `KEY`".
+Result<Interval, std::string> convert_interval(const AttributeMap& attrs, std::uint64_t lineno);
 
-// Converts a document section's attributes (the reader has already added "СекцияДокумент"), copying the
-// texts it keeps into `store` as one block. Failure: a value message, or "missing field `KEY`".
-Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store);
+// Converts the attributes of a document section whose closing line is `lineno` (the reader has already added
+// "СекцияДокумент"), copying the texts it keeps into `store` as one block. Failure: a value message, or
+// "missing field `KEY`".
+Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store);
+// The same conversion into a record whose texts are views of the map's values, valid as long as they are.
+Result<DocumentRecord, std::string> view_document(const AttributeMap& attrs, std::uint64_t lineno);
 
 }  // namespace quorlane

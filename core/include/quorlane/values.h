@@ -36,6 +36,22 @@ struct Amount {
 // True when both amounts have the same numeric value (5.10 equals 5.1; -0 equals 0).
 bool same_value(const Amount& a, const Amount& b) noexcept;
 
+// The days from 1970-01-01 to the date (negative before it): the form columnar formats keep dates in. Any
+// 32-bit year gives a result well inside 64 bits.
+std::int64_t days_since_epoch(const Date& date) noexcept;
+
+// An amount as a whole number of units of 10^-scale, the form of a fixed-point decimal column: a 128-bit two's
+// complement integer, low word first.
+struct ScaledAmount {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+};
+// The most digits a 128-bit fixed-point decimal holds.
+inline constexpr unsigned kMaxScaledDigits = 38;
+// The amount at `scale` (at most kMaxScaledDigits), or nothing when that changes its value (a nonzero digit
+// past `scale`) or takes more than kMaxScaledDigits digits.
+std::optional<ScaledAmount> scaled_amount(const Amount& amount, unsigned scale) noexcept;
+
 // Failure texts are plain messages with no prefix and no line number.
 Result<Date, std::string> read_date(std::string_view value);                      // required
 Result<std::optional<Date>, std::string> read_optional_date(std::string_view value);  // blank: absent

@@ -4,7 +4,7 @@
 // an occasional stall while the kernel assembles huge pages for a process that had none yet.
 #include "memory/fresh_buffer.h"
 
-#include "memory/huge_pages.h"
+#include "quorlane/huge_pages.h"
 
 namespace quorlane::detail {
 

@@ -1,4 +1,4 @@
-#include "huge_pages.h"
+#include "quorlane/huge_pages.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,15 +9,16 @@
 #include <malloc.h>
 #endif
 
-namespace quorlane::detail {
+namespace quorlane {
 
 #if defined(__linux__)
 
 void* map_huge_backed(std::size_t size) noexcept {
   // Map one huge page more than asked, then cut the unaligned ends off: mmap itself promises only 4 KiB
   // alignment, and a huge page can only back an aligned 2 MiB range.
+  // Only the pages written are taken: reserving generously costs address space, not memory.
   const std::size_t padded = size + kHugePageSize;
-  void* mapped = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapped = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
   const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
   const std::uintptr_t aligned = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
@@ -58,4 +59,4 @@ void advise_huge_pages(void*, std::size_t) noexcept {}
 
 #endif
 
-}  // namespace quorlane::detail
+}  // namespace quorlane

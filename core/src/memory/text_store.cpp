@@ -1,6 +1,6 @@
 #include "quorlane/text_store.h"
 
-#include "huge_pages.h"
+#include "quorlane/huge_pages.h"
 
 #include <atomic>
 #include <cstring>
@@ -15,9 +15,9 @@ namespace quorlane {
 class TextBlock {
  public:
   static TextBlock* allocate(std::size_t capacity) {
-    if (capacity + sizeof(TextBlock) >= detail::kHugePageSize / 2) {
-      const std::size_t size = detail::whole_huge_pages(capacity + sizeof(TextBlock));
-      if (void* memory = detail::map_huge_backed(size)) return new (memory) TextBlock(size);
+    if (capacity + sizeof(TextBlock) >= kHugePageSize / 2) {
+      const std::size_t size = whole_huge_pages(capacity + sizeof(TextBlock));
+      if (void* memory = map_huge_backed(size)) return new (memory) TextBlock(size);
     }
     void* memory = ::operator new(sizeof(TextBlock) + capacity);
     return new (memory) TextBlock(0);
@@ -30,7 +30,7 @@ class TextBlock {
       const std::size_t mapped = mapped_;
       this->~TextBlock();
       if (mapped != 0) {
-        detail::unmap_huge_backed(this, mapped);
+        unmap_huge_backed(this, mapped);
       } else {
         ::operator delete(static_cast<void*>(this));
       }
@@ -44,7 +44,7 @@ class TextBlock {
 };
 
 // A large block's bytes: a huge page less the block's header.
-constexpr std::size_t kLargeBlockSize = detail::kHugePageSize - sizeof(TextBlock);
+constexpr std::size_t kLargeBlockSize = kHugePageSize - sizeof(TextBlock);
 
 BlockRef::BlockRef(const BlockRef& other) noexcept : block_(other.block_) {
   if (block_ != nullptr) block_->add_ref();

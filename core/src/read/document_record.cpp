@@ -97,11 +97,17 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
   return text_encoding == Encoding::Utf8 ? kKeys.find(key) : kKeys1251.find(key);
 }
 
-Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
-                                                      TextStore& store) {
-  // The converted dates and amounts, by their place in kExamined; a date absent stays empty.
+namespace {
+
+// The converted dates and amounts of a section, by their place in kExamined; a date absent stays empty.
+struct ConvertedValues {
   std::optional<Date> dates[kExamined.size()];
   Amount amounts[kExamined.size()];
+};
+
+// Converts the dates and the amount, in their keys' order, then checks the required fields in table order.
+Result<ConvertedValues, std::string> convert_values(const DocumentFields& fields, Encoding text_encoding) {
+  ConvertedValues converted;
   std::string scratch;
   for (std::size_t slot = 0; slot < kExamined.size(); ++slot) {
     const int f = kExamined[slot];
@@ -111,21 +117,65 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
     if (kind == FieldKind::Amount) {
       auto read = read_amount(value);
       if (!read) return Err(std::move(read).error());
-      amounts[slot] = read.value();
+      converted.amounts[slot] = read.value();
     } else if (kind == FieldKind::Date) {
       auto date = read_date(value);
       if (!date) return Err(std::move(date).error());
-      dates[slot] = date.value();
+      converted.dates[slot] = date.value();
     } else {
       auto date = read_optional_date(value);
       if (!date) return Err(std::move(date).error());
-      dates[slot] = date.value();
+      converted.dates[slot] = date.value();
     }
   }
   for (int f : kRequired) {
     if (!fields.has(f)) return Err(missing_field_message(kKeys.key(f)));
   }
+  return converted;
+}
 
+// The record of converted values, each text field's value being text(field index).
+template <class Text>
+DocumentRecord record_of(const DocumentFields& fields, const ConvertedValues& converted, Encoding text_encoding,
+                         std::uint64_t lineno, Text text) {
+  const auto value_of = [&]<FieldKind Kind>(int f) -> typename FieldValue<Kind>::type {
+    if constexpr (Kind == FieldKind::Text) {
+      return text(f);
+    } else if constexpr (Kind == FieldKind::OptionalText) {
+      return fields.has(f) ? OptionalText(text(f)) : OptionalText();
+    } else if constexpr (Kind == FieldKind::Date) {
+      return *converted.dates[kSlot[f]];  // present: required fields are checked
+    } else if constexpr (Kind == FieldKind::OptionalDate) {
+      return converted.dates[kSlot[f]];
+    } else {
+      return converted.amounts[kSlot[f]];
+    }
+  };
+  // Designated initializers are evaluated in order: the texts are copied in the table's order.
+  return DocumentRecord{
+      .text_encoding = text_encoding,
+      .lineno = lineno,
+#define QUORLANE_FIELD_VALUE(attribute, key, kind) .attribute = value_of.template operator()<FieldKind::kind>(field::attribute),
+      QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_VALUE)
+#undef QUORLANE_FIELD_VALUE
+  };
+}
+
+DocumentFields gathered_from(const AttributeMap& attrs) noexcept {
+  DocumentFields fields;
+  for (const AttributeMap::Entry& entry : attrs.entries()) {
+    const int field = kKeys.find(entry.key);
+    if (field != kKeys.kAbsent) fields.set(field, entry.value);
+  }
+  return fields;
+}
+
+}  // namespace
+
+Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
+                                                      std::uint64_t lineno, TextStore& store) {
+  auto converted = convert_values(fields, text_encoding);
+  if (!converted) return Err(std::move(converted).error());
   std::size_t total = 0;
   for (int f = 0; f < kFieldCount; ++f) {
     if ((kTextFields & fields.present) >> f & 1u) total += fields.values[f].size();
@@ -134,37 +184,26 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   // copied as the statement wrote them, and the record is written once, where it stays.
   BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
   void* place = store.place(sizeof(DocumentRecord), alignof(DocumentRecord));
-  const auto value_of = [&]<FieldKind Kind>(int f) -> typename FieldValue<Kind>::type {
-    if constexpr (Kind == FieldKind::Text) {
-      return store.copy(fields.values[f]);
-    } else if constexpr (Kind == FieldKind::OptionalText) {
-      return fields.has(f) ? OptionalText(store.copy(fields.values[f])) : OptionalText();
-    } else if constexpr (Kind == FieldKind::Date) {
-      return *dates[kSlot[f]];  // present: required fields are checked above
-    } else if constexpr (Kind == FieldKind::OptionalDate) {
-      return dates[kSlot[f]];
-    } else {
-      return amounts[kSlot[f]];
-    }
-  };
-  const DocumentRecord* record = new (place) DocumentRecord{
-      .text_encoding = text_encoding,
-#define QUORLANE_FIELD_VALUE(attribute, key, kind) .attribute = value_of.template operator()<FieldKind::kind>(field::attribute),
-      QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_VALUE)
-#undef QUORLANE_FIELD_VALUE
-  };
+  const DocumentRecord* record = new (place) DocumentRecord(record_of(
+      fields, converted.value(), text_encoding, lineno, [&](int f) { return store.copy(fields.values[f]); }));
   return Document(std::move(block), record);
+}
+
+Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
+                                                         std::uint64_t lineno) {
+  auto converted = convert_values(fields, text_encoding);
+  if (!converted) return Err(std::move(converted).error());
+  return record_of(fields, converted.value(), text_encoding, lineno, [&](int f) { return fields.values[f]; });
 }
 
 }  // namespace detail
 
-Result<Document, std::string> convert_document(const AttributeMap& attrs, TextStore& store) {
-  detail::DocumentFields fields;
-  for (const AttributeMap::Entry& entry : attrs.entries()) {
-    const int field = kKeys.find(entry.key);
-    if (field != kKeys.kAbsent) fields.set(field, entry.value);
-  }
-  return detail::convert_document_fields(fields, Encoding::Utf8, store);
+Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store) {
+  return detail::convert_document_fields(detail::gathered_from(attrs), Encoding::Utf8, lineno, store);
+}
+
+Result<DocumentRecord, std::string> view_document(const AttributeMap& attrs, std::uint64_t lineno) {
+  return detail::view_document_fields(detail::gathered_from(attrs), Encoding::Utf8, lineno);
 }
 
 }  // namespace quorlane

@@ -30,9 +30,12 @@ struct DocumentFields {
 // The document field a key feeds, or -1. The key is written in `text_encoding`.
 int document_field(std::string_view key, Encoding text_encoding) noexcept;
 
-// Converts gathered values (written in `text_encoding`) into a record, copying its texts as they are written
-// into one block of `store`.
+// Converts gathered values (written in `text_encoding`) of the section closed at `lineno` into a record,
+// copying its texts as they are written into one block of `store`.
 Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
-                                                      TextStore& store);
+                                                      std::uint64_t lineno, TextStore& store);
+// The same conversion into a record whose texts are the gathered views themselves.
+Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
+                                                         std::uint64_t lineno);
 
 }  // namespace quorlane::detail

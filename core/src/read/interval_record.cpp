@@ -12,16 +12,23 @@
 namespace quorlane {
 namespace {
 
-enum Field { kDateStart, kDateEnd, kStartAmount, kEndAmount, kTotalIncome, kTotalExpense, kFieldCount };
+enum Field {
+  kDateStart = interval_field::date_start,
+  kDateEnd = interval_field::date_end,
+  kStartAmount = interval_field::start_amount,
+  kEndAmount = interval_field::end_amount,
+  kTotalIncome = interval_field::total_income,
+  kTotalExpense = interval_field::total_expense,
+  kFieldCount = interval_field::count,
+};
 
-constexpr detail::KeyTable<kFieldCount> kKeys({
-    "ДатаНачала",
-    "ДатаКонца",
-    "НачальныйОстаток",
-    "КонечныйОстаток",
-    "ВсегоПоступило",
-    "ВсегоСписано",
-});
+constexpr std::array<std::string_view, kFieldCount> keys_of_table() {
+  std::array<std::string_view, kFieldCount> keys{};
+  for (int i = 0; i < kFieldCount; ++i) keys[i] = kIntervalFields[i].key;
+  return keys;
+}
+
+constexpr detail::KeyTable<kFieldCount> kKeys(keys_of_table());
 
 // Every field of an interval can fail; this is their keys' byte order.
 constexpr std::array<int, kFieldCount> kExamined = {kTotalIncome, kTotalExpense, kDateEnd,
@@ -41,7 +48,7 @@ bool same_interval(const Interval& a, const Interval& b) noexcept {
          same_optional_amount(a.total_expense, b.total_expense);
 }
 
-Result<Interval, std::string> convert_interval(const AttributeMap& attrs) {
+Result<Interval, std::string> convert_interval(const AttributeMap& attrs, std::uint64_t lineno) {
   const std::string_view* found[kFieldCount] = {};
   for (const AttributeMap::Entry& entry : attrs.entries()) {
     const int field = kKeys.find(entry.key);
@@ -49,6 +56,7 @@ Result<Interval, std::string> convert_interval(const AttributeMap& attrs) {
   }
 
   Interval interval;
+  interval.lineno = lineno;
   bool has_start = false;
   bool has_amount = false;
   for (int field : kExamined) {

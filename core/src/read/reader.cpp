@@ -27,7 +27,6 @@ ReaderContext context_of(State state) noexcept {
 }
 
 constexpr std::string_view kDocumentTypeKey = "СекцияДокумент";
-constexpr std::string_view kAccountNumberKey = "РасчСчет";
 
 // A document section of a real statement takes more than 512 bytes; reserving room for that many
 // documents up front spares the copies of a growing vector, and pages never written cost no memory.
@@ -37,10 +36,15 @@ StatementError syntax(SyntaxDetail detail) { return StatementError{std::move(det
 
 class Reader {
  public:
-  Reader(LineCursor& lines, HookList hooks)
-      : lines_(lines), hooks_(hooks), text_encoding_(lines.text_encoding()), vectors_(lines.options().vectors) {
+  Reader(LineCursor& lines, HookList hooks, DocumentSink* sink)
+      : lines_(lines), hooks_(hooks), sink_(sink), text_encoding_(lines.text_encoding()),
+        vectors_(lines.options().vectors) {
     result_.encoding = lines.encoding();
-    result_.documents.reserve(lines.size_hint() / kBytesPerDocumentGuess);
+    if (sink_ == nullptr) {
+      result_.documents.reserve(lines.size_hint() / kBytesPerDocumentGuess);
+    } else {
+      sink_->start();
+    }
   }
 
   Result<ReaderResult, StatementError> run() {
@@ -153,7 +157,7 @@ class Reader {
 
   Status<StatementError> close_account(std::uint64_t lineno) {
     if (auto hooked = run_hooks(SectionType::Account, lineno); !hooked) return hooked;
-    auto interval = convert_interval(section_);
+    auto interval = convert_interval(section_, lineno);
     if (!interval) return Err(syntax(AccountParseError{lineno, std::move(interval).error()}));
     const std::string_view* number = section_.find(kAccountNumberKey);
     if (number == nullptr) {
@@ -166,7 +170,11 @@ class Reader {
   Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
       fields_.set(document_field_index::doc_type, document_type_);
-      file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, store_));
+      if (sink_ != nullptr) {
+        hand_document(lineno, detail::view_document_fields(fields_, text_encoding_, lineno));
+      } else {
+        file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, lineno, store_));
+      }
       return {};
     }
     if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;
@@ -176,8 +184,20 @@ class Reader {
     } else {
       section_.insert_copy(kDocumentTypeKey, utf8(document_type_));
     }
-    file_document(lineno, convert_document(section_, store_));
+    if (sink_ != nullptr) {
+      hand_document(lineno, view_document(section_, lineno));
+    } else {
+      file_document(lineno, convert_document(section_, lineno, store_));
+    }
     return {};
+  }
+
+  void hand_document(std::uint64_t lineno, Result<DocumentRecord, std::string>&& record) {
+    if (record) {
+      sink_->take(record.value());
+    } else {
+      result_.warnings.push_back(StatementWarning{lineno, std::move(record).error()});
+    }
   }
 
   void file_document(std::uint64_t lineno, Result<Document, std::string>&& document) {
@@ -190,6 +210,7 @@ class Reader {
 
   LineCursor& lines_;
   HookList hooks_;
+  DocumentSink* const sink_;  // null: the documents are kept in the result
   const Encoding text_encoding_;  // of the lines' keys and values
   const bool vectors_;
   std::string scratch_;  // a windows-1251 line's key and value as UTF-8, on their way into a map
@@ -204,8 +225,8 @@ class Reader {
 
 }  // namespace
 
-Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks) {
-  return Reader(lines, hooks).run();
+Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks, DocumentSink* documents) {
+  return Reader(lines, hooks, documents).run();
 }
 
 }  // namespace quorlane

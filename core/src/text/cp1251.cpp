@@ -51,6 +51,8 @@ inline char* put_char(char* dst, unsigned char b) noexcept {
   return dst + (entry >> 24);
 }
 
+char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept;
+
 #ifdef QUORLANE_HAVE_SIMD_CP1251
 
 // One half of eight bytes whose non-ASCII bytes are letters: its lead and second bytes are interleaved in
@@ -101,8 +103,7 @@ __attribute__((target("avx2,popcnt"))) char* decode_vectorised(const unsigned ch
       dst = put_eight(dst, p + i + 8);
     }
   }
-  for (; i < n; ++i) dst = put_char(dst, p[i]);
-  return dst;
+  return decode_portable(p + i, n - i, dst);  // the last bytes, eight at a time where they are ASCII
 }
 
 #endif
@@ -127,7 +128,8 @@ char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept
 char* decode_cp1251_into(std::string_view input, char* out, [[maybe_unused]] bool vectors) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
 #ifdef QUORLANE_HAVE_SIMD_CP1251
-  if (vectors && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
+  // A text shorter than one vector (a code, a number, a date) goes through the words of the portable loop.
+  if (vectors && input.size() >= 16 && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
 #endif
   return decode_portable(p, input.size(), out);
 }
@@ -144,6 +146,11 @@ namespace quorlane {
 
 std::string to_utf8(std::string_view text, Encoding encoding) {
   return encoding == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
+}
+
+char* write_windows_1251_as_utf8(std::string_view text, char* out) noexcept {
+  static_assert(detail::kCp1251MaxBytesPerChar == 3 && detail::kDecodeSlack == 16, "utf8_room() counts on these");
+  return detail::decode_cp1251_into(text, out, true);
 }
 
 }  // namespace quorlane

@@ -1,11 +1,11 @@
 // Memory mapped in whole, aligned 2 MiB pieces with the advice to back it by huge pages. Writing fresh memory
 // is most of what reading a large statement costs, and the kernel gives one huge page for the price of a few
-// small ones.
+// small ones. Public, so that the package's extension grows its columns the same way.
 #pragma once
 
 #include <cstddef>
 
-namespace quorlane::detail {
+namespace quorlane {
 
 inline constexpr std::size_t kHugePageSize = std::size_t{1} << 21;
 
@@ -23,4 +23,4 @@ void unmap_huge_backed(void* memory, std::size_t size) noexcept;
 // where the system has none, or does not follow it, nothing changes.
 void advise_huge_pages(void* memory, std::size_t size) noexcept;
 
-}  // namespace quorlane::detail
+}  // namespace quorlane
