@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-python3 -m pip install --quiet ".[test]"
+python3 -m pip install --quiet ".[test,test-arrow]"
 
 cmake -S . -B build/tests -DQUORLANE_PYTHON=OFF >/dev/null
 cmake --build build/tests -j "$(nproc)"
