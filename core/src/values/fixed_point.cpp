@@ -3,59 +3,17 @@
 #include <optional>
 
 #include "quorlane/values.h"
+#include "magnitude.h"
 
 namespace quorlane {
 namespace {
 
-// An unsigned 128-bit integer as four 32-bit limbs (least significant first), with the steps scaling needs.
-// Written with 64-bit arithmetic only, as the amounts' Magnitude is, so that it means the same everywhere.
-struct Wide {
-  std::uint32_t limbs[4] = {0, 0, 0, 0};
-
-  // this * 10; false when the product needs more than 128 bits.
-  bool times_ten() noexcept {
-    std::uint64_t carry = 0;
-    for (std::uint32_t& limb : limbs) {
-      const std::uint64_t step = std::uint64_t{limb} * 10 + carry;
-      limb = static_cast<std::uint32_t>(step);
-      carry = step >> 32;
-    }
-    return carry == 0;
-  }
-
-  // Divides by ten and returns the remainder.
-  unsigned divide_by_ten() noexcept {
-    std::uint64_t rest = 0;
-    for (int i = 3; i >= 0; --i) {
-      const std::uint64_t part = rest << 32 | limbs[i];
-      limbs[i] = static_cast<std::uint32_t>(part / 10);
-      rest = part % 10;
-    }
-    return static_cast<unsigned>(rest);
-  }
-
-  std::uint64_t low() const noexcept { return std::uint64_t{limbs[1]} << 32 | limbs[0]; }
-  std::uint64_t high() const noexcept { return std::uint64_t{limbs[3]} << 32 | limbs[2]; }
-
-  friend bool operator<(const Wide& a, const Wide& b) noexcept {
-    for (int i = 3; i >= 0; --i) {
-      if (a.limbs[i] != b.limbs[i]) return a.limbs[i] < b.limbs[i];
-    }
-    return false;
-  }
-};
+using Wide = detail::Limbs<4>;  // an unsigned 128-bit integer
 
 constexpr Wide power_of_ten(unsigned exponent) noexcept {
   Wide value;
   value.limbs[0] = 1;
-  for (unsigned i = 0; i < exponent; ++i) {
-    std::uint64_t carry = 0;
-    for (std::uint32_t& limb : value.limbs) {
-      const std::uint64_t step = std::uint64_t{limb} * 10 + carry;
-      limb = static_cast<std::uint32_t>(step);
-      carry = step >> 32;
-    }
-  }
+  for (unsigned i = 0; i < exponent; ++i) value.times_ten_plus(0);
   return value;
 }
 
@@ -75,18 +33,18 @@ std::int64_t days_since_epoch(const Date& date) noexcept {
 }
 
 std::optional<ScaledAmount> scaled_amount(const Amount& amount, unsigned scale) noexcept {
-  Wide value;
-  value.limbs[0] = static_cast<std::uint32_t>(amount.low);
-  value.limbs[1] = static_cast<std::uint32_t>(amount.low >> 32);
-  value.limbs[2] = amount.high;
+  const detail::Magnitude magnitude(amount);
+  const std::uint32_t* limbs = magnitude.limbs().limbs;
+  Wide value{{limbs[0], limbs[1], limbs[2], 0}};
   for (unsigned s = amount.scale; s < scale; ++s) {
-    if (!value.times_ten()) return std::nullopt;
+    if (!value.times_ten_plus(0)) return std::nullopt;
   }
   for (unsigned s = amount.scale; s > scale; --s) {
     if (value.divide_by_ten() != 0) return std::nullopt;
   }
   if (!(value < kDigitsLimit)) return std::nullopt;
-  ScaledAmount scaled{value.low(), value.high()};
+  ScaledAmount scaled{std::uint64_t{value.limbs[1]} << 32 | value.limbs[0],
+                      std::uint64_t{value.limbs[3]} << 32 | value.limbs[2]};
   if (amount.negative) {  // two's complement: invert and add one
     scaled.low = ~scaled.low + 1;
     scaled.high = ~scaled.high + (scaled.low == 0 ? 1 : 0);
