@@ -32,8 +32,13 @@ EPOCH = datetime.date(1970, 1, 1).toordinal()
 
 
 def days(iso):
-    """A date as parse gives it (YYYY-MM-DD), as days since 1970, as date32 holds it."""
-    return None if iso is None else datetime.date.fromisoformat(iso).toordinal() - EPOCH
+    """A date as parse gives it (YYYY-MM-DD, a signed year beyond 0..9999), as days since 1970, as date32 holds
+    it. The calendar repeats every 400 years (146097 days), which brings any year into datetime's range."""
+    if iso is None:
+        return None
+    year, month, day = iso.rsplit("-", 2)
+    cycles, year_in_cycle = divmod(int(year), 400)
+    return datetime.date(2000 + year_in_cycle, int(month), int(day)).toordinal() - EPOCH + (cycles - 5) * 146097
 
 
 def scale_of(amount):
