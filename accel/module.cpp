@@ -16,7 +16,7 @@ using quorlane_py::entry_point;
 
 template <auto Function>
 PyCFunction fastcall() {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry_point<Function>));
+  return quorlane_py::as_method(entry_point<Function>);
 }
 
 PyMethodDef methods[] = {

@@ -232,7 +232,7 @@ PyGetSetDef section_getset[] = {
 };
 
 PyMethodDef section_methods[] = {
-    {"get", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quorlane_py::entry_point<Section_get>)),
+    {"get", quorlane_py::as_method(quorlane_py::entry_point<Section_get>),
      METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
     {"get_all", quorlane_py::entry_point<Section_get_all>, METH_O,
      "get_all(key, /)\n--\n\nEvery value of the key, in file order."},

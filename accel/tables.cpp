@@ -114,7 +114,7 @@ PyMethodDef table_methods[] = {
     {"__arrow_c_schema__", quorlane_py::entry_point<Table_arrow_c_schema>, METH_NOARGS,
      "__arrow_c_schema__()\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
     {"__arrow_c_stream__",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quorlane_py::entry_point<Table_arrow_c_stream>)),
+     quorlane_py::as_method(quorlane_py::entry_point<Table_arrow_c_stream>),
      METH_FASTCALL | METH_KEYWORDS,
      "__arrow_c_stream__(requested_schema=None)\n--\n\n"
      "The table as a PyCapsule holding an ArrowArrayStream of its record batches; each export shares the\n"

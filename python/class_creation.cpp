@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "entry_point.h"
 #include "registrar.h"
 
 namespace quorlane_py {
@@ -48,7 +49,7 @@ PyObject* refuse_subclass(PyObject* class_name, PyObject*, PyObject*) noexcept {
 }
 
 PyMethodDef refuse_subclass_def = {"__init_subclass__",
-                                   reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(refuse_subclass)),
+                                   as_method(refuse_subclass),
                                    METH_VARARGS | METH_KEYWORDS, nullptr};
 
 // False with SystemError for a slot that no class of the module uses.

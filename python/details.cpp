@@ -217,7 +217,7 @@ PyGetSetDef* const kGetsets[kKindCount] = {unexpected_section_getset, unexpected
                                            message_getset};
 
 PyMethodDef detail_methods[] = {
-    {"__getnewargs__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detail_getnewargs)), METH_NOARGS,
+    {"__getnewargs__", as_method(detail_getnewargs), METH_NOARGS,
      nullptr},
     {},
 };

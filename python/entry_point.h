@@ -44,4 +44,11 @@ struct EntryPoint<Function, R (*)(Args...) noexcept> {
 template <auto Function>
 inline constexpr auto entry_point = detail::EntryPoint<Function, decltype(Function)>::call;
 
+// A C function of another signature than PyCFunction's (METH_FASTCALL, METH_KEYWORDS, METH_NOARGS), as a
+// PyMethodDef holds it; the cast goes through a plain function pointer, which -Wcast-function-type accepts.
+template <class Function>
+PyCFunction as_method(Function* function) noexcept {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
 }  // namespace quorlane_py

@@ -52,7 +52,7 @@ PyDoc_STRVAR(parse_doc,
              "* `SyntaxError` - Если в выписке синтаксическая ошибка (включая ошибки hooks)\n"
              "* `ParseError` - Для прочих ошибок парсинга");
 
-PyMethodDef parse_def = {"parse", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry_point<parse>)),
+PyMethodDef parse_def = {"parse", as_method(entry_point<parse>),
                          METH_FASTCALL | METH_KEYWORDS, parse_doc};
 
 PyModuleDef module_def = {
