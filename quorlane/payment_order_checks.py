@@ -161,7 +161,10 @@ def _written_problems(section: str, document: OutgoingDocument, pairs: list[tupl
                              code="extra-key-repeated")
         seen.add(key)
         if index >= len(pairs) - len(document.extra):
-            yield from _text.key_problems(section, key, hint=False)
+            # A key of extra may be anything; the fields' own keys are the format's.
+            broken_key = list(_text.key_problems(section, key, hint=False))
+            yield from broken_key or _text.encoding_problems(section, key, key, encoding,
+                                                             what=f"key {_text.quoted(key)}")
         # A character that breaks the line is reported as such, not also as one the encoding lacks.
         broken = list(_text.value_problems(section, key, value, hint=False))
         for problem in broken or _text.encoding_problems(section, key, value, encoding):

@@ -10,7 +10,7 @@ from . import _text
 from .errors import WriteError
 from .payment_order_checks import validate_outgoing
 from .payment_order_fields import document_pairs, dotted
-from .payment_orders import OutgoingDocument
+from .payment_orders import OutgoingDocument, plain
 
 __all__ = ["dumps_outgoing", "dump_outgoing"]
 
@@ -34,6 +34,7 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
     """
     documents = list(documents)
     encoding = _text.encoding_name(encoding)
+    sender, recipient = _header_text("sender", sender), _header_text("recipient", recipient)
     problems = [problem for problem in validate_outgoing(documents, encoding=encoding, purpose_lines=purpose_lines)
                 if isinstance(problem, WriteError)]
     created = datetime.now() if created is None else created
@@ -62,6 +63,12 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
         lines.append("КонецДокумента")
     lines.append("КонецФайла")
     return _text.encode("\r\n".join(lines) + "\r\n", encoding)
+
+
+def _header_text(name: str, value: object) -> str:
+    if not isinstance(value, str):
+        raise TypeError(f"{name} must be str, not {type(value).__name__}")
+    return plain(value)
 
 
 def dump_outgoing(documents: Iterable[OutgoingDocument], fp: BinaryIO, **options: object) -> None:
