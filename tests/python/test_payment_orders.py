@@ -59,7 +59,6 @@ def messages(documents, **options) -> list[str]:
       'document 1: "ПолучательРасчСчет" (field 17) must be 20 digits, not "4070281050000005432"']),
     (order(payee_bank={"bic": "04452559"}),
      ['document 1: "ПолучательБИК" (field 14) must be 9 digits, not "04452559"']),
-    (order(payee_bank={"city": ""}), ['document 1: "ПолучательБанк2" (field 13) is required and empty']),
     (order(priority="7"), ['document 1: "Очередность" (field 21) must be one digit from 1 to 5, not "7"']),
     (order(purpose=""), ['document 1: "НазначениеПлатежа" (field 24) is required and empty']),
     (order(purpose="x" * 211), ['document 1: "НазначениеПлатежа" (field 24) is longer than 210 characters (211)']),
@@ -283,6 +282,7 @@ def test_uin_of_a_tax_payment(code, expected):
     (budget(TAX, type="НС"), [(W, "ПоказательТипа", "type-unused")]),
     (dataclasses.replace(TAX, payee=PAYEE), [
         (E, "ПолучательИНН", "tax-payee-inn"), (E, "ПолучательСчет", "tax-payee-account"),
+        (E, "ПолучательБИК", "tax-payee-bic"), (E, "ПолучательКорсчет", "tax-payee-corr-account"),
         (W, "ПолучательКПП", "tax-payee-kpp")]),
     (dataclasses.replace(TAX, date=date(2025, 12, 1)), [(W, "Дата", "date-stale"),
                                                         (W, "ПолучательКПП", "tax-payee-kpp")]),
