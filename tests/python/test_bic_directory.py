@@ -281,10 +281,11 @@ ENTRY = '<BICDirectoryEntry BIC="{}"><ParticipantInfo NameP="Банк" DateIn="{
      "line 3, column 1: the entry of БИК 044525225 has no ParticipantInfo"),
     (HEAD + '<!DOCTYPE ED807 [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">]>\n'
      + ED807.format("", ""), "line 2, column 17: a БИК directory has no document type declaration"),
+    (b"PK\x03\x04 cut short", "not a readable zip archive: File is not a zip file"),
 ])
 def test_what_is_not_a_directory_is_refused_with_its_place(text, message):
     with pytest.raises(quorlane.DirectoryError) as caught:
-        quorlane.read_bic_directory(text.encode("utf-8"))
+        quorlane.read_bic_directory(text if isinstance(text, bytes) else text.encode("utf-8"))
     assert str(caught.value) == message
     again = pickle.loads(pickle.dumps(caught.value))
     assert (str(again), again.line, again.column) == (message, caught.value.line, caught.value.column)
