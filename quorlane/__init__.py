@@ -12,6 +12,8 @@
 - OutgoingDocument, Party, Bank, Budget, Kind; validate_outgoing(documents) and dumps_outgoing(documents, ...)
   / dump_outgoing(...): payment orders for the bank (1c_to_kl.txt); single_tax_payment(...) and TAX_SERVICE:
   the single tax payment ready made; validate_order_pairs(pairs, kind=...): the checks on an order as read.
+- read_bic_directory(path) -> BicDirectory: the Bank of Russia's БИК directory (ED807), for the checks of orders
+  (directory=...) and to fill in their banks; DirectoryError: a file that is not one.
 - to_dict(statement): the statement as a JSON-ready dict.
 - WriteError: what the format cannot hold or the bank would return; OrderWarning: a likely mistake; both are
   Problem values with a level, document, key, form field number, code and message.
@@ -30,6 +32,7 @@ if TYPE_CHECKING:
     from .sections import Section, SectionReading, read_sections
     from .table import StatementTable, empty_table, read_table
     from .text_conversion import convert
+    from .bic_directory import BicDirectory, DirectoryError, read_bic_directory
     from .budget_payments import TAX_SERVICE, single_tax_payment
     from .errors import OrderWarning, Problem, TableError, WriteError
     from .payment_order_checks import validate_order_pairs, validate_outgoing
@@ -48,7 +51,8 @@ _HOMES = {
     "Bank": "payment_orders", "Budget": "payment_orders", "Kind": "payment_orders",
     "OutgoingDocument": "payment_orders", "Party": "payment_orders", "dump": "statement_writer",
     "dumps": "statement_writer", "convert": "text_conversion", "read_sections": "sections", "Section": "sections",
-    "SectionReading": "sections",
+    "SectionReading": "sections", "read_bic_directory": "bic_directory", "BicDirectory": "bic_directory",
+    "DirectoryError": "bic_directory",
 }
 
 
@@ -69,4 +73,5 @@ __all__ = [
     "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "read_table", "empty_table",
     "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
     "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
+    "read_bic_directory", "BicDirectory", "DirectoryError",
 ]

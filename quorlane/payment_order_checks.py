@@ -6,7 +6,7 @@ from __future__ import annotations
 import re
 from collections.abc import Iterable, Iterator, Sequence
 from datetime import date
-from typing import Optional
+from typing import TYPE_CHECKING, Optional
 
 from . import _text
 from ._keys import FORM_FIELD
@@ -15,6 +15,9 @@ from .payment_order_fields import amount_text, document_pairs, purpose_lines
 from .payment_order_rules import findings, named
 from .payment_orders import OutgoingDocument
 
+if TYPE_CHECKING:
+    from .bic_directory import BicDirectory
+
 __all__ = ["validate_outgoing", "validate_order_pairs", "PURPOSE_LINES"]
 
 PURPOSE_LINES = ("refuse", "split")
@@ -22,9 +25,10 @@ MOST_PURPOSE_LINES = 6
 MOST_PURPOSE_LENGTH = 210
 
 # Keys that must have a value in every document (the standard's "required from 1C" column; 1C's own schema
-# makes the purpose required too).
+# makes the purpose required too). The rules say when the payee's ИНН, a bank's city and its correspondent account
+# may be empty.
 _REQUIRED = ("Номер", "Дата", "Сумма", *(f"{party}{suffix}" for party in ("Плательщик", "Получатель") for suffix in
-             ("Счет", "", "ИНН", "1", "РасчСчет", "Банк1", "Банк2", "БИК", "Корсчет")), "ВидОплаты", "НазначениеПлатежа")
+             ("Счет", "", "1", "РасчСчет", "Банк1", "БИК")), "ПлательщикИНН", "ВидОплаты", "НазначениеПлатежа")
 # In a budget payment all of its block is required but ПоказательТипа.
 _REQUIRED_IN_BUDGET = ("СтатусСоставителя", "ПлательщикКПП", "ПолучательКПП", "ПоказательКБК", "ОКАТО",
                        "ПоказательОснования", "ПоказательПериода", "ПоказательНомера", "ПоказательДаты")
@@ -57,7 +61,8 @@ _COMPILED_FORMS = {key: (re.compile(pattern), what) for key, (pattern, what) in 
 
 
 def validate_outgoing(documents: Iterable[OutgoingDocument], *, encoding: str = "cp1251",
-                      purpose_lines: str = "refuse", today: Optional[date] = None) -> list[Problem]:
+                      purpose_lines: str = "refuse", today: Optional[date] = None,
+                      directory: Optional[BicDirectory] = None) -> list[Problem]:
     """Every problem of the documents, in document order: a WriteError for each error (what the format cannot
     hold, or what the bank returns: check digits, control keys, forms of the budget fields, required fields),
     an OrderWarning for each warning (a custom not followed or a likely mistake, such as no VAT mention or a
@@ -68,7 +73,9 @@ def validate_outgoing(documents: Iterable[OutgoingDocument], *, encoding: str = 
     concerned, its field that key's number on the payment order form, its code the rule's fixed identifier.
     `purpose_lines="split"` accepts a purpose of up to six lines (written joined by blanks in
     НазначениеПлатежа and line by line in НазначениеПлатежа1…6); by default a line break in the purpose is an
-    error like any other.
+    error like any other. `directory`, a BicDirectory (read_bic_directory), adds the checks of each bank against
+    it on the order's date: a БИК it lacks or that is not active then, a correspondent account that is not that
+    БИК's (errors), a bank name or city other than its own (warnings).
     """
     encoding = _text.encoding_name(encoding)
     if purpose_lines not in PURPOSE_LINES:
@@ -86,24 +93,24 @@ def validate_outgoing(documents: Iterable[OutgoingDocument], *, encoding: str = 
         pairs = document_pairs(document, split_purpose=split)
         _, amount_problem = amount_text(document.amount)
         problems.extend(_order_problems(section, pairs, document.kind.value, document.budget is not None,
-                                        amount_problem, str(document.amount), today))
+                                        amount_problem, str(document.amount), today, directory))
         problems.extend(_written_problems(section, document, pairs, encoding, split))
     return _without_redundant_warnings(problems)
 
 
 def validate_order_pairs(pairs: Sequence[tuple[str, str]], *, kind: str, section: str = "document 1",
-                         today: Optional[date] = None) -> list[Problem]:
+                         today: Optional[date] = None, directory: Optional[BicDirectory] = None) -> list[Problem]:
     """The problems of one payment order as another program wrote it: its document section's (key, value)
     pairs in file order (for a repeated key the last value counts) and its kind (the text after
     "СекцияДокумент="). The same checks as validate_outgoing but those of writing (line breaks, encodability,
-    keys). It is a budget payment when СтатусСоставителя is filled."""
+    keys). It is a budget payment when СтатусСоставителя is filled. `directory` as for validate_outgoing."""
     values = dict(pairs)
     amount = values.get("Сумма") or ""
     amount_problem = amount_text(amount)[1] if amount else None
     budget = values.get("СтатусСоставителя", "") not in ("", "0")
     return _without_redundant_warnings(list(_order_problems(section, list(values.items()), kind, budget,
                                                             amount_problem, amount,
-                                                            date.today() if today is None else today)))
+                                                            date.today() if today is None else today, directory)))
 
 
 def _without_redundant_warnings(problems: list[Problem]) -> list[Problem]:
@@ -114,14 +121,15 @@ def _without_redundant_warnings(problems: list[Problem]) -> list[Problem]:
 
 
 def _order_problems(section: str, pairs: list[tuple[str, str]], kind: str, budget: bool,
-                    amount_problem: Optional[str], amount: str, today: date) -> Iterator[Problem]:
+                    amount_problem: Optional[str], amount: str, today: date,
+                    directory: Optional[BicDirectory]) -> Iterator[Problem]:
     """The presence, forms and lengths of values, then the bank's rules on the values of a good form."""
     values = dict(pairs)
     malformed: set[Optional[str]] = set()  # keys whose rules have nothing to add
     for problem in _form_problems(section, pairs, budget, amount_problem, amount):
         malformed.add(problem.key)
         yield problem
-    for level, key, code, message in findings(values, kind, today):
+    for level, key, code, message in findings(values, kind, today, directory):
         if key not in malformed:
             kind_of_problem = WriteError if level == "error" else OrderWarning
             yield kind_of_problem(section, key, message, code=code, field=FORM_FIELD.get(key))
@@ -161,7 +169,10 @@ def _written_problems(section: str, document: OutgoingDocument, pairs: list[tupl
                              code="extra-key-repeated")
         seen.add(key)
         if index >= len(pairs) - len(document.extra):
-            yield from _text.key_problems(section, key, hint=False)
+            # A key of extra may be anything; the fields' own keys are the format's.
+            broken_key = list(_text.key_problems(section, key, hint=False))
+            yield from broken_key or _text.encoding_problems(section, key, key, encoding,
+                                                             what=f"key {_text.quoted(key)}")
         # A character that breaks the line is reported as such, not also as one the encoding lacks.
         broken = list(_text.value_problems(section, key, value, hint=False))
         for problem in broken or _text.encoding_problems(section, key, value, encoding):

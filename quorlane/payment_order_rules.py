@@ -1,7 +1,8 @@
 """The rules a bank applies to a payment order beyond the format: check digits, control keys, the budget
 fields, and the customs of the trade. One function per rule; each takes the order's values by key and yields
 (level, key, code, message) for what it finds. The forms of single values (digits, lengths) are checked with
-the format, in payment_order_checks."""
+the format, in payment_order_checks; rules that began on a date are taken from payment_order_dates by the order's
+date; given the БИК directory, the banks are checked against it."""
 
 from __future__ import annotations
 
@@ -9,12 +10,17 @@ import re
 from collections.abc import Iterator, Mapping
 from datetime import date, datetime
 from itertools import cycle
-from typing import Callable, Optional, Tuple
+from typing import TYPE_CHECKING, Any, Callable, Optional, Tuple
 
+from . import payment_order_dates as dated
 from ._keys import FORM_FIELD
 from ._text import quoted
-from .budget_payments import (CUSTOMS_ACCOUNT, CUSTOMS_KPP, CUSTOMS_OKTMO, SINGLE_TAX_KBK, TAX_SERVICE_ACCOUNT, TAX_SERVICE_INN,
-                              TAX_SERVICE_KPP, TAX_SERVICE_KPP_SINCE, TAX_SERVICE_OLD_KPP)
+from .budget_payments import (CUSTOMS_ACCOUNT, CUSTOMS_KPP, CUSTOMS_OKTMO, SINGLE_TAX_KBK, TAX_SERVICE_ACCOUNT,
+                              TAX_SERVICE_BIC, TAX_SERVICE_CORR_ACCOUNT, TAX_SERVICE_INN)
+from .payment_order_fields import dotted
+
+if TYPE_CHECKING:
+    from .bic_directory import BicDirectory, Participant
 
 Finding = Tuple[str, str, str, str]  # level, key, code, message
 PARTIES = ("Плательщик", "Получатель")
@@ -22,15 +28,10 @@ BUDGET_INDICATORS = ("ПоказательКБК", "ОКАТО", "Показат
                      "ПоказательДаты", "ПоказательТипа")
 NONE = ("", "0")  # how an order says "no value"
 
-# Statuses of field 101 a bank takes (Точка's list from 01.04.2026, which drops 20); statuses for the tax service
-# (from 2024) and for customs.
-STATUSES = frozenset("01 02 03 04 05 06 07 08 13 15 16 17 19 20 23 24 27 28 29 30 31 32 33 34".split())
-STATUS_20_UNTIL = date(2026, 4, 1)
-TAX_STATUSES, TAX_STATUSES_SINCE = frozenset({"01", "13"}), date(2024, 1, 1)
+# Statuses of field 101 for the tax service and for customs (which statuses banks take, and since when, is in
+# payment_order_dates).
+TAX_STATUSES: frozenset[str] = dated.latest(dated.TAX_STATUSES)
 CUSTOMS_STATUSES = frozenset({"06", "16", "17", "28", "30", "34"})
-CUSTOMS_BASES = frozenset("ПК КЭ УВ ИЛ ПБ ТГ ТБ ТД ПВ ИН 00".split())
-CUSTOMS_BASIS_PR_SINCE = date(2026, 4, 1)
-MONTHLY_PERIOD_UNTIL = date(2026, 4, 1)
 # Payee accounts of "other" budget payments that need no ОКТМО and (03212) need a УИН.
 OKTMO_FREE_ACCOUNTS = ("03212", "03222", "03232", "03242", "03252", "03262", "03272", "03214", "03224", "03234",
                        "03244")
@@ -43,6 +44,11 @@ _PERIOD = re.compile(r"(МС\.(0[1-9]|1[0-2])|КВ\.0[1-4]|ПЛ\.0[12]|ГД\.00)
 _DOTTED_DATE = re.compile(r"[0-9]{2}\.[0-9]{2}\.[0-9]{4}")
 _ACCOUNT_IN_NAME = re.compile(r"(?<![0-9])4[0-9]{19}(?![0-9])")
 PERSONS_ACCOUNTS = ("40817", "40820", "423", "426")  # the balance accounts of natural persons
+# The last digits of a Bank of Russia division's БИК: a payee whose account is held there has no correspondent
+# account.
+CENTRAL_BANK_DIVISIONS = ("000", "001", "002")
+TREASURY_BIC_STARTS = ("00", "01", "02")  # the БИКs of treasury bodies, since 2021
+RUBLES = "643"  # the currency code at digits 6-8 of a treasury account
 STALE_AFTER_DAYS = 10  # an order is valid for presentation for ten days after its date
 
 
@@ -82,24 +88,35 @@ def uin_check_digit(body: str) -> int:
 
 
 class Order:
-    """One order's values by key (a missing key reads as ""), its date and kind, and which payee it pays."""
+    """One order's values by key (a missing key reads as ""), its date and kind, which payee it pays, and the
+    БИК directory, if any. `day` is the order's date (today's when it has none that can be read): the rules in
+    force and the directory's entries are taken on it."""
 
-    def __init__(self, values: Mapping[str, str], kind: str, today: date) -> None:
-        self.values, self.kind, self.today = values, kind, today
+    def __init__(self, values: Mapping[str, str], kind: str, today: date,
+                 directory: Optional[BicDirectory] = None) -> None:
+        self.values, self.kind, self.today, self.directory = values, kind, today, directory
         self.date = _parse_date(self["Дата"])
+        self.day = today if self.date is None else self.date
         self.status = self["СтатусСоставителя"]
         self.budget = self.status not in NONE
         kbk, account = self["ПоказательКБК"], self["ПолучательСчет"]
         self.tax = self.budget and (account == TAX_SERVICE_ACCOUNT or kbk.startswith("182")
                                     or self["ПолучательИНН"] == TAX_SERVICE_INN)
+        # A tax payment since the single tax payment began: one payee, fields 106-109 "0".
+        self.single_tax = self.tax and bool(self.rule(dated.SINGLE_TAX_PAYMENT))
         self.customs = self.budget and not self.tax and (account == CUSTOMS_ACCOUNT or kbk.startswith("153"))
         self.other_budget = self.budget and not self.tax and not self.customs
 
     def __getitem__(self, key: str) -> str:
         return self.values.get(key) or ""
 
-    def on_or_after(self, day: date) -> bool:
-        return self.date is not None and self.date >= day
+    def rule(self, name: str) -> Any:
+        """The value of a dated rule on the order's day (None before the rule began)."""
+        return dated.in_force(name, self.day)
+
+    def participant(self, party: str) -> Optional[Participant]:
+        """The directory's entry of the party's БИК; None without a directory or when it has none."""
+        return None if self.directory is None else self.directory.get(self[party + "БИК"])
 
 
 def _parse_date(text: str) -> Optional[date]:
@@ -150,6 +167,13 @@ def payer_inn_present(o: Order) -> Iterator[Finding]:
     if not (person_paying_tax or (o.customs and o.status == "30") or o.other_budget):
         yield error("ПлательщикИНН", "inn-required", f'{named("ПлательщикИНН")} may be "0" only in a budget '
                     "payment by a person without one (to the tax service with status 13 and a УИН)")
+
+
+def payee_inn_present(o: Order) -> Iterator[Finding]:
+    # A natural person's ИНН is optional outside budget payments; a person is paid to a person's account.
+    person = not o.budget and o["ПолучательСчет"].startswith(PERSONS_ACCOUNTS)
+    if not o["ПолучательИНН"] and not person:
+        yield error("ПолучательИНН", "required", f'{named("ПолучательИНН")} is required and empty')
 
 
 def customs_payer_inn_length(o: Order) -> Iterator[Finding]:
@@ -206,11 +230,42 @@ def account_keys(o: Order) -> Iterator[Finding]:
                             f"{bic}: {quoted(account)}")
 
 
+def treasury_account_form(o: Order) -> Iterator[Finding]:
+    """A treasury account (03...) carries no control key, and the БИК directory lists only its treasury body's
+    single account, not the treasury accounts held there: what can be checked is its form, with the ruble's
+    code at digits 6-8 (and, for the tax service and customs, the exact number)."""
+    for party in PARTIES:
+        account = o[party + "Счет"]
+        if _digits(account, 20) and account.startswith("03") and account[5:8] != RUBLES:
+            yield error(party + "Счет", "treasury-account-form", f"{named(party + 'Счет')} is a treasury account "
+                        f"(03...) whose digits 6-8 must be the ruble's code {RUBLES}: {quoted(account)}")
+
+
+def correspondent_account_present(o: Order) -> Iterator[Finding]:
+    """A bank's correspondent account is required, but not of a Bank of Russia division (an account held there
+    has none, and the form leaves the field empty); given the directory, it is required where the directory
+    gives one."""
+    for party in PARTIES:
+        key, bic = party + "Корсчет", o[party + "БИК"]
+        if o[key]:
+            continue
+        participant = o.participant(party)
+        if participant is not None:
+            expected = participant.corr_account(o.day)
+            if expected:
+                yield error(key, "required", f"{named(key)} is required and empty: the БИК directory gives "
+                            f"{expected} for БИК {bic}")
+        elif not (_digits(bic, 9) and bic[6:] in CENTRAL_BANK_DIVISIONS):
+            yield error(key, "required", f"{named(key)} is required and empty")
+
+
 def correspondent_accounts(o: Order) -> Iterator[Finding]:
+    """The form of a correspondent account under its БИК, where the directory does not say which it is."""
     for party in PARTIES:
         key, bic = party + "Корсчет", o[party + "БИК"]
         corr = o[key]
-        if not (_digits(corr, 20) and _digits(bic, 9)):
+        known = o.participant(party)
+        if not (_digits(corr, 20) and _digits(bic, 9)) or (known is not None and known.active_on(o.day)):
             continue
         if not corr.startswith(("30101", "40102")):
             yield error(key, "corr-account-form", f"{named(key)} must start with 30101 (a bank's correspondent "
@@ -218,9 +273,78 @@ def correspondent_accounts(o: Order) -> Iterator[Finding]:
         elif corr.startswith("30101") and corr[17:] != bic[6:]:
             yield error(key, "corr-account-bic", f"{named(key)} must end with the last 3 digits of БИК {bic}: "
                         f"{quoted(corr)}")
+        elif corr.startswith("40102") and bic[:2] not in TREASURY_BIC_STARTS:
+            yield error(key, "treasury-bic", f"{named(key)} is a treasury body's single account (40102...), but БИК "
+                        f"{bic} is not a treasury body's (those start with 00, 01 or 02)")
         elif not account_key_is_valid(corr, bic):
             yield error(key, "account-key", f"{named(key)} does not match its control key under БИК {bic}: "
                         f"{quoted(corr)}")
+
+
+# --- the banks against the БИК directory ---
+
+
+def banks_in_directory(o: Order) -> Iterator[Finding]:
+    """Each party's БИК exists and works on the order's date, and its correspondent account is one of that
+    БИК's accounts on that date."""
+    if o.directory is None:
+        return
+    for party in PARTIES:
+        key, bic = party + "БИК", o[party + "БИК"]
+        participant = o.participant(party)
+        if not _digits(bic, 9):
+            continue
+        if participant is None:
+            yield error(key, "bic-unknown", f"{named(key)} {bic} is not in the БИК directory")
+        elif not participant.active_on(o.day):
+            yield error(key, "bic-inactive", f"{named(key)} {bic} is not active on {dotted(o.day)} in the БИК "
+                        f"directory ({_lifetime(participant, o.day)})")
+        elif o[party + "Корсчет"]:
+            corr_key, corr = party + "Корсчет", o[party + "Корсчет"]
+            if corr not in {account.number for account in participant.accounts_on(o.day)}:
+                expected = participant.corr_account(o.day)
+                gives = f"it gives {expected}" if expected else "it gives none, as for a Bank of Russia division"
+                yield error(corr_key, "corr-account-not-bic", f"{named(corr_key)} {quoted(corr)} is not an account "
+                            f"of БИК {bic} on {dotted(o.day)} in the БИК directory: {gives}")
+
+
+def _lifetime(participant: Participant, day: date) -> str:
+    """Why a participant is not active on the day: its dates, or its removal from the directory."""
+    opened, closed = participant.opened, participant.closed
+    if closed is None and (opened is None or opened <= day):
+        return "removed"
+    return " ".join(([f"from {dotted(opened)}"] if opened else []) + ([f"to {dotted(closed)}"] if closed else []))
+
+
+def _comparable(text: str) -> str:
+    """A name or place as banks' systems compare them: letters and digits in one case, ё as е, one blank apart."""
+    return " ".join(re.sub(r"[^\w№/]+", " ", text.casefold().replace("ё", "е")).split())
+
+
+def bank_names(o: Order) -> Iterator[Finding]:
+    """The bank's name and city as the directory has them: a difference is a warning, since banks go by the
+    БИК; an empty city is one too."""
+    for party in PARTIES:
+        known = o.participant(party)
+        if known is not None and not known.active_on(o.day):
+            known = None
+        name_key, city_key = party + "Банк1", party + "Банк2"
+        name, city = _comparable(o[name_key]), _comparable(o[city_key])
+        if known is not None and name and not _contains(name, _comparable(known.name)):
+            yield warning(name_key, "bank-name-differs", f"{named(name_key)} is not the name of БИК {known.bic} in "
+                          f"the БИК directory, {quoted(known.name)}")
+        if not city:
+            gives = "" if known is None else f"; the БИК directory gives {quoted(known.city)}"
+            yield warning(city_key, "bank-city-empty", f"{named(city_key)} is empty: banks take the place from the "
+                          f"БИК, but the form has it{gives}")
+        elif known is not None and known.place and not _contains(city, _comparable(known.place)):
+            yield warning(city_key, "bank-city-differs", f"{named(city_key)} is not the place of БИК {known.bic} in "
+                          f"the БИК directory, {quoted(known.city)}")
+
+
+def _contains(text: str, part: str) -> bool:
+    """Whether one comparable text holds the other as whole words ("пао сбербанк" in "пао сбербанк г москва")."""
+    return f" {part} " in f" {text} " or f" {text} " in f" {part} "
 
 
 def treasury_correspondent_account(o: Order) -> Iterator[Finding]:
@@ -309,12 +433,12 @@ def budget_status(o: Order) -> Iterator[Finding]:
         if filled:
             yield error("СтатусСоставителя", "status-missing", f'{named("СтатусСоставителя")} is required when '
                         f"{named(filled[0])} is filled")
-    elif o.status not in STATUSES or (o.status == "20" and o.on_or_after(STATUS_20_UNTIL)):
+    elif o.status not in o.rule(dated.STATUSES):
         yield error("СтатусСоставителя", "status-unknown", f'{named("СтатусСоставителя")} is not a status banks '
-                    f"take: {quoted(o.status)}")
-    elif o.tax and o.on_or_after(TAX_STATUSES_SINCE) and o.status not in TAX_STATUSES:
+                    f"take on {dotted(o.day)}: {quoted(o.status)}")
+    elif o.tax and o.status not in (o.rule(dated.TAX_STATUSES) or {o.status}):
         yield error("СтатусСоставителя", "status-tax", f'{named("СтатусСоставителя")} of a payment to the tax '
-                    f"service must be 01 or 13, not {quoted(o.status)}")
+                    f"service must be {' or '.join(sorted(o.rule(dated.TAX_STATUSES)))}, not {quoted(o.status)}")
     elif o.customs and o.status not in CUSTOMS_STATUSES:
         yield error("СтатусСоставителя", "status-customs", f'{named("СтатусСоставителя")} of a customs payment '
                     f"must be 06, 16, 17, 28, 30 or 34, not {quoted(o.status)}")
@@ -338,7 +462,8 @@ def budget_uin(o: Order) -> Iterator[Finding]:
 
 
 def tax_payee(o: Order) -> Iterator[Finding]:
-    if not o.tax:
+    """Since the single tax payment, every payment to the tax service goes to one payee, at one bank."""
+    if not o.single_tax:
         return
     if o["ПолучательИНН"] != TAX_SERVICE_INN:
         yield error("ПолучательИНН", "tax-payee-inn", f'{named("ПолучательИНН")} of a payment to the tax service '
@@ -346,7 +471,14 @@ def tax_payee(o: Order) -> Iterator[Finding]:
     if o["ПолучательСчет"] != TAX_SERVICE_ACCOUNT:
         yield error("ПолучательСчет", "tax-payee-account", f'{named("ПолучательСчет")} of a payment to the tax '
                     f"service must be the treasury account {TAX_SERVICE_ACCOUNT}")
-    kpp = TAX_SERVICE_KPP if o.date is None or o.on_or_after(TAX_SERVICE_KPP_SINCE) else TAX_SERVICE_OLD_KPP
+    if o["ПолучательБИК"] != TAX_SERVICE_BIC:
+        yield error("ПолучательБИК", "tax-payee-bic", f'{named("ПолучательБИК")} of a payment to the tax service '
+                    f"must be {TAX_SERVICE_BIC}, the treasury body that holds its account")
+    if o["ПолучательКорсчет"] != TAX_SERVICE_CORR_ACCOUNT:
+        yield error("ПолучательКорсчет", "tax-payee-corr-account", f'{named("ПолучательКорсчет")} of a payment to '
+                    f"the tax service must be {TAX_SERVICE_CORR_ACCOUNT}, the single treasury account of БИК "
+                    f"{TAX_SERVICE_BIC}")
+    kpp = o.rule(dated.TAX_SERVICE_KPP)
     if o["ПолучательКПП"] != kpp:
         yield warning("ПолучательКПП", "tax-payee-kpp", f'{named("ПолучательКПП")} of the tax service is {kpp} '
                       "on the order's date")
@@ -389,7 +521,7 @@ def budget_kbk(o: Order) -> Iterator[Finding]:
     if (o.tax or o.customs) and kbk in NONE:
         yield error("ПоказательКБК", "kbk-required", f'{named("ПоказательКБК")} is required in a payment to the tax '
                     "service or customs")
-    elif o.tax and o.status == "01" and kbk != SINGLE_TAX_KBK:
+    elif o.single_tax and o.status == "01" and kbk != SINGLE_TAX_KBK:
         yield warning("ПоказательКБК", "kbk-not-single-tax", f'{named("ПоказательКБК")} is not that of the single '
                       f"tax payment ({SINGLE_TAX_KBK}); only a few taxes and duties are paid apart")
 
@@ -407,11 +539,10 @@ def budget_oktmo(o: Order) -> Iterator[Finding]:
 
 def budget_basis(o: Order) -> Iterator[Finding]:
     basis = o["ПоказательОснования"]
-    if o.tax and basis != "0":
+    if o.single_tax and basis != "0":
         yield error("ПоказательОснования", "basis-tax", f'{named("ПоказательОснования")} of a payment to the tax '
                     f'service is "0", not {quoted(basis)}')
-    elif o.customs and basis not in CUSTOMS_BASES and not (basis == "ПР" and o.on_or_after(CUSTOMS_BASIS_PR_SINCE)) \
-            and not (basis == "0" and o.status == "27"):
+    elif o.customs and basis not in o.rule(dated.CUSTOMS_BASES) and not (basis == "0" and o.status == "27"):
         yield error("ПоказательОснования", "basis-customs", f'{named("ПоказательОснования")} is not a basis of a '
                     f"customs payment: {quoted(basis)}")
 
@@ -420,17 +551,17 @@ def budget_period(o: Order) -> Iterator[Finding]:
     period = o["ПоказательПериода"]
     if not o.budget or not period:
         return
-    if o.tax and o.status in TAX_STATUSES and period != "0":
+    if o.single_tax and o.status in TAX_STATUSES and period != "0":
         yield error("ПоказательПериода", "period-tax", f'{named("ПоказательПериода")} of a payment to the tax '
                     f'service with status {o.status} is "0", not {quoted(period)}')
     elif o.customs and not (_digits(period, 8) if o["ПоказательКБК"].startswith("153") else period == "0"):
         yield error("ПоказательПериода", "period-customs", f'{named("ПоказательПериода")} of a customs payment is '
                     'the 8-digit code of the customs body (or "0" when the КБК is not a customs one)')
-    elif not o.tax and not _PERIOD.fullmatch(period):
+    elif not o.single_tax and not _PERIOD.fullmatch(period):
         yield warning("ПоказательПериода", "period-form", f'{named("ПоказательПериода")} is not a period '
                       '(МС.MM.YYYY, КВ.0N.YYYY, ПЛ.0N.YYYY, ГД.00.YYYY), a date, a customs code or "0": '
                       f"{quoted(period)}")
-    elif period.startswith("МС.") and o.on_or_after(MONTHLY_PERIOD_UNTIL):
+    elif period.startswith("МС.") and o.rule(dated.MONTHLY_PERIOD_REFUSED):
         yield warning("ПоказательПериода", "period-monthly", f'{named("ПоказательПериода")} in the form МС.MM.YYYY '
                       "is no longer taken by some banks")
 
@@ -439,7 +570,7 @@ def budget_document_number(o: Order) -> Iterator[Finding]:
     number = o["ПоказательНомера"]
     if not o.budget:
         return
-    if (o.tax or o.status in ("31", "33")) and number not in NONE:
+    if (o.single_tax or o.status in ("31", "33")) and number not in NONE:
         yield error("ПоказательНомера", "doc-number-not-empty", f'{named("ПоказательНомера")} is "0" in this '
                     f"budget payment, not {quoted(number)}")
     elif o.status == "24" and o["ПлательщикИНН"] in NONE and o["Код"] in NONE and not (
@@ -452,7 +583,7 @@ def budget_document_date(o: Order) -> Iterator[Finding]:
     value = o["ПоказательДаты"]
     if not o.budget or value in ("", "0", "00"):
         return
-    if o.tax:
+    if o.single_tax:
         yield error("ПоказательДаты", "doc-date-not-empty", f'{named("ПоказательДаты")} of a payment to the tax '
                     f'service is "0", not {quoted(value)}')
     elif _parse_date(value) is None:
@@ -467,17 +598,19 @@ def type_indicator(o: Order) -> Iterator[Finding]:
 
 
 RULES: tuple[Rule, ...] = (
-    number_form, date_in_window, inn_check_digits, payer_inn_present, customs_payer_inn_length, budget_payee_inn,
-    kpp_of_person, budget_kpp_start, budget_payer_kpp, budget_payee_kpp, account_keys, correspondent_accounts,
-    treasury_correspondent_account, payer_is_payee, payee_name_account, operation_type, purpose_code_for_person,
-    voluntary_tax_priority, budget_uin, purpose_text, vat_mention, budget_status, tax_payee, customs_payee,
-    customs_document, other_budget_payee_account, budget_kbk, budget_oktmo, budget_basis, budget_period,
-    budget_document_number, budget_document_date, type_indicator,
+    number_form, date_in_window, inn_check_digits, payer_inn_present, payee_inn_present, customs_payer_inn_length,
+    budget_payee_inn, kpp_of_person, budget_kpp_start, budget_payer_kpp, budget_payee_kpp, account_keys,
+    treasury_account_form, banks_in_directory, correspondent_account_present, correspondent_accounts,
+    treasury_correspondent_account, bank_names, payer_is_payee, payee_name_account, operation_type,
+    purpose_code_for_person, voluntary_tax_priority, budget_uin, purpose_text, vat_mention, budget_status,
+    tax_payee, customs_payee, customs_document, other_budget_payee_account, budget_kbk, budget_oktmo, budget_basis,
+    budget_period, budget_document_number, budget_document_date, type_indicator,
 )
 
 
-def findings(values: Mapping[str, str], kind: str, today: date) -> Iterator[Finding]:
+def findings(values: Mapping[str, str], kind: str, today: date,
+             directory: Optional[BicDirectory] = None) -> Iterator[Finding]:
     """What every rule finds in one order."""
-    order = Order(values, kind, today)
+    order = Order(values, kind, today, directory)
     for rule in RULES:
         yield from rule(order)

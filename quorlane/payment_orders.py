@@ -1,7 +1,8 @@
 """Payment orders for the bank (the accounting side's 1c_to_kl.txt): typed, frozen, keyword-only records.
 
-The constructors check types only (a float amount, a date given as text and the like are TypeError at once);
-validate_outgoing checks the values and reports every problem.
+The constructors check types only (a float amount, a date given as text and the like are TypeError at once)
+and keep each text as a plain str (one given as a str subclass is copied); validate_outgoing checks the values
+and reports every problem.
 """
 
 from __future__ import annotations
@@ -55,6 +56,19 @@ def _require(owner: str, name: str, value: object, *types: type, optional: bool 
         raise TypeError(f"{owner}.{name} must be {wanted}, not {type(value).__name__}")
 
 
+def plain(text: str) -> str:
+    """The characters of a str as a str itself: a subclass may show other text through __str__ or __format__
+    than it holds, and what is checked must be what is written."""
+    return text if type(text) is str else str.__str__(text)
+
+
+def _keep_plain_text(record: object, *names: str) -> None:
+    for name in names:
+        value = getattr(record, name)
+        if isinstance(value, str):
+            object.__setattr__(record, name, plain(value))
+
+
 @_record
 class Bank:
     """A party's bank: ПлательщикБанк1 (name), ПлательщикБанк2 (city), ПлательщикБИК, ПлательщикКорсчет."""
@@ -67,6 +81,7 @@ class Bank:
     def __post_init__(self) -> None:
         for name in ("name", "city", "bic", "corr_account"):
             _require("Bank", name, getattr(self, name), str)
+        _keep_plain_text(self, "name", "city", "bic", "corr_account")
 
 
 @_record
@@ -87,6 +102,7 @@ class Party:
             _require("Party", name, getattr(self, name), str)
         _require("Party", "label", self.label, str, optional=True)
         _require("Party", "bank", self.bank, Bank)
+        _keep_plain_text(self, "name", "inn", "account", "kpp", "label")
 
 
 @_record
@@ -109,6 +125,7 @@ class Budget:
         for name in ("status", "kbk", "oktmo", "basis", "period", "doc_number", "type"):
             _require("Budget", name, getattr(self, name), str)
         _require("Budget", "doc_date", self.doc_date, date, optional=True)
+        _keep_plain_text(self, "status", "kbk", "oktmo", "basis", "period", "doc_number", "type")
 
 
 @_record
@@ -150,6 +167,7 @@ class OutgoingDocument:
         _require("OutgoingDocument", "budget", self.budget, Budget, optional=True)
         extra: Any = self.extra
         pairs = tuple(extra.items()) if isinstance(extra, Mapping) else tuple(extra)
-        if not all(isinstance(p, tuple) and len(p) == 2 and all(type(x) is str for x in p) for p in pairs):
+        if not all(isinstance(p, tuple) and len(p) == 2 and all(isinstance(x, str) for x in p) for p in pairs):
             raise TypeError("OutgoingDocument.extra must be a mapping or pairs of str to str")
-        object.__setattr__(self, "extra", pairs)
+        object.__setattr__(self, "extra", tuple((plain(key), plain(value)) for key, value in pairs))
+        _keep_plain_text(self, "number", "amount", "purpose", "operation_type", "priority", "payment_kind", "code")

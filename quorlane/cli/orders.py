@@ -5,11 +5,14 @@ from __future__ import annotations
 import argparse
 import sys
 from datetime import date
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import quorlane_py
 
 from .reading import Failed, failure, read_bytes
+
+if TYPE_CHECKING:
+    from ..bic_directory import BicDirectory
 
 COMMAND = "check-orders"
 
@@ -23,6 +26,9 @@ def register(commands: Any) -> None:
     command.add_argument("file", metavar="FILE", help="the file of orders (- = stdin)")
     command.add_argument("--today", type=_day, default=None, metavar="YYYY-MM-DD",
                          help="the day to check the orders' dates against (default: today)")
+    command.add_argument("--bic-directory", metavar="FILE", default=None,
+                         help="the Bank of Russia's БИК directory (ED807, .xml or its .zip): check each bank's БИК, "
+                              "correspondent account, name and city against it")
 
 
 def _day(text: str) -> date:
@@ -32,11 +38,22 @@ def _day(text: str) -> date:
         raise argparse.ArgumentTypeError(f"not a date YYYY-MM-DD: {text!r}") from None
 
 
+def _directory(path: str) -> BicDirectory:
+    from ..bic_directory import DirectoryError, read_bic_directory
+
+    try:
+        return read_bic_directory(read_bytes(path))
+    except DirectoryError as error:
+        where = "" if error.line is None else f"{error.line}:"
+        raise Failed(f"{path}:{where} {error.message}") from None
+
+
 def run(args: argparse.Namespace) -> int:
     from ..payment_order_checks import validate_order_pairs
     from ..sections import read_sections
 
     path = args.file
+    directory = None if args.bic_directory is None else _directory(args.bic_directory)
     try:
         reading = read_sections(read_bytes(path))
     except quorlane_py.ParseError as error:
@@ -50,7 +67,7 @@ def run(args: argparse.Namespace) -> int:
         # The line of each key's last value: the one the reader keeps and the checks see.
         key_lines = dict(zip((key for key, _ in section.attributes), section.lines))
         problems = validate_order_pairs(section.attributes, kind=section.doc_type or "",
-                                        section=f"document {number}", today=args.today)
+                                        section=f"document {number}", today=args.today, directory=directory)
         located = [(key_lines.get(p.key or "", section.start_line), p.level, p.message) for p in problems]
         if section.end_line in dropped:
             located.append((section.end_line, "warning", f"the reader drops this document: "
