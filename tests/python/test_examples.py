@@ -7,6 +7,7 @@ from __future__ import annotations
 import doctest
 import importlib.util
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -90,3 +91,22 @@ def run_console(block: Block, folder: Path) -> None:
 def _trimmed(text: str) -> str:
     """Without the blanks that end lines, which editors take away from a page."""
     return "\n".join(line.rstrip() for line in text.split("\n"))
+
+
+def test_the_payment_orders_guide_names_every_check_with_its_level() -> None:
+    """The table of checks lists each code the package's sources give a problem, at the levels they give it."""
+    levels: dict[str, set[str]] = {}
+    for source in (REPO / "quorlane").glob("*.py"):
+        text = source.read_text(encoding="utf-8")
+        for level, code in re.findall(r'\b(error|warning|level)\(\s*[^,()]+,\s*"([a-z0-9-]+)"', text):
+            levels.setdefault(code, set()).update({"error", "warning"} if level == "level" else {level})
+        for code in re.findall(r'\bcode="([a-z0-9-]+)"', text):
+            levels.setdefault(code, set()).add("error")  # a problem made with its code is a WriteError
+    rows = {}
+    for line in (REPO / "docs" / "payment-orders.md").read_text(encoding="utf-8").split("\n"):
+        cells = [cell.strip() for cell in line.strip("|").split("|")]
+        if line.startswith("| `") and len(cells) == 4:
+            for code in re.findall(r"`([a-z0-9-]+)`", cells[0]):
+                rows[code] = set(re.findall(r"error|warning", cells[1]))
+    assert len(levels) > 60
+    assert {code: rows.get(code) for code in levels} == levels
