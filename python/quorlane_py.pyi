@@ -1,6 +1,7 @@
 """Reads bank statements in the 1CClientBankExchange format: `parse` and the classes of its results and errors.
 
-The module itself carries the docstrings its interface fixes; the API reference and type checkers read this stub.
+These docstrings are the stub's, for the API reference and editors; the module's own, in Russian, are those its
+interface fixes.
 """
 
 from collections.abc import Callable, Sequence

@@ -8,7 +8,8 @@ follows the page in one session would:
 - `console`: each `$ command` runs in bash (`quorlane` and `python` are this interpreter's), and the lines shown
   after it are its output (standard output and error together, as a terminal shows them; "..." matches any
   text); a command shown without output must end with status 0;
-- other languages (`sh`, `text`, `json`, ...) are not examples of the package and are not run.
+- `sh`: commands that are not run here (installing, building, the test commands themselves), each marked with
+  the reason; other languages (`text`, `json`, ...) are not examples and are not run.
 
 An HTML comment on the line before a block says how it is run otherwise:
 

@@ -39,6 +39,8 @@ def test_the_examples_of_a_page_run_as_written(page: Path, tmp_path: Path, monke
         if block.marker == "not-run":
             assert block.marker_text, f"{block.where}: a block that is not run says why"
             continue
+        assert block.language not in ("sh", "bash", "shell"), \
+            f"{block.where}: a shell block is a console example (`$ command`), or says why it is not run"
         if block.marker == "recipe" or block.language not in ("python", "pycon", "console"):
             continue
         missing = [name for name in block.marker_text.split() if importlib.util.find_spec(name) is None]

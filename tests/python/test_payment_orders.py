@@ -366,15 +366,6 @@ def test_an_order_as_read_has_the_problems_it_had_when_made(document):
     assert read == made
 
 
-def test_the_readme_example_passes_every_check():
-    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
-    example, = [block for block in readme.split("```python")[1:] if "single_tax_payment" in block]
-    scope: dict = {}
-    exec(example.split("```")[0], scope)
-    assert len(scope["orders"]) == 2
-    assert quorlane.validate_outgoing(scope["orders"]) == []
-
-
 # --- quorlane check-orders: a file of orders that another program wrote ---
 
 
