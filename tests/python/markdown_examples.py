@@ -15,7 +15,8 @@ An HTML comment on the line before a block says how it is run otherwise:
 
 - `<!-- not-run: why -->`: the block cannot run here, and the comment says why;
 - `<!-- recipe: NAME -->`: the block belongs to the recipe NAME, run as a script by test_recipes.py (slow);
-- `<!-- needs: MODULE ... -->`: the block is skipped where a module is not installed (PyPy has no pyarrow).
+- `<!-- needs: MODULE ... -->`: the block alone is skipped where a module is not installed (PyPy has no
+  pyarrow); an example that imports a missing optional library without it is skipped with the rest of its page.
 
 pytest-markdown-docs was tried first: its fence options (`python notest`, `python fixture:name`) are not fences
 to the Markdown that MkDocs renders, which shows them as text, and it runs no shell examples.
