@@ -34,6 +34,14 @@ REPO = Path(__file__).resolve().parents[2]
 DATA = REPO / "tests" / "data" / "real"
 SAMPLE = REPO / "quorlane" / "data" / "sample_statement.txt"
 
+# `quorlane` and `python` in a shell example are the interpreter running the tests, named by $EXAMPLE_PYTHON (a
+# sanitized or PyPy run has no `quorlane` script of its own on PATH).
+SHELL_PRELUDE = """\
+quorlane() { "$EXAMPLE_PYTHON" -m quorlane "$@"; }
+python() { "$EXAMPLE_PYTHON" "$@"; }
+python3() { "$EXAMPLE_PYTHON" "$@"; }
+"""
+
 _FENCE = re.compile(r"^(?P<indent>[ \t]*)(?P<fence>`{3,}|~{3,})[ \t]*(?P<language>[\w+-]*)(?P<options>[^`]*)$")
 _TITLE = re.compile(r'title="([^"]*)"')
 _MARKER = re.compile(r"^[ \t]*<!--[ \t]*(?P<kind>not-run|recipe|needs):[ \t]*(?P<text>.*?)[ \t]*-->[ \t]*$")

@@ -15,19 +15,12 @@ from typing import Any
 
 import pytest
 
-from markdown_examples import REPO, Block, blocks, commands, pages, working_folder
+from markdown_examples import REPO, SHELL_PRELUDE, Block, blocks, commands, pages, working_folder
 
 # The libraries that only some installations have (PyPy has none of them): where one is missing, an example that
 # imports it is skipped with the rest of its page (which may build on it), unless a `needs` marker names it.
 OPTIONAL = {"pyarrow", "pandas", "polars", "duckdb", "dask", "distributed", "pyspark"}
 
-# `quorlane` and `python` in a shell example are the interpreter running the tests (a sanitized or PyPy run has
-# no `quorlane` script of its own on PATH).
-SHELL_PRELUDE = """\
-quorlane() { "$EXAMPLE_PYTHON" -m quorlane "$@"; }
-python() { "$EXAMPLE_PYTHON" "$@"; }
-python3() { "$EXAMPLE_PYTHON" "$@"; }
-"""
 
 
 @pytest.mark.parametrize("page", pages(), ids=lambda page: str(page.relative_to(REPO)))

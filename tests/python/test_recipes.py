@@ -14,8 +14,7 @@ import pytest
 
 import quorlane
 import quorlane_py
-from markdown_examples import REPO, blocks, commands, working_folder
-from test_examples import SHELL_PRELUDE
+from markdown_examples import REPO, SHELL_PRELUDE, blocks, commands, working_folder
 
 PAGE = REPO / "docs" / "tables.md"
 
