@@ -32,7 +32,6 @@ from typing import Iterator, Optional
 
 REPO = Path(__file__).resolve().parents[2]
 DATA = REPO / "tests" / "data" / "real"
-SAMPLE = REPO / "quorlane" / "data" / "sample_statement.txt"
 
 # `quorlane` and `python` in a shell example are the interpreter running the tests, named by $EXAMPLE_PYTHON (a
 # sanitized or PyPy run has no `quorlane` script of its own on PATH).
@@ -127,8 +126,10 @@ def commands(block: Block) -> Iterator[Command]:
 def working_folder(folder: Path) -> Path:
     """A folder with the files the pages name: `kl_to_1c.txt` (the package's sample statement, windows-1251) and
     `statements/` (the real statements of the test data, some of which do not read)."""
+    import quorlane  # the installed package's sample, as a user has it
+
     folder.mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(SAMPLE, folder / "kl_to_1c.txt")
+    shutil.copyfile(Path(quorlane.__file__).parent / "data" / "sample_statement.txt", folder / "kl_to_1c.txt")
     statements = folder / "statements"
     statements.mkdir(exist_ok=True)
     for path in DATA.glob("*.txt"):
