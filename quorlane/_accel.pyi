@@ -5,19 +5,27 @@ class Section:
     """One section of a statement as written (quorlane.read_sections makes them)."""
 
     @property
-    def kind(self) -> Literal["header", "account", "document"]: ...
+    def kind(self) -> Literal["header", "account", "document"]:
+        """"header", "account" or "document"."""
     @property
-    def doc_type(self) -> Optional[str]: ...
+    def doc_type(self) -> Optional[str]:
+        """The text after "СекцияДокумент="; None for the header and account sections."""
     @property
-    def start_line(self) -> int: ...
+    def start_line(self) -> int:
+        """The opening line (the header's first attribute line), counting from 1."""
     @property
-    def end_line(self) -> int: ...
+    def end_line(self) -> int:
+        """The closing line (the header's last attribute line)."""
     @property
-    def attributes(self) -> tuple[tuple[str, str], ...]: ...
+    def attributes(self) -> tuple[tuple[str, str], ...]:
+        """(key, value) pairs in file order, repeated keys kept."""
     @property
-    def lines(self) -> tuple[int, ...]: ...
-    def get(self, key: str, default: Optional[str] = None, /) -> Optional[str]: ...
-    def get_all(self, key: str, /) -> list[str]: ...
+    def lines(self) -> tuple[int, ...]:
+        """The line of each attribute."""
+    def get(self, key: str, default: Optional[str] = None, /) -> Optional[str]:
+        """The value the reader keeps for the key: its last."""
+    def get_all(self, key: str, /) -> list[str]:
+        """Every value of the key, in file order."""
 
 @final
 class Table:
