@@ -215,15 +215,6 @@ def test_messages_say_what_the_directory_gives():
         "of БИК 044525593 on 02.03.2026 in the БИК directory: it gives 30101810200000000593"]
 
 
-def test_the_readme_example_runs(capsys):
-    readme = (Path(__file__).resolve().parents[2] / "README.md").read_text(encoding="utf-8")
-    example, = [code for code in (block.split("```")[0] for block in readme.split("```python")[1:])
-                if "read_bic_directory" in code]
-    exec(example, {})
-    assert capsys.readouterr().out == ("Bank(name='ПАО Сбербанк', city='г Москва', bic='044525225', "
-                                       "corr_account='30101810400000000225')\n")
-
-
 # --- reading the directory ---
 
 

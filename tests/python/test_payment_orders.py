@@ -59,7 +59,6 @@ def messages(documents, **options) -> list[str]:
       'document 1: "ПолучательРасчСчет" (field 17) must be 20 digits, not "4070281050000005432"']),
     (order(payee_bank={"bic": "04452559"}),
      ['document 1: "ПолучательБИК" (field 14) must be 9 digits, not "04452559"']),
-    (order(payee_bank={"city": ""}), ['document 1: "ПолучательБанк2" (field 13) is required and empty']),
     (order(priority="7"), ['document 1: "Очередность" (field 21) must be one digit from 1 to 5, not "7"']),
     (order(purpose=""), ['document 1: "НазначениеПлатежа" (field 24) is required and empty']),
     (order(purpose="x" * 211), ['document 1: "НазначениеПлатежа" (field 24) is longer than 210 characters (211)']),
@@ -283,6 +282,7 @@ def test_uin_of_a_tax_payment(code, expected):
     (budget(TAX, type="НС"), [(W, "ПоказательТипа", "type-unused")]),
     (dataclasses.replace(TAX, payee=PAYEE), [
         (E, "ПолучательИНН", "tax-payee-inn"), (E, "ПолучательСчет", "tax-payee-account"),
+        (E, "ПолучательБИК", "tax-payee-bic"), (E, "ПолучательКорсчет", "tax-payee-corr-account"),
         (W, "ПолучательКПП", "tax-payee-kpp")]),
     (dataclasses.replace(TAX, date=date(2025, 12, 1)), [(W, "Дата", "date-stale"),
                                                         (W, "ПолучательКПП", "tax-payee-kpp")]),
@@ -416,3 +416,38 @@ def test_check_orders_names_a_document_the_reader_drops():
             "Decimal type representing a fixed-point number") in result.stdout.splitlines()
     assert any(line.endswith('error: "Сумма" (field 7) is not an amount in plain form (digits, optionally a point '
                              'and more digits): "2 500,00"') for line in result.stdout.splitlines())
+
+
+# --- what is written is what was checked ---
+
+
+class Disguised(str):
+    """A str whose __str__ and __format__ show another text than the characters it holds."""
+
+    def __str__(self) -> str:
+        return "Лютик\r\nКонецДокумента\r\nСекцияДокумент=Платежное поручение\r\nНомер=1"
+
+    __format__ = lambda self, spec: str(self)  # noqa: E731
+
+
+def test_a_str_subclass_is_written_as_the_text_it_holds():
+    document = order(payee={"name": Disguised('ООО "Лютик"')},
+                     extra={Disguised("СрокПлатежа"): Disguised("05.03.2026")})
+    assert messages([document]) == []
+    data = quorlane.dumps_outgoing([document], sender=Disguised("ERP"))
+    read = quorlane_py.parse(data)
+    assert ([d.payee for d in read.documents], read.header["Отправитель"]) == (['ООО "Лютик"'], "ERP")
+    assert "СрокПлатежа=05.03.2026\r\n".encode("cp1251") in data
+    hidden = order(purpose=type("Hidden", (str,), {"__str__": lambda self: "Оплата без НДС"})("Оплата\nбез НДС"))
+    assert [p.code for p in quorlane.validate_outgoing([hidden], today=TODAY)] == ["line-break"]
+
+
+@pytest.mark.parametrize("encoding, key, message", [
+    ("cp1251", "Ключ😀", '"😀" (U+1F600) at position 4 in key "Ключ😀" cannot be encoded in cp1251'),
+    ("utf-8", "Ключ\ud800", '"\\u{d800}" (U+D800) at position 4 in key "Ключ\\u{d800}" cannot be encoded in utf-8'),
+])
+def test_an_extra_key_the_encoding_cannot_hold_is_an_error(encoding, key, message):
+    document = order(extra={key: "1"})
+    assert messages([document], encoding=encoding) == [f"document 1: {message}"]
+    with pytest.raises(quorlane.WriteError, match="cannot be encoded"):
+        quorlane.dumps_outgoing([document], sender="ERP", encoding=encoding)
