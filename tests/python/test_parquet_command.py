@@ -24,6 +24,7 @@ def run(*args: object, cwd: Path) -> subprocess.CompletedProcess[str]:
                           text=True, encoding="utf-8", timeout=120, cwd=cwd)
 
 
+@pytest.mark.slow
 def test_the_dataset_holds_every_statement_that_reads(tmp_path):
     pa = pytest.importorskip("pyarrow")
     ds = pytest.importorskip("pyarrow.dataset")
@@ -45,8 +46,8 @@ def test_parts_and_failures_in_process(tmp_path, monkeypatch, capsys):
     pq = pytest.importorskip("pyarrow.parquet")
     good = statement(account(), document())
     for n in range(5):
-        (tmp_path / f"s{n}.txt").write_text(good.replace("Номер=125", f"Номер={n}"), encoding="utf-8")
-    (tmp_path / "fine.txt").write_text(good.replace("Сумма=12000.00", "Сумма=1.125"), encoding="utf-8")
+        (tmp_path / f"s{n}.txt").write_bytes(good.replace("Номер=125", f"Номер={n}").encode("utf-8"))
+    (tmp_path / "fine.txt").write_bytes(good.replace("Сумма=12000.00", "Сумма=1.125").encode("utf-8"))
     monkeypatch.setattr(parquet, "PART_FILES", 2)
     assert main(["parquet", str(tmp_path), "-o", str(tmp_path / "out"), "--jobs", "2"]) == 1
     out = capsys.readouterr().out.splitlines()
