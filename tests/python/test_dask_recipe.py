@@ -21,6 +21,7 @@ def recipe() -> dict:
     return names
 
 
+@pytest.mark.slow
 def test_the_recipe_makes_one_frame_of_every_statement_that_reads():
     pytest.importorskip("dask.distributed")
     pytest.importorskip("dask.dataframe")
