@@ -108,14 +108,14 @@ def _pool(processes: int) -> Iterator[Any]:
         from multiprocessing import resource_tracker
 
         resource_tracker.ensure_running()
-    hold(signal.SIG_BLOCK, {signal.SIGINT})
+    held = hold(signal.SIG_BLOCK, {signal.SIGINT})  # the mask before, to go back to
     try:
         pool = context.Pool(processes, initializer=_ignore_interrupts)
     except BaseException:
-        hold(signal.SIG_UNBLOCK, {signal.SIGINT})
+        hold(signal.SIG_SETMASK, held)
         raise
     with pool:
-        hold(signal.SIG_UNBLOCK, {signal.SIGINT})
+        hold(signal.SIG_SETMASK, held)
         yield pool
 
 
