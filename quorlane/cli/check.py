@@ -10,6 +10,7 @@ import signal
 import sys
 import time
 from collections.abc import Iterable, Iterator
+from contextlib import contextmanager
 from fnmatch import fnmatchcase
 from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, TextIO
@@ -81,8 +82,41 @@ def outcomes(files: list[Any], jobs: int, work: Callable[[Any], Any] = check_fil
         yield from map(work, files)
         return
     chunk = max(1, min(32, len(files) // (jobs * 8)))
-    with multiprocessing.get_context().Pool(min(jobs, len(files)), initializer=_ignore_interrupts) as pool:
+    with _pool(min(jobs, len(files))) as pool:
         yield from pool.imap(work, files, chunksize=chunk)
+
+
+@contextmanager
+def _pool(processes: int) -> Iterator[Any]:
+    """The processes, started the platform's way or the way QUORLANE_START_METHOD names (the tests try spawn,
+    what macOS and Windows use, on Linux). On POSIX, Ctrl-C is held back while they start: they inherit that,
+    through spawn's exec too, and so never see it, not even while a spawned one imports before its initializer
+    runs (it would end with a traceback). A Ctrl-C held meanwhile arrives once the pool is there to be ended."""
+    method = os.environ.get("QUORLANE_START_METHOD") or None
+    try:
+        context = multiprocessing.get_context(method)
+    except ValueError:
+        known = ", ".join(multiprocessing.get_all_start_methods())
+        raise Failed(f"quorlane: QUORLANE_START_METHOD={method} is not a start method here ({known})") from None
+    hold = getattr(signal, "pthread_sigmask", None)  # none on Windows, where the initializer alone does it
+    if hold is None:
+        with context.Pool(processes, initializer=_ignore_interrupts) as pool:
+            yield pool
+        return
+    if context.get_start_method() != "fork":
+        # Started with the pool's first lock, multiprocessing's resource tracker would let Ctrl-C through again.
+        from multiprocessing import resource_tracker
+
+        resource_tracker.ensure_running()
+    held = hold(signal.SIG_BLOCK, {signal.SIGINT})  # the mask before, to go back to
+    try:
+        pool = context.Pool(processes, initializer=_ignore_interrupts)
+    except BaseException:
+        hold(signal.SIG_SETMASK, held)
+        raise
+    with pool:
+        hold(signal.SIG_SETMASK, held)
+        yield pool
 
 
 def jobs_count(text: str) -> int:

@@ -50,8 +50,23 @@ FEATURES = {
 PYPY = sys.implementation.name == "pypy"
 
 
+# The markers of this suite, registered here rather than in pyproject.toml: the release CI runs the tests from a
+# copy of tests/ alone.
+MARKERS = {
+    "needs(feature)": "the test needs an interpreter feature of conftest.FEATURES",
+    "posix": "the test needs what POSIX systems have and Windows lacks (process groups, named pipes, a terminal, "
+             "SIGPIPE); skipped elsewhere. tests/python/test_portability.py fails a test that uses such a call "
+             "without it",
+    "slow": "a subprocess-heavy test, a Dask cluster, stubtest, cibuildwheel or a statement of tens of thousands "
+            "of documents; `pytest -m \"not slow\"` is the quick run",
+}
+
+
 def pytest_configure(config: pytest.Config) -> None:
-    config.addinivalue_line("markers", "needs(feature): the test needs an interpreter feature of conftest.FEATURES")
+    for marker, meaning in MARKERS.items():
+        config.addinivalue_line("markers", f"{marker}: {meaning}")
+    if getattr(sys.flags, "warn_default_encoding", 0):  # PYTHONWARNDEFAULTENCODING=1 (3.10+): each one fails
+        config.addinivalue_line("filterwarnings", "error::EncodingWarning")
 
 
 def pytest_runtest_setup(item: pytest.Item) -> None:
@@ -59,6 +74,8 @@ def pytest_runtest_setup(item: pytest.Item) -> None:
         missing = [feature for feature in mark.args if not FEATURES[feature]]
         if missing:
             pytest.skip(f"{sys.implementation.name} lacks {', '.join(missing)}")
+    if item.get_closest_marker("posix") is not None and os.name != "posix":
+        pytest.skip(f"needs POSIX (process groups, named pipes, a terminal, SIGPIPE), not {sys.platform}")
 
 HEADER: dict[str, str] = {
     "ВерсияФормата": "1.03",

@@ -7,12 +7,12 @@ import csv
 import io
 import json
 import os
-import pty
 import re
 import shutil
 import signal
 import subprocess
 import sys
+import time
 from importlib.resources import files
 from pathlib import Path
 from typing import NamedTuple
@@ -42,9 +42,10 @@ def place(tmp_path_factory: pytest.TempPathFactory) -> Path:
     (folder / "bad.txt").write_bytes("1CClientBankExchange\nА=1\nмусор\n".encode("cp1251"))
     (folder / "upper").mkdir()
     shutil.copy(REAL / "kilylabs__client-bank-exchange-php__one_day.txt", folder / "upper" / "KL_TO_1C.TXT")
-    (folder / "upper" / "notes.md").write_text("not a statement\n")
-    (folder / "balanced.txt").write_text(statement(account(), document(INCOME), document()))
-    (folder / "unbalanced.txt").write_text(statement(account({"КонечныйОстаток": "158500.51"}), document()))
+    (folder / "upper" / "notes.md").write_bytes(b"not a statement\n")
+    (folder / "balanced.txt").write_bytes(statement(account(), document(INCOME), document()).encode("utf-8"))
+    (folder / "unbalanced.txt").write_bytes(
+        statement(account({"КонечныйОстаток": "158500.51"}), document()).encode("utf-8"))
     return folder
 
 
@@ -75,6 +76,9 @@ CASES = {
     "show cp866": Case(("show",), 0, ('  2024-03-04  318     Платежное поручение  38400.00  ООО "СЕВЕРНЫЙ ВЕТЕР"      '
                                       'ИНН 5003098765 ООО "Т...  Оплата по счёту № 112 от 28.02.2024 з...',),
                        env={"PYTHONIOENCODING": "cp866"}, encoding="cp866"),
+    "show cp1251": Case(("show",), 0, ('  2024-03-04  318     Платежное поручение  38400.00  ООО "СЕВЕРНЫЙ ВЕТЕР"      '
+                                       'ИНН 5003098765 ООО "ТЕП…  Оплата по счёту № 112 от 28.02.2024 за …',),
+                        env={"PYTHONIOENCODING": "cp1251"}, encoding="cp1251"),
     "show ascii": Case(("show",), 0, ('  2024-03-04  318     ????????? ?????????  38400.00  ??? "???????? ?????"      '
                                       '??? 5003098765 ??? "?...  ?????? ?? ????? ? 112 ?? 28.02.2024 ?...',),
                        env=ASCII_TERMINAL, encoding="ascii"),
@@ -140,6 +144,7 @@ def matches(pattern: str, line: str) -> bool:
     return re.fullmatch(".*".join(map(re.escape, pattern.split("*"))), line) is not None
 
 
+@pytest.mark.slow  # a process each
 @pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
 def test_command_line(case: Case, place: Path):
     where = {"real": str(REAL), "sample": SAMPLE, "place": str(place)}
@@ -148,10 +153,11 @@ def test_command_line(case: Case, place: Path):
         env = {k: v for k, v in os.environ.items() if k != "PYTHONIOENCODING"}
         env.update(case.env)
     result = quorlane_command(*(fill(a, where) for a in case.args), stdin=case.stdin, env=env)
-    lines = (result.stdout + result.stderr).decode(case.encoding).splitlines()
+    # Windows names the files found in a folder with its own separator; the table writes "/".
+    lines = [line.replace(os.sep, "/") for line in (result.stdout + result.stderr).decode(case.encoding).splitlines()]
     assert result.returncode == case.status, lines
     for expected in case.lines:
-        assert any(matches(fill(expected, where), line) for line in lines), (expected, lines)
+        assert any(matches(fill(expected, where).replace(os.sep, "/"), line) for line in lines), (expected, lines)
     assert "Traceback" not in lines
 
 
@@ -191,7 +197,7 @@ def test_json_and_csv_hold_every_key(tmp_path):
     result = quorlane_command("json", "--all-keys", path)
     assert json.loads(result.stdout) == quorlane.to_dict(quorlane.read_sections(made))
     result = quorlane_command("csv", "--all-keys", path)
-    assert result.stderr.decode() == f"{path}:76: warning: empty string is not a valid date\n"
+    assert result.stderr.decode().splitlines() == [f"{path}:76: warning: empty string is not a valid date"]
     header, row = csv.reader(io.StringIO(result.stdout.decode("utf-8")))
     section = quorlane.read_sections(made).documents[0]
     (read,) = quorlane_py.parse(made).documents
@@ -201,9 +207,12 @@ def test_json_and_csv_hold_every_key(tmp_path):
     assert len(section.get_all("НазначениеПлатежа")) == 2
 
 
+@pytest.mark.posix
 def test_progress_on_a_terminal_only():
     # Not on a pipe (the table's runs show nothing on stderr but their lines); on a terminal a bar on stderr,
     # cleared before each line and at the end.
+    import pty
+
     main, terminal = pty.openpty()
     subprocess.run([sys.executable, "-m", "quorlane", "check", REAL], stdout=subprocess.DEVNULL, stderr=terminal,
                    env=dict(os.environ, PYTHONIOENCODING="utf-8"), cwd=Path(__file__).parent, timeout=120)
@@ -214,9 +223,11 @@ def test_progress_on_a_terminal_only():
     assert quorlane_command("check", REAL).stderr == b""
 
 
+@pytest.mark.slow
+@pytest.mark.posix  # Windows has no SIGPIPE, no `>&-`, no named pipes and no process groups to signal
 def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
     big = tmp_path / "big.txt"
-    big.write_text(statement(account(), *[document({"Номер": str(n)}) for n in range(3000)]))
+    big.write_bytes(statement(account(), *[document({"Номер": str(n)}) for n in range(3000)]).encode("utf-8"))
     for args in (["csv", big], ["json", "--lines", big], ["json", big], ["show", big]):
         process = subprocess.Popen([sys.executable, "-m", "quorlane", *map(str, args)], stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, cwd=Path(__file__).parent)
@@ -236,10 +247,17 @@ def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
     assert process.stdout is not None and process.stdout.readline().endswith(b"missing.txt: No such file or directory\n")
     os.killpg(process.pid, signal.SIGINT)
     assert (process.wait(timeout=60), process.stderr.read()) == (130, b"quorlane: interrupted\n")
-    with pytest.raises(ProcessLookupError):
-        os.killpg(process.pid, 0)
+    for _ in range(100):  # under spawn, multiprocessing's resource tracker ends with the command, reaped soon after
+        try:
+            os.killpg(process.pid, 0)
+        except ProcessLookupError:
+            break
+        time.sleep(0.1)
+    else:
+        pytest.fail("a process of the command's group is left")
 
 
+@pytest.mark.slow
 def test_convert_writes_what_reads_back_equal(tmp_path):
     for name in ["kilylabs__client-bank-exchange-php__one_day.txt", "Unact__client_bank_exchange2__test.txt"]:
         source = quorlane_py.parse((REAL / name).read_bytes())

@@ -161,15 +161,10 @@ def test_lone_surrogate_is_refused(text):
 
 @pytest.mark.parametrize(
     ("text", "shown"),
-    [
-        ("", '""'),
+    [  # the core's quoting (its own tables hold every case), as a detail's repr shows it
         ('say "hi"', r'"say \"hi\""'),
-        ("back\\slash", r'"back\\slash"'),
-        ("a\tb\rc\nd", r'"a\tb\rc\nd"'),
         ("\0\x07", r'"\0\u{7}"'),
         ("Счёт 'один'", "\"Счёт 'один'\""),
-        ("\u00a0\ufeff\u200b", r'"\u{a0}\u{feff}\u{200b}"'),
-        ("е\u0301", r'"е\u{301}"'),
     ],
 )
 def test_repr_escapes_texts(text, shown):

@@ -434,6 +434,7 @@ def test_bad_hook_containers_only_raise_type_error(hooks):
 # Large windows-1251 input: the reader gives the decoded text back behind it as it goes, which hooks must not see
 
 
+@pytest.mark.slow
 def test_large_cp1251_with_editing_hooks_reads_like_utf8():
     from conftest import account, document, statement
 

@@ -19,6 +19,7 @@ def _summary(result):
     return (result.header, result.accounts, result.documents, result.warnings)
 
 
+@pytest.mark.slow
 @pytest.mark.parametrize("hooks", [None, [lambda section_type, attrs, header: None]], ids=["no hooks", "hook"])
 def test_windows_1251_reads_like_utf8(hooks):
     text = _large_statement()

@@ -1,14 +1,15 @@
-import quorlane_py
+"""The module as a whole: its docstring and registered names, parse's signature and docstring, the exception
+classes, and a second initialisation."""
 
-
-def test_module_imports_with_its_docstring():
-    assert quorlane_py.__doc__ == "Python-модуль для парсинга банковских выписок 1CClientBankExchange."
-
-
+import builtins
 import importlib
 import inspect
+import pickle
 import sys
 
+import pytest
+
+import quorlane_py
 from conftest import PYPY
 
 ALL = [
@@ -50,6 +51,12 @@ PARSE_DOC_LINES = [
     "* `SyntaxError` - Если в выписке синтаксическая ошибка (включая ошибки hooks)",
     "* `ParseError` - Для прочих ошибок парсинга",
 ]
+EXCEPTIONS = [quorlane_py.ParseError, quorlane_py.NotStatementError, quorlane_py.EmptyInputError,
+              quorlane_py.UnfinishedError, quorlane_py.SyntaxError]
+
+
+def test_module_docstring():
+    assert quorlane_py.__doc__ == "Python-модуль для парсинга банковских выписок 1CClientBankExchange."
 
 
 def test_all_lists_the_registered_names_in_order():
@@ -71,6 +78,24 @@ def test_parse_docstring():
     assert quorlane_py.parse.__doc__ == "\n".join(PARSE_DOC_LINES[3:])
 
 
+def test_exception_hierarchy():
+    assert quorlane_py.ParseError.__bases__ == (Exception,)
+    assert [cls.__bases__ for cls in EXCEPTIONS[1:]] == [(quorlane_py.ParseError,)] * 4
+    assert not issubclass(quorlane_py.SyntaxError, builtins.SyntaxError)  # a handler of the built-in one passes
+
+
+@pytest.mark.parametrize("cls", EXCEPTIONS, ids=lambda c: c.__name__)
+def test_exception_classes_are_plain_exceptions(cls):
+    assert cls.__module__ == "quorlane_py" and cls.__qualname__ == cls.__name__
+    assert cls.__doc__ is None
+    error = cls("Statement is not finished")
+    assert error.args == ("Statement is not finished",) and str(error) == "Statement is not finished"
+    with pytest.raises(AttributeError):
+        error.detail
+    restored = pickle.loads(pickle.dumps(error))
+    assert type(restored) is cls and restored.args == error.args
+
+
 def test_second_initialisation_gives_the_same_module():
     first = sys.modules.pop("quorlane_py")
     try:
@@ -78,5 +103,6 @@ def test_second_initialisation_gives_the_same_module():
         if not PYPY:  # PyPy's import makes a new module object from its own copy, initialising nothing again
             assert second is first
         assert second.__all__ == ALL and all(getattr(second, name) is getattr(first, name) for name in ALL)
+        assert second.SectionType.Document is first.SectionType.Document
     finally:
         sys.modules["quorlane_py"] = first

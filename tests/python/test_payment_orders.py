@@ -373,6 +373,7 @@ def check_orders(*args: object) -> subprocess.CompletedProcess[str]:
     return quorlane_command("check-orders", *args, encoding="utf-8")
 
 
+@pytest.mark.slow
 def test_check_orders_reports_each_problem_on_its_line(tmp_path):
     lines = quorlane.dumps_outgoing([ORDER, TAX], sender="ERP").decode("cp1251").split("\r\n")
     lines.remove("ПлательщикКПП=770101001")  # the first one: the commercial order needs none
@@ -397,13 +398,14 @@ def test_check_orders_reports_each_problem_on_its_line(tmp_path):
         "its date\n")
 
 
+@pytest.mark.slow
 def test_check_orders_fails_in_one_line_on_what_is_not_orders(tmp_path):
     bad = tmp_path / "bad.txt"
     bad.write_bytes("1CClientBankExchange\nА=1\nмусор\n".encode("cp1251"))
     assert (check_orders(bad).returncode, check_orders(bad).stderr) == (1, f"{bad}:3: Unrecognized line: 'мусор'\n")
     empty = tmp_path / "empty.txt"
-    empty.write_text("1CClientBankExchange\nСекцияРасчСчет\nДатаНачала=02.03.2026\nРасчСчет=40702810200000012345\n"
-                     "НачальныйОстаток=0\nКонецРасчСчет\nКонецФайла\n", encoding="utf-8")
+    empty.write_bytes("1CClientBankExchange\nСекцияРасчСчет\nДатаНачала=02.03.2026\nРасчСчет=40702810200000012345\n"
+                      "НачальныйОстаток=0\nКонецРасчСчет\nКонецФайла\n".encode("utf-8"))
     assert check_orders(empty).stderr == f"{empty}: a file for the bank needs at least one document section\n"
     assert check_orders(empty, "--today", "4.3.2026").returncode == 2
 

@@ -164,19 +164,13 @@ class TestAttributes:
 
 
 class TestFormats:
-    @pytest.mark.parametrize(
-        "written, shown",
-        [("07.03.2024", "2024-03-07"), ("7.3.2024", "2024-03-07"), ("29.02.2024", "2024-02-29"),
-         ("01.01.1", "0001-01-01"), ("01.01.+10000", "+10000-01-01")],
-    )
+    # What a date or an amount may look like is the core's to test (its value tables); here, that the result holds
+    # the core's form of each.
+    @pytest.mark.parametrize("written, shown", [("7.3.2024", "2024-03-07"), ("01.01.+10000", "+10000-01-01")])
     def test_dates(self, written, shown):
         assert only_document({"Дата": written}).doc_date == shown
 
-    @pytest.mark.parametrize(
-        "written, shown",
-        [("0.05", "0.05"), ("-12.30", "-12.30"), ("100", "100"), ("1500.50", "1500.50"), ("+100.00", "100.00"),
-         (".5", "0.5"), ("5.", "5"), ("1_000.00", "1000.00"), ("1.5E-3", "0.0015"), ("2e3", "2000")],
-    )
+    @pytest.mark.parametrize("written, shown", [("-12.30", "-12.30"), ("1_000.00", "1000.00"), ("1.5E-3", "0.0015")])
     def test_amounts(self, written, shown):
         assert only_document({"Сумма": written}).amount == shown
 
@@ -221,8 +215,7 @@ class TestReprs:
 
     @pytest.mark.parametrize(
         "number, shown",
-        [('1"2', '"1\\"2"'), ("1\t2", '"1\\t2"'), ("а\\б", '"а\\\\б"'), ("№ 5", '"№ 5"'), ("\u00a0", '"\\u{a0}"'),
-         ("", '""')],
+        [('1"2', '"1\\"2"'), ("№ 5", '"№ 5"'), ("\u00a0", '"\\u{a0}"')],  # the core's quoting, carried over
     )
     def test_quoted_text_form(self, number, shown):
         doc = only_document({"Номер": number})

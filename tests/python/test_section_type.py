@@ -65,15 +65,3 @@ def test_instances_take_no_attributes():
         Document.extra = 1
     assert not hasattr(Document, "__dict__")
 
-
-def test_class_attributes_survive_a_second_initialisation():
-    import importlib
-    import sys
-
-    module = sys.modules.pop("quorlane_py")
-    try:
-        again = importlib.import_module("quorlane_py")
-        assert again.SectionType is q.SectionType and again.SectionType.Document is Document
-        assert again.HookError is q.HookError and again.SyntaxError is q.SyntaxError
-    finally:
-        sys.modules["quorlane_py"] = module

@@ -7,6 +7,7 @@ import pytest
 import quorlane_py
 
 
+@pytest.mark.slow
 @pytest.mark.needs("stubtest")
 def test_stub_matches_the_module(tmp_path):
     # No search path is given: stubtest finds the stub package where a type checker in user code finds it,
@@ -20,6 +21,8 @@ def test_stub_matches_the_module(tmp_path):
         cwd=tmp_path,
         capture_output=True,
         text=True,
+        encoding="utf-8",
+        errors="replace",
         timeout=300,
     )
     assert result.returncode == 0, f"module at {quorlane_py.__file__}\n{result.stdout}{result.stderr}"

@@ -13,11 +13,13 @@ from conftest import REPO
 PYPROJECT = REPO / "pyproject.toml"
 
 
+@pytest.mark.slow
 @pytest.mark.skipif(not PYPROJECT.exists(), reason="run from a copy of the tests without the project")
 def test_wheels_are_built_for_each_python_the_classifiers_name():
     pytest.importorskip("cibuildwheel")
     result = subprocess.run([sys.executable, "-m", "cibuildwheel", "--print-build-identifiers", "--platform", "linux",
-                             "--archs", "x86_64"], cwd=REPO, capture_output=True, text=True, timeout=120)
+                             "--archs", "x86_64"], cwd=REPO, capture_output=True, text=True, encoding="utf-8",
+                            timeout=120)
     assert result.returncode == 0, result.stderr
     # One wheel per version, none of them free-threaded (cp314t) nor for musl.
     built = result.stdout.split()
