@@ -110,6 +110,6 @@ def test_the_payment_orders_guide_names_every_check_with_its_level() -> None:
 def test_the_changelog_ends_at_the_packages_version() -> None:
     import quorlane
 
-    versions = re.findall(r"^## \[(\d+\.\d+\.\d+)\] - \d{4}-\d{2}-\d{2}$", (REPO / "CHANGELOG.md").read_text("utf-8"),
-                          re.M)
+    changelog = (REPO / "CHANGELOG.md").read_text(encoding="utf-8")
+    versions = re.findall(r"^## \[(\d+\.\d+\.\d+)\] - \d{4}-\d{2}-\d{2}$", changelog, re.M)
     assert versions and versions[0] == quorlane.__version__

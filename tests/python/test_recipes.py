@@ -27,7 +27,7 @@ def run_recipe(name: str, folder: Path, env: dict[str, str]) -> None:
     assert [block.language for block in recipe] == ["python", "console"], f"recipe {name}: a script, then commands"
     script, shell = recipe
     assert script.title, f"{script.where}: the script's file name is its title"
-    (folder / script.title).write_text(script.code, encoding="utf-8")
+    (folder / script.title).write_bytes(script.code.encode("utf-8"))
     for command in commands(shell):
         done = subprocess.run(["bash", "-c", SHELL_PRELUDE + command.command], cwd=folder, env=env, timeout=900,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -79,7 +79,7 @@ def test_the_spark_recipe(tmp_path: Path) -> None:
     # Spark in local mode on this machine alone: no web UI, its address the loopback one.
     conf = tmp_path / "spark-conf"
     conf.mkdir()
-    (conf / "spark-defaults.conf").write_text("spark.ui.enabled false\n")
+    (conf / "spark-defaults.conf").write_bytes(b"spark.ui.enabled false\n")
     run_recipe("spark", folder, recipe_env(PYSPARK_PYTHON=sys.executable, PYSPARK_DRIVER_PYTHON=sys.executable,
                                            SPARK_CONF_DIR=str(conf), SPARK_LOCAL_IP="127.0.0.1"))
     assert_the_rows_of_read_table(folder / "documents.parquet", folder / "statements")
