@@ -2,27 +2,82 @@
 
 from __future__ import annotations
 
-import csv
-import io
-import json
+import argparse
 import sys
 from collections.abc import Iterable
-from typing import Any, Union
+from typing import TYPE_CHECKING, Any, Union
 
 import quorlane_py
 
-from .. import _keys
-from ..conversions import document_rows, section_dict, to_dict
-from ..sections import Section, SectionReading, read_sections
-from .reading import failure, parse, read_bytes
+from .reading import failure, parse, read_bytes, warning_lines
 from .streams import write_bytes
+
+# The conversions and the json and csv modules are imported where they are used, so that the other commands start
+# without them.
+if TYPE_CHECKING:
+    from ..sections import Section, SectionReading
 
 # Rows of JSON lines and CSV go out in batches: one write per row would cost more than making the row.
 _BATCH = 2048
 
+EVERY_KEY = "also every key of each section as written (budget keys, Код, name and bank lines, ...)"
+STRICT = "a warning (a document the reader dropped) fails the command (exit status 1), after the output"
+EXCEL = "what Excel in a Russian locale opens right: a byte order mark and ';' between cells"
+
+
+def register(commands: Any) -> None:
+    """Adds `json` and `csv` to the subcommands of the quorlane parser."""
+    json_cmd = commands.add_parser("json", help="a statement as JSON (UTF-8)")
+    json_cmd.add_argument("file", metavar="FILE", help="the statement (- = stdin)")
+    layout = json_cmd.add_mutually_exclusive_group()
+    layout.add_argument("--lines", action="store_true",
+                        help="one JSON object per document and line, nothing else (warnings go to stderr)")
+    layout.add_argument("--indent", type=_indent, default=None, metavar="N",
+                        help="indent nested values by N spaces (default: compact, one line)")
+    json_cmd.add_argument("--all-keys", action="store_true", help=EVERY_KEY)
+    json_cmd.add_argument("--strict", action="store_true", help=STRICT)
+    json_cmd.set_defaults(func=run_json)
+
+    csv_cmd = commands.add_parser("csv", help="the documents of a statement as CSV (UTF-8), with a header row")
+    csv_cmd.add_argument("file", metavar="FILE", help="the statement (- = stdin)")
+    csv_cmd.add_argument("--excel", action="store_true", help=EXCEL)
+    csv_cmd.add_argument("--delimiter", type=_one_character, default=None, metavar="CHAR",
+                         help="the character between cells (default: ',', or ';' with --excel)")
+    csv_cmd.add_argument("--all-keys", action="store_true", help=EVERY_KEY + ", a column per key")
+    csv_cmd.add_argument("--strict", action="store_true", help=STRICT)
+    csv_cmd.set_defaults(func=run_csv)
+
+
+def _indent(text: str) -> int:
+    try:
+        number = int(text)
+    except ValueError:
+        number = -1
+    if number < 0:
+        raise argparse.ArgumentTypeError(f"must be a whole number of spaces, not {text!r}")
+    return number
+
+
+def _one_character(text: str) -> str:
+    if len(text) != 1 or text in "\r\n\"":
+        raise argparse.ArgumentTypeError(f"must be one character other than a quote or line end, not {text!r}")
+    return text
+
+
+def run_json(args: argparse.Namespace) -> int:
+    statement = write_json(args.file, args.all_keys, args.lines, args.indent)
+    return 1 if args.strict and statement.warnings else 0
+
+
+def run_csv(args: argparse.Namespace) -> int:
+    statement = write_csv(args.file, args.all_keys, args.delimiter or (";" if args.excel else ","), args.excel)
+    return 1 if args.strict and statement.warnings else 0
+
 
 def read(path: str, every_key: bool) -> Union[quorlane_py.Statement, SectionReading]:
     """The statement, with every section as written when `every_key` asks for it."""
+    from ..sections import read_sections
+
     data = read_bytes(path)
     if not every_key:
         return parse(path, data)
@@ -33,32 +88,38 @@ def read(path: str, every_key: bool) -> Union[quorlane_py.Statement, SectionRead
 
 
 def _statement(source: Union[quorlane_py.Statement, SectionReading]) -> quorlane_py.Statement:
-    return source.statement if isinstance(source, SectionReading) else source
+    return source if isinstance(source, quorlane_py.Statement) else source.statement
 
 
 def report_warnings(path: str, statement: quorlane_py.Statement) -> None:
     """The documents the reader dropped, on stderr, for outputs that hold the documents alone."""
-    for lineno, message in statement.warnings:
-        print(f"{path}:{lineno}: warning: {message}", file=sys.stderr)
+    for line in warning_lines(path, statement.warnings):
+        print(line, file=sys.stderr)
 
 
-def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> None:
+def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> quorlane_py.Statement:
+    import json
+
+    from ..conversions import document_rows, section_dict, to_dict
+
     source = read(path, every_key)
     # One call of the C encoder over the whole value; an indent makes json use its pure Python encoder.
     encoder = json.JSONEncoder(ensure_ascii=False, indent=indent,
                                separators=(",", ": ") if indent is not None else (",", ":"))
+    statement = _statement(source)
     if not lines:
         write_bytes(encoder.encode(to_dict(source)).encode("utf-8") + b"\n")
-        return
-    statement = _statement(source)
+        report_warnings(path, statement)  # in the JSON too; on stderr as every command says them
+        return statement
     documents = document_rows(statement.documents, dict)
-    if isinstance(source, SectionReading):
+    if not isinstance(source, quorlane_py.Statement):  # a SectionReading
         for document, section in zip(documents, source.documents):
             document["section"] = section_dict(section)
     encode = encoder.encode
     for start in range(0, len(documents), _BATCH):
         write_bytes("".join([encode(d) + "\n" for d in documents[start:start + _BATCH]]).encode("utf-8"))
     report_warnings(path, statement)
+    return statement
 
 
 def key_columns(sections: Iterable[Section]) -> list[str]:
@@ -79,19 +140,24 @@ def key_cells(section: Section, columns: list[str]) -> list[str]:
     return [values.get(column, "") for column in columns]
 
 
-def write_csv(path: str, every_key: bool, delimiter: str, bom: bool) -> None:
+def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorlane_py.Statement:
+    import csv
+    import io
+
+    from .. import _keys
+    from ..conversions import document_rows
     source = read(path, every_key)
     statement = _statement(source)
     header: list[str] = list(_keys.DOCUMENT_FIELDS)
     rows: Any = document_rows(statement.documents, list)
-    if isinstance(source, SectionReading):
+    if not isinstance(source, quorlane_py.Statement):  # a SectionReading
         columns = key_columns(source.documents)
         header += columns
         for row, section in zip(rows, source.documents):
             row += key_cells(section, columns)
     out = io.StringIO()
     writer = csv.writer(out, delimiter=delimiter, lineterminator="\r\n")
-    out.write("\ufeff" if bom else "")
+    out.write("\ufeff" if excel else "")
     writer.writerow(header)
     for start in range(0, len(rows), _BATCH):
         writer.writerows(rows[start:start + _BATCH])
@@ -100,3 +166,4 @@ def write_csv(path: str, every_key: bool, delimiter: str, bom: bool) -> None:
         out.truncate()
     write_bytes(out.getvalue().encode("utf-8"))
     report_warnings(path, statement)
+    return statement

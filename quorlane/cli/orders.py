@@ -23,6 +23,7 @@ def register(commands: Any) -> None:
     command.add_argument("file", metavar="FILE", help="the file of orders (- = stdin)")
     command.add_argument("--today", type=_day, default=None, metavar="YYYY-MM-DD",
                          help="the day to check the orders' dates against (default: today)")
+    command.set_defaults(func=run)
 
 
 def _day(text: str) -> date:
