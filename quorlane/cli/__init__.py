@@ -6,13 +6,13 @@ import argparse
 import sys
 from typing import Any, Optional, Sequence
 
-from . import check, convert, export, orders, parquet, show, streams
+from . import check, convert, export, orders, parquet, show, streams, xlsx
 from .reading import Failed
 
 # Each command is a module with register(commands), which adds its parser and sets `func`, the function that runs
 # it and gives the exit status. The writers and conversions are imported by the commands that use them, to keep
 # the start of the others short.
-COMMANDS = (show, export, check, orders, parquet, convert)
+COMMANDS = (show, export, check, orders, parquet, xlsx, convert)
 
 EXAMPLES = """\
 examples:
@@ -22,7 +22,8 @@ examples:
   cat kl_to_1c.txt | quorlane json -  the same from standard input
   quorlane json --lines s.txt | jq .amount   one JSON object per document
   quorlane csv kl_to_1c.txt > d.csv   the documents, one row each
-  quorlane csv --excel s.txt > d.csv  for Excel: UTF-8 with BOM, ";" between cells
+  quorlane csv --excel s.txt > d.csv  for a Russian-locale spreadsheet (codes after an apostrophe: see csv --help)
+  quorlane xlsx s.txt -o d.xlsx       an Excel workbook: codes as text, amounts as numbers, dates as dates
   quorlane csv --all-keys s.txt       every key of each document (ПоказательКБК, Код, ...) as a column too
   quorlane check statements/          every *.txt (any case) below the folder, on every core
   quorlane check --balances s.txt     balances and documents reconciled

@@ -22,7 +22,12 @@ _BATCH = 2048
 
 EVERY_KEY = "also every key of each section as written (budget keys, Код, name and bank lines, ...)"
 STRICT = "a warning (a document the reader dropped) fails the command (exit status 1), after the output"
-EXCEL = "what Excel in a Russian locale opens right: a byte order mark and ';' between cells"
+EXCEL = ("for a spreadsheet in a Russian locale (Excel, LibreOffice): a byte order mark, ';' between cells, "
+         "amounts with a decimal comma (numbers that sum; one of more than 15 significant digits, which a "
+         "spreadsheet number cannot hold, is text), dates YYYY-MM-DD (date cells). Every text that does not begin "
+         "with a letter (codes such as BIC, INN, accounts and document numbers, and anything a spreadsheet would "
+         "take for a number, a date or a formula) is written after an apostrophe, which the spreadsheet shows: "
+         "'044525716. For cells exactly as written use `quorlane xlsx`")
 
 
 def register(commands: Any) -> None:
@@ -146,6 +151,8 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
 
     from .. import _keys
     from ..conversions import document_rows
+    from . import spreadsheet
+
     source = read(path, every_key)
     statement = _statement(source)
     header: list[str] = list(_keys.DOCUMENT_FIELDS)
@@ -155,12 +162,17 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
         header += columns
         for row, section in zip(rows, source.documents):
             row += key_cells(section, columns)
+    # --excel: the fields as csv_cells has them, the keys' columns as protected text.
+    cells = [*spreadsheet.csv_cells(), *[spreadsheet.protected] * (len(header) - len(_keys.DOCUMENT_FIELDS))]
     out = io.StringIO()
     writer = csv.writer(out, delimiter=delimiter, lineterminator="\r\n")
     out.write("\ufeff" if excel else "")
-    writer.writerow(header)
+    writer.writerow(map(spreadsheet.protected, header) if excel else header)  # keys' names are the file's text
     for start in range(0, len(rows), _BATCH):
-        writer.writerows(rows[start:start + _BATCH])
+        batch = rows[start:start + _BATCH]
+        if excel:
+            batch = [[cell(value) if value else "" for cell, value in zip(cells, row)] for row in batch]
+        writer.writerows(batch)
         write_bytes(out.getvalue().encode("utf-8"))
         out.seek(0)
         out.truncate()

@@ -52,6 +52,7 @@ PYPY = sys.implementation.name == "pypy"
 
 def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line("markers", "needs(feature): the test needs an interpreter feature of conftest.FEATURES")
+    config.addinivalue_line("markers", "slow: takes seconds (starts an outside program such as LibreOffice)")
 
 
 def pytest_runtest_setup(item: pytest.Item) -> None:

@@ -139,7 +139,8 @@ CASES = {
     # csv
     "csv": Case(("csv", KILY), 0, ("doc_number,doc_type,doc_date,amount,purpose,payment_type,ordering,*,income_date",
                                    "697162,Банковский ордер,2016-01-11,83.23,*")),
-    "csv excel": Case(("csv", "--excel", KILY), 0, ("\ufeffdoc_number;doc_type;doc_date;amount;purpose;*",)),
+    "csv excel": Case(("csv", "--excel", KILY), 0, ("\ufeffdoc_number;doc_type;doc_date;amount;purpose;*",
+                                                    "'697162;Банковский ордер;2016-01-11;83,23;Some random string;'17;*")),
     "csv delimiter": Case(("csv", "--delimiter", "|", KILY), 0, ("697162|Банковский ордер|2016-01-11|83.23|*",)),
     "csv all keys": Case(("csv", "--all-keys", UNACT), 0, ("doc_number,*,income_date,Номер,Дата,Сумма,*,ПоказательКБК,*",)),
     "csv warnings": Case(("csv", "{sample}"), 0, (SAMPLE_WARNING,)),
@@ -302,7 +303,7 @@ def test_a_folder_that_cannot_be_listed_fails_the_run(tmp_path, monkeypatch, cap
 # with the output's temporary beside its target (parquet, xlsx). One line, the status, no process left, and nothing
 # new beside the output, which is as it was.
 STOPS = {"interrupted": (signal.SIGINT, True, 130), "terminated": (signal.SIGTERM, False, 143)}
-WAITING = {"check": ("check", "--jobs", "2"), "parquet": ("parquet", "-o", "out")}
+WAITING = {"check": ("check", "--jobs", "2"), "parquet": ("parquet", "-o", "out"), "xlsx": ("xlsx", "-o", "out.xlsx")}
 
 
 @pytest.mark.parametrize("stop", STOPS, ids=STOPS)
@@ -339,7 +340,8 @@ def test_ctrl_c_and_sigterm_end_the_command_and_leave_nothing(tmp_path, command,
 
 # Each writing command where the output cannot be written whole (a file size limit stands for a full disk): a line
 # naming the output, status 1, nothing new beside the output and the earlier output as it was.
-WRITERS = {"convert": ("convert", KILY, "{out}.txt"), "parquet": ("parquet", KILY, "-o", "{out}")}
+WRITERS = {"convert": ("convert", KILY, "{out}.txt"), "xlsx": ("xlsx", KILY, "-o", "{out}.xlsx"),
+           "parquet": ("parquet", KILY, "-o", "{out}")}
 
 
 @pytest.mark.parametrize("command", WRITERS, ids=WRITERS)
