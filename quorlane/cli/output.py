@@ -30,17 +30,19 @@ def replaced_file(target: str) -> Iterator[str]:
 
     target = os.path.realpath(target) if os.path.islink(target) else target
     folder, name = os.path.split(os.path.abspath(target))
-    try:
-        handle, temporary = tempfile.mkstemp(prefix=f".{name}.", suffix=".tmp", dir=folder)
-        os.close(handle)
-        os.chmod(temporary, _mode(target, 0o666))
-    except OSError as error:
-        raise Failed(shown(f"{target}: {error.strerror or error}")) from None
-    try:
+    temporary = None
+    try:  # the temporary is removed whatever happens, from the moment it is made
+        try:
+            handle, temporary = tempfile.mkstemp(prefix=f".{name}.", suffix=".tmp", dir=folder)
+            os.close(handle)
+            os.chmod(temporary, _mode(target, 0o666))
+        except OSError as error:
+            raise Failed(shown(f"{target}: {error.strerror or error}")) from None
         yield temporary
         _moved(temporary, target)
     except BaseException:
-        _remove(temporary)
+        if temporary is not None:
+            _remove(temporary)
         raise
 
 
@@ -52,20 +54,22 @@ def replaced_folder(target: str) -> Iterator[str]:
     import shutil
     import tempfile
 
-    try:
-        if os.path.isdir(target) and any(os.scandir(target)):
-            raise Failed(shown(f"{target}: the folder is not empty"))
-        folder, name = os.path.split(os.path.abspath(target))
-        os.makedirs(folder, exist_ok=True)
-        temporary = tempfile.mkdtemp(prefix=f".{name}.", suffix=".tmp", dir=folder)
-        os.chmod(temporary, _mode(target, 0o777))
-    except OSError as error:
-        raise Failed(shown(f"{target}: {error.strerror or error}")) from None
-    try:
+    temporary = None
+    try:  # the temporary is removed whatever happens, from the moment it is made
+        try:
+            if os.path.isdir(target) and any(os.scandir(target)):
+                raise Failed(shown(f"{target}: the folder is not empty"))
+            folder, name = os.path.split(os.path.abspath(target))
+            os.makedirs(folder, exist_ok=True)
+            temporary = tempfile.mkdtemp(prefix=f".{name}.", suffix=".tmp", dir=folder)
+            os.chmod(temporary, _mode(target, 0o777))
+        except OSError as error:
+            raise Failed(shown(f"{target}: {error.strerror or error}")) from None
         yield temporary
         _moved(temporary, target, folder=True)
     except BaseException:
-        shutil.rmtree(temporary, ignore_errors=True)
+        if temporary is not None:
+            shutil.rmtree(temporary, ignore_errors=True)
         raise
 
 
