@@ -15,6 +15,9 @@
 - read_bic_directory(path) -> BicDirectory: the Bank of Russia's БИК directory (ED807), for the checks of orders
   (directory=...) and to fill in their banks; DirectoryError: a file that is not one.
 - to_dict(statement): the statement as a JSON-ready dict.
+- diagnose(data, error): what a statement that quorlane_py.parse refused holds (a byte order mark, the byte that
+  is not UTF-8, the last line read, ...); the package's reading functions raise the reader's exceptions with it
+  as their `diagnosis`.
 - WriteError: what the format cannot hold or the bank would return; OrderWarning: a likely mistake; both are
   Problem values with a level, document, key, form field number, code and message.
 - The command line: `quorlane --help` or `python -m quorlane --help`.
@@ -29,6 +32,7 @@ from typing import TYPE_CHECKING, Any
 
 if TYPE_CHECKING:
     from .conversions import to_dict
+    from .diagnosis import diagnose
     from .sections import Section, SectionReading, read_sections
     from .table import StatementTable, empty_table, read_table
     from .text_conversion import convert
@@ -43,7 +47,8 @@ if TYPE_CHECKING:
 # Each name is imported on its first use, so that `quorlane check` and other commands start without loading
 # the writers and payment orders they do not need (startup is serial time before a pool of processes starts).
 _HOMES = {
-    "to_dict": "conversions", "WriteError": "errors", "OrderWarning": "errors", "Problem": "errors",
+    "to_dict": "conversions", "diagnose": "diagnosis", "WriteError": "errors", "OrderWarning": "errors",
+    "Problem": "errors",
     "TableError": "errors", "read_table": "table", "empty_table": "table", "StatementTable": "table",
     "validate_outgoing": "payment_order_checks", "validate_order_pairs": "payment_order_checks",
     "single_tax_payment": "budget_payments", "TAX_SERVICE": "budget_payments",
@@ -71,7 +76,8 @@ def __dir__() -> list[str]:
 
 __all__ = [
     "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "read_table", "empty_table",
-    "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "to_dict", "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
+    "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "to_dict", "diagnose",
+    "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
     "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
     "read_bic_directory", "BicDirectory", "DirectoryError",
 ]

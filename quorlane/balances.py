@@ -3,7 +3,7 @@ and its income and expense against the documents of that account and period that
 
 from __future__ import annotations
 
-from decimal import Decimal
+from decimal import Context, Decimal, Inexact, InvalidOperation, Overflow, localcontext
 from typing import NamedTuple
 
 import quorlane_py
@@ -14,6 +14,11 @@ from .sections import Section, SectionReading
 __all__ = ["Finding", "reconcile"]
 
 _FILE_START, _ACCOUNT_START, _ACCOUNT_END, _, _, _FILE_END = MARKERS
+
+# Every sum and comparison exact: the reader takes amounts of up to 29 digits with up to 28 of them fractional, so
+# that one amount aligned with another spans 57 digits, and a sum of many a few more. Decimal's default context
+# (28 digits) would round them, and fail to quantize them; rounding here would be an error, not a result.
+_EXACT = Context(prec=100, traps=[Inexact, InvalidOperation, Overflow])
 
 
 class Finding(NamedTuple):
@@ -88,6 +93,11 @@ def reconcile(reading: SectionReading) -> list[Finding]:
     - where no document names its account (the file holds another account's documents, or none), its income and
       expense are noted as not reconciled: that is no fault of the statement.
     """
+    with localcontext(_EXACT):
+        return _reconcile(reading)
+
+
+def _reconcile(reading: SectionReading) -> list[Finding]:
     incoming, outgoing = _movements(reading)
     findings: list[Finding] = []
     covered: dict[str, list[tuple[tuple[int, int, int], tuple[int, int, int]]]] = {}
@@ -104,7 +114,7 @@ def reconcile(reading: SectionReading) -> list[Finding]:
             if computed != Decimal(closing):
                 findings.append(Finding(_line(section, "КонечныйОстаток"), "error",
                                         f"{where}: opening {interval.start_amount} + income {income} - expense "
-                                        f"{expense} = {computed}, but the closing balance is {closing}"))
+                                        f"{expense} = {computed:f}, but the closing balance is {closing}"))
         first = _day(interval.date_start)
         last = first if interval.date_end is None else _day(interval.date_end)
         covered.setdefault(number, []).append((first, last))
@@ -135,7 +145,7 @@ def _figure(total: Decimal, like: str) -> str:
     places = Decimal(like).as_tuple().exponent
     if isinstance(places, int) and total.as_tuple().exponent > places:  # type: ignore[operator]
         total = total.quantize(Decimal(1).scaleb(places))
-    return str(total)
+    return f"{total:f}"
 
 
 def _strangers(reading: SectionReading, covered: dict[str, list[tuple[tuple[int, int, int], tuple[int, int, int]]]]
@@ -155,6 +165,6 @@ def _outside(covered: dict[str, list[tuple[tuple[int, int, int], tuple[int, int,
         for number, periods in covered.items():
             for m in movements.get(number, ()):
                 if not any(first <= m.day <= last for first, last in periods):
-                    findings.append(Finding(m.line, "note", f"document {m.number} pays {m.amount} {side} account "
+                    findings.append(Finding(m.line, "note", f"document {m.number} pays {m.amount:f} {side} account "
                                                             f"{number} on {m.date}, outside the dates of its sections"))
     return findings

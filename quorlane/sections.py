@@ -6,6 +6,7 @@ from typing import Tuple, Union
 
 import quorlane_py
 
+from . import diagnosis
 from ._accel import Section
 
 __all__ = ["Section", "SectionReading", "read_sections"]
@@ -32,11 +33,12 @@ class SectionReading:
 
 
 def read_sections(statement: Union[bytes, str]) -> SectionReading:
-    """Reads the statement with quorlane_py.parse (raising its exceptions as they are), then every section of it
-    as written, with the reader's own decoding and line rules: a section's `kind` ("header", "account",
-    "document"), `doc_type`, `start_line` and `end_line`, and its `attributes` as (key, value) pairs in file
-    order with repeated keys kept (`get(key)` gives the value the reader keeps, `get_all(key)` every value)."""
-    parsed = quorlane_py.parse(statement)
+    """Reads the statement with quorlane_py.parse (raising its exceptions as they are, with their `diagnosis`),
+    then every section of it as written, with the reader's own decoding and line rules: a section's `kind`
+    ("header", "account", "document"), `doc_type`, `start_line` and `end_line`, and its `attributes` as (key,
+    value) pairs in file order with repeated keys kept (`get(key)` gives the value the reader keeps, `get_all(key)`
+    every value)."""
+    parsed = diagnosis.parse(statement)
     read = _read(statement)
     return SectionReading(parsed, read[1])
 

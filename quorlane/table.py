@@ -10,7 +10,7 @@ from typing import Iterable, Optional, Tuple, Union
 
 import quorlane_py
 
-from . import _accel
+from . import _accel, diagnosis
 from .errors import TableError
 
 __all__ = ["StatementTable", "empty_table", "read_table"]
@@ -67,12 +67,12 @@ def read_table(statement: Union[bytes, str], *, name: Optional[str] = None, extr
     each key given, or with True for every key outside the fields that a document has, holding the last value
     written. `amount_scale` fixes the amount columns' scale; by default it is the finest written, at least 2.
 
-    Raises the exceptions quorlane_py.parse raises for the same statement, and TableError for a value that no
-    column can hold as it is."""
+    Raises the exceptions quorlane_py.parse raises for the same statement (with their `diagnosis`), and
+    TableError for a value that no column can hold as it is."""
     keys = _keys(extra_keys)
     read = _accel.read_table(statement, _name(name), keys, _scale(amount_scale), _BATCH_BYTES)
     if read is None:
-        quorlane_py.parse(statement)  # raises the reader's own error, from the reader's own mapping
+        diagnosis.parse(statement)  # raises the reader's own error, from the reader's own mapping
         raise RuntimeError("read_table failed on a statement that quorlane_py.parse reads")  # not reached
     if read[0] == "refused":
         raise _refusal(statement, *read[1:])

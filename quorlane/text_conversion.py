@@ -4,9 +4,7 @@ from __future__ import annotations
 
 from typing import Optional, Union
 
-import quorlane_py
-
-from . import _accel
+from . import _accel, diagnosis
 from ._text import character, check_newline, encoding_name
 from .errors import WriteError
 
@@ -17,17 +15,18 @@ def convert(statement: Union[bytes, str], encoding: Optional[str] = None, newlin
     """The statement's own text in `encoding` ("utf-8" or "cp1251"; by default the one it is written in), each
     line ended by `newline` ("\\r\\n" or "\\n").
 
-    The statement is read with quorlane_py.parse first (its exceptions as they are). Then every line of its
-    text is written as it stands: blank lines, unknown and repeated keys, the header's "Кодировка" line and the
-    lines after "КонецФайла" included; only the encoding and the line ends change (a byte order mark is not
-    text and is not written). What the target cannot keep raises WriteError with the line and column: a
-    character windows-1251 lacks, or a line that ends in a carriage return, which line feeds alone would take
-    away; windows-1251 text that the reader would not take for a statement (too little of its start is letters,
-    digits and punctuation) raises WriteError too. Converting to
+    The statement is read with quorlane_py.parse first (its exceptions as they are, with their `diagnosis`).
+    Then every line of its text is written as it stands: blank lines, unknown and repeated keys, the header's
+    "Кодировка" line and the blank lines after "КонецФайла" (the only lines the reader allows there) included;
+    only the encoding and the line ends change (a byte order mark is not text and is not written). What the
+    target cannot keep raises WriteError with the line and column: a character windows-1251 lacks, or a line
+    that ends in a carriage return, which line feeds alone would take away; windows-1251 text that the reader
+    would not take for a statement (too little of its start is letters, digits and punctuation) raises
+    WriteError too, with no line or column (line and column None). Converting to
     another encoding and back gives the same text again.
     """
     newline = check_newline(newline)
-    parsed = quorlane_py.parse(statement)
+    parsed = diagnosis.parse(statement)
     target = encoding_name(encoding if encoding is not None else parsed.encoding)
     converted = _accel.convert(statement, target, newline)
     if isinstance(converted, bytes):

@@ -1,5 +1,6 @@
 """`quorlane check`: read many statements on every core; a line per file that fails, per warning and, with
---balances, per balance that does not reconcile; a closing summary."""
+--balances, per balance that does not reconcile; a closing summary. Its process pool, report and summary serve
+the other commands over many files too (`parquet`, `xlsx`)."""
 
 from __future__ import annotations
 
@@ -9,13 +10,13 @@ import os
 import signal
 import sys
 import time
-from collections.abc import Iterable, Iterator
-from contextlib import contextmanager
-from fnmatch import fnmatchcase
+from collections.abc import Generator, Iterator
+from contextlib import closing, contextmanager
 from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, TextIO
 
-from .reading import Failed, failure, parse, read_bytes
+from .listing import Listing, nothing_matched, statement_files
+from .reading import Failed, failure, parse, read_bytes, shown, warning_lines
 
 
 class Outcome(NamedTuple):
@@ -28,17 +29,35 @@ class Outcome(NamedTuple):
     differences: int = 0  # the findings that are errors
 
 
-def statement_files(paths: Iterable[str], pattern: str) -> Iterator[str]:
-    """The files named, and the files below the folders named whose names match `pattern` without regard to case
-    (KL_TO_1C.TXT is a *.txt), in sorted order. A path that does not exist is passed on, to fail as a file."""
-    pattern = pattern.lower()
-    for path in paths:
-        if os.path.isdir(path):
-            found = [os.path.join(folder, name) for folder, _, names in os.walk(path) for name in names
-                     if fnmatchcase(name.lower(), pattern)]
-            yield from sorted(p for p in found if os.path.isfile(p))
-        else:
-            yield path
+def register(commands: Any) -> None:
+    """Adds the command to the subcommands of the quorlane parser."""
+    command = commands.add_parser("check", help="read many statements; report failures, warnings and balances")
+    add_file_arguments(command)
+    command.add_argument("--strict", action="store_true", help="a warning fails the check (exit status 1)")
+    command.add_argument("--balances", action="store_true",
+                         help="reconcile each account's balances, and its income and expense with the documents")
+    command.set_defaults(func=run)
+
+
+def run(args: argparse.Namespace) -> int:
+    return check(args.paths, args.pattern, args.jobs, args.balances, args.strict)
+
+
+def add_file_arguments(command: argparse.ArgumentParser) -> None:
+    """PATH... --pattern --jobs: the arguments of every command over many files."""
+    command.add_argument("paths", nargs="+", metavar="PATH", help="statement files and folders")
+    command.add_argument("--pattern", default="*.txt",
+                         help="the names of the files to read in folders, in any case (default: *.txt)")
+    command.add_argument("--jobs", type=jobs_count, default=None, help="processes (default: one per core)")
+
+
+def files_to_read(paths: list[str], pattern: str) -> Listing:
+    """The listing of the paths; Failed when they name no file at all, so that a mistyped folder or pattern does
+    not pass for a run that found nothing wrong."""
+    listing = statement_files(paths, pattern)
+    if not listing.files and not listing.failures:
+        raise nothing_matched(paths, pattern)
+    return listing
 
 
 def check_file(path: str, balances: bool = False) -> Outcome:
@@ -56,29 +75,40 @@ def check_file(path: str, balances: bool = False) -> Outcome:
             statement = reading.statement
         else:
             statement = parse(path, data)
+        warnings = warning_lines(path, statement.warnings)
+        if not balances:
+            return Outcome(None, len(statement.documents), warnings)
+        from ..balances import reconcile
+
+        found = reconcile(reading)
     except Failed as failed:
         return Outcome(str(failed))
-    warnings = tuple(f"{path}:{lineno}: warning: {message}" for lineno, message in statement.warnings)
-    if not balances:
-        return Outcome(None, len(statement.documents), warnings)
-    from ..balances import reconcile
-
-    found = reconcile(reading)
+    except Exception as error:  # a fault of ours: said for this file, and the run goes on with the others
+        return Outcome(shown(f"{path}: quorlane failed on this file: {type(error).__name__}: {error}"))
     return Outcome(None, len(statement.documents), warnings,
-                   tuple(f"{path}:{f.line}: {f.level}: {f.message}" for f in found),
+                   tuple(shown(f"{path}:{f.line}: {f.level}: {f.message}") for f in found),
                    sum(f.level == "error" for f in found))
 
 
 def _ignore_interrupts() -> None:
     # Ctrl-C reaches every process of the terminal's group: the main one alone answers it, and ends the others.
+    # SIGTERM ends a worker at once, as the main process's pool ends its workers (the main process's own handler,
+    # inherited through fork, would raise in the worker instead).
     signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
 
 
-def outcomes(files: list[Any], jobs: int, work: Callable[[Any], Any] = check_file) -> Iterator[Any]:
+def outcomes(files: list[Any], jobs: int, work: Callable[[Any], Any] = check_file, *,
+             elsewhere: bool = False) -> Generator[Any, None, None]:
     """work(file) for each file (check_file by default), in order; `work` is a module's function (or a partial
     of one), so that the processes can be handed it. Processes, not threads: the reader holds the interpreter
-    lock for the whole of a parse, so only processes read on every core."""
-    if jobs <= 1 or len(files) <= 1:
+    lock for the whole of a parse, so only processes read on every core. One file, or one job, is worked on in
+    this process, unless `elsewhere` asks for processes always (for work that starts threads: a signal taken by
+    one of them would not end a wait of the main thread). Close the iterator (contextlib.closing) to end the
+    processes at once when the caller stops early."""
+    if not files:
+        return
+    if not elsewhere and (jobs <= 1 or len(files) <= 1):
         yield from map(work, files)
         return
     chunk = max(1, min(32, len(files) // (jobs * 8)))
@@ -158,8 +188,8 @@ def _count(number: int, thing: str) -> str:
 class Totals:
     """The counts of the closing summary."""
 
-    def __init__(self, files: int) -> None:
-        self.files, self.failed, self.documents, self.warnings = files, 0, 0, 0
+    def __init__(self, files: int, unlisted: int = 0) -> None:
+        self.files, self.unlisted, self.failed, self.documents, self.warnings = files, unlisted, 0, 0, 0
         self.differences = self.notes = 0
         self.started = time.monotonic()
 
@@ -172,7 +202,8 @@ class Totals:
 
     def summary(self, balances: bool, strict: bool) -> str:
         read = self.files - self.failed
-        parts = [f"{_count(self.files, 'file')}: {read} read, {self.failed} failed",
+        parts = [f"{_count(self.files, 'file')}: {read} read, {self.failed} failed"
+                 + (f", {_count(self.unlisted, 'folder')} not listed" if self.unlisted else ""),
                  f"{_count(self.documents, 'document')}, {_count(self.warnings, 'warning')}"
                  + (" (failures under --strict)" if strict and self.warnings else "")]
         if balances:
@@ -180,22 +211,47 @@ class Totals:
         parts.append(f"{time.monotonic() - self.started:.1f} s")
         return "; ".join(parts)
 
+    def status(self, strict: bool) -> int:
+        """The exit status: 1 for a file or folder that failed, a difference, or a warning under --strict."""
+        return 1 if self.failed or self.unlisted or self.differences or (strict and self.warnings) else 0
 
-def run(paths: list[str], pattern: str, jobs: Optional[int], balances: bool = False, strict: bool = False,
-        out: TextIO = sys.stdout, err: TextIO = sys.stderr) -> int:
-    files = list(statement_files(paths, pattern))
-    progress = Progress(err, len(files))
-    totals = Totals(len(files))
-    try:
-        work = partial(check_file, balances=balances)
-        for done, outcome in enumerate(outcomes(files, jobs or os.cpu_count() or 1, work), 1):
-            lines = [outcome.failure] if outcome.failure is not None else [*outcome.warnings, *outcome.findings]
-            if lines:
-                progress.clear()
-                print("\n".join(lines), file=out, flush=True)
-            totals.add(outcome)
-            progress.update(done)
-    finally:
-        progress.clear()
-    print(totals.summary(balances, strict), file=out)
-    return 1 if totals.failed or totals.differences or (strict and totals.warnings) else 0
+
+class Report:
+    """A run over many files as the user sees it: the folders that could not be listed first, then the lines of
+    each outcome as it comes (its failure, or its warnings and findings), a progress bar on a terminal meanwhile;
+    `totals` for the closing summary."""
+
+    def __init__(self, listing: Listing, out: Optional[TextIO] = None, err: Optional[TextIO] = None) -> None:
+        self.out = out or sys.stdout
+        self.totals = Totals(len(listing.files), len(listing.failures))
+        self.progress = Progress(err or sys.stderr, len(listing.files))
+        self.done = 0
+        if listing.failures:
+            print("\n".join(listing.failures), file=self.out, flush=True)
+
+    def __enter__(self) -> Report:
+        return self
+
+    def __exit__(self, *_: object) -> None:
+        self.progress.clear()
+
+    def add(self, outcome: Outcome) -> None:
+        lines = [outcome.failure] if outcome.failure is not None else [*outcome.warnings, *outcome.findings]
+        if lines:
+            self.progress.clear()
+            print("\n".join(lines), file=self.out, flush=True)
+        self.totals.add(outcome)
+        self.done += 1
+        self.progress.update(self.done)
+
+
+def check(paths: list[str], pattern: str, jobs: Optional[int], balances: bool = False, strict: bool = False,
+          out: Optional[TextIO] = None, err: Optional[TextIO] = None) -> int:
+    listing = files_to_read(paths, pattern)
+    work = partial(check_file, balances=balances)
+    with Report(listing, out, err) as report, \
+            closing(outcomes(listing.files, jobs or os.cpu_count() or 1, work)) as results:
+        for outcome in results:
+            report.add(outcome)
+    print(report.totals.summary(balances, strict), file=report.out)
+    return report.totals.status(strict)

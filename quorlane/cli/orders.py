@@ -29,6 +29,7 @@ def register(commands: Any) -> None:
     command.add_argument("--bic-directory", metavar="FILE", default=None,
                          help="the Bank of Russia's БИК directory (ED807, .xml or its .zip): check each bank's БИК, "
                               "correspondent account, name and city against it")
+    command.set_defaults(func=run)
 
 
 def _day(text: str) -> date:

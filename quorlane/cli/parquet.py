@@ -3,14 +3,13 @@
 from __future__ import annotations
 
 import argparse
-import importlib.util
 import os
-import sys
-from pathlib import Path
+from contextlib import closing
 from typing import Any, List, Optional, Tuple
 
-from .check import Outcome, Progress, Totals, jobs_count, outcomes, statement_files
-from .reading import Failed, failure, read_bytes
+from .check import Outcome, Report, add_file_arguments, files_to_read, outcomes
+from .output import replaced_folder, require
+from .reading import Failed, failure, read_bytes, shown, warning_lines
 
 COMMAND = "parquet"
 
@@ -19,8 +18,9 @@ COMMAND = "parquet"
 PART_BYTES = 64 << 20
 PART_FILES = 256
 
-# One part to write: its number, its statements, the dataset's folder, the amount columns' scale.
-Part = Tuple[int, List[str], str, int]
+# One part to write: its number, its statements, the folder to write it in, the amount columns' scale, and the
+# dataset's folder as the user named it (for messages: the folder written in is a temporary one).
+Part = Tuple[int, List[str], str, int, str]
 
 
 def register(commands: Any) -> None:
@@ -30,62 +30,34 @@ def register(commands: Any) -> None:
         description="Read every statement named (files, and the files matching --pattern in folders) on every core "
                     "and write their documents, one row each with the file's name, as the Parquet files "
                     "part-NNNNN.parquet of the folder OUT. A file that does not read is listed as `quorlane check` "
-                    "lists it and left out; exit status 1 when one is.")
-    command.add_argument("paths", nargs="+", metavar="PATH", help="statement files and folders")
+                    "lists it and left out; exit status 1 when one is. The dataset is made under a temporary name "
+                    "beside OUT and becomes OUT at the end: after a failure to write, Ctrl-C or SIGTERM there is "
+                    "no OUT, or the empty folder that was there.")
+    add_file_arguments(command)
     command.add_argument("-o", "--output", required=True, metavar="OUT", help="the dataset's folder (new or empty)")
-    command.add_argument("--pattern", default="*.txt", help="the files to read in folders (default: *.txt)")
-    command.add_argument("--jobs", type=jobs_count, default=None, help="processes (default: one per core)")
+    command.add_argument("--strict", action="store_true", help="a warning (a dropped document) fails the command "
+                                                               "(exit status 1); the dataset is written all the same")
     command.add_argument("--amount-scale", type=int, default=2, choices=range(0, 39), metavar="DIGITS",
                          help="the fractional digits of the amount columns, the same in every part (default: 2); "
                               "a statement with an amount that needs more fails")
+    command.set_defaults(func=run)
 
 
 def run(args: argparse.Namespace, out: Any = None, err: Any = None) -> int:
-    out = out or sys.stdout
-    err = err or sys.stderr
-    # Only looked for: imported here, pyarrow's threads would be forked into every process.
-    if _find_spec("pyarrow") is None:
-        raise Failed("quorlane parquet needs pyarrow: pip install 'quorlane[arrow]'")
-    folder = _dataset_folder(args.output)
-    files = list(statement_files(args.paths, args.pattern))
-    parts = [(number, group, folder, args.amount_scale) for number, group in enumerate(_groups(files))]
-    progress = Progress(err, len(files))
-    totals = Totals(len(files))
-    done = 0
-    try:
-        for results in outcomes(parts, args.jobs or os.cpu_count() or 1, write_part):
-            for outcome in results:
-                lines = [outcome.failure] if outcome.failure is not None else list(outcome.warnings)
-                if lines:
-                    progress.clear()
-                    print("\n".join(lines), file=out, flush=True)
-                totals.add(outcome)
-            done += len(results)
-            progress.update(done)
-    finally:
-        progress.clear()
-    print(f"{totals.summary(balances=False, strict=False)}; written to {folder}", file=out)
-    return 1 if totals.failed else 0
-
-
-def _find_spec(name: str) -> object:
-    try:
-        return importlib.util.find_spec(name)
-    except (ImportError, ValueError):  # a module set to None in sys.modules
-        return None
-
-
-def _dataset_folder(path: str) -> str:
-    """The dataset's folder, made when it is missing; one that holds anything is refused, so that no part of an
-    earlier dataset is mixed in."""
-    folder = Path(path)
-    try:
-        folder.mkdir(parents=True, exist_ok=True)
-        if any(folder.iterdir()):
-            raise Failed(f"{path}: the folder is not empty")
-    except OSError as error:
-        raise Failed(f"{path}: {error.strerror or error}") from None
-    return path
+    # Only looked for: pyarrow is imported by the processes that write, never here, where its threads would be
+    # forked into every process and would take the signals (Ctrl-C, SIGTERM) meant for this one's main thread.
+    require("pyarrow", "pyarrow", COMMAND, "arrow")
+    listing = files_to_read(args.paths, args.pattern)
+    with replaced_folder(args.output) as folder:
+        parts = [(number, group, folder, args.amount_scale, args.output)
+                 for number, group in enumerate(_groups(listing.files))]
+        with Report(listing, out, err) as report, \
+                closing(outcomes(parts, args.jobs or os.cpu_count() or 1, write_part, elsewhere=True)) as results:
+            for part in results:
+                for outcome in part:
+                    report.add(outcome)
+    print(f"{report.totals.summary(balances=False, strict=args.strict)}; written to {args.output}", file=report.out)
+    return report.totals.status(args.strict)
 
 
 def _groups(files: list[str]) -> list[list[str]]:
@@ -118,18 +90,17 @@ def _table(path: str, scale: int) -> Tuple[Outcome, Optional[Any]]:
     except quorlane_py.ParseError as error:
         return Outcome(str(failure(path, error))), None
     except TableError as error:
-        return Outcome(f"{path}:{error.line}: {error.message}"), None
-    warnings = tuple(f"{path}:{lineno}: warning: {message}" for lineno, message in table.warnings)
-    return Outcome(None, len(table), warnings), table
+        return Outcome(shown(f"{path}:{error.line}: {error.message}")), None
+    return Outcome(None, len(table), warning_lines(path, table.warnings)), table
 
 
 def write_part(part: Part) -> list[Outcome]:
-    """Reads the statements of one part and writes the documents of those that read as one Parquet file (written
-    under another name first, so that a part is whole or missing); the outcome of each statement."""
+    """Reads the statements of one part and writes the documents of those that read as one Parquet file; the
+    outcome of each statement. A part that cannot be written fails the whole command (Failed)."""
     import pyarrow as pa
     import pyarrow.parquet as pq
 
-    number, files, folder, scale = part
+    number, files, folder, scale, dataset = part
     results: list[Outcome] = []
     tables = []
     for path in files:
@@ -138,11 +109,9 @@ def write_part(part: Part) -> list[Outcome]:
         if table is not None:
             tables.append(pa.table(table))
     if tables:
-        target = os.path.join(folder, f"part-{number:05}.parquet")
+        name = f"part-{number:05}.parquet"
         try:
-            pq.write_table(pa.concat_tables(tables), target + ".tmp")
-            os.replace(target + ".tmp", target)
+            pq.write_table(pa.concat_tables(tables), os.path.join(folder, name))
         except OSError as error:
-            written = f"{target}: {error.strerror or error}"
-            results = [Outcome(written) if result.failure is None else result for result in results]
+            raise Failed(shown(f"{os.path.join(dataset, name)}: {error.strerror or error}")) from None
     return results

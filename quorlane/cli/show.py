@@ -2,14 +2,35 @@
 
 from __future__ import annotations
 
+import argparse
+import sys
 from collections.abc import Iterator
+from typing import Any
 
 import quorlane_py
 
+from . import streams
+from .reading import parse, read, sample_bytes, shown
+
+
+def register(commands: Any) -> None:
+    """Adds the command to the subcommands of the quorlane parser."""
+    command = commands.add_parser("show", help="show a statement in readable form")
+    command.add_argument("file", nargs="?", metavar="FILE", help="the statement (default: a sample; - = stdin)")
+    command.set_defaults(func=run)
+
+
+def run(args: argparse.Namespace) -> int:
+    statement = parse("sample", sample_bytes()) if args.file is None else read(args.file)
+    cut = "…" if streams.can_show("…", sys.stdout) else "..."
+    for line in show(statement, cut):
+        print(line)
+    return 0
+
 
 def shorten(text: str | None, width: int, cut: str = "…") -> str:
-    """The text in at most `width` characters, `cut` marking where it was cut."""
-    text = "" if text is None else text
+    """The text in at most `width` characters (control characters escaped), `cut` marking where it was cut."""
+    text = "" if text is None else shown(text)
     return text if len(text) <= width else text[: width - len(cut)] + cut
 
 
@@ -50,4 +71,4 @@ def show(st: quorlane_py.Statement, cut: str = "…") -> Iterator[str]:
 
     yield f"\nWarnings ({len(st.warnings)}):"
     for lineno, message in st.warnings:
-        yield f"  line {lineno}: {message}"
+        yield shown(f"  line {lineno}: {message}")

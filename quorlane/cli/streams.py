@@ -1,16 +1,22 @@
 """The standard streams as the command line uses them: text for a person in whatever the terminal can show, data
-(JSON, CSV, statements) as UTF-8 or raw bytes, and the ways a user ends a command (a closed pipe, Ctrl-C)."""
+(JSON, CSV, statements) as UTF-8 or raw bytes, and the ways a user ends a command (a closed pipe, Ctrl-C,
+SIGTERM)."""
 
 from __future__ import annotations
 
 import codecs
 import os
+import signal
 import sys
-from typing import TextIO
+import threading
+from collections.abc import Iterator
+from contextlib import contextmanager
+from typing import Any, TextIO
 
-# Exit statuses a shell shows for a command ended by SIGPIPE and by SIGINT (128 + the signal's number).
+# Exit statuses a shell shows for a command ended by SIGPIPE, SIGINT and SIGTERM (128 + the signal's number).
 CLOSED_PIPE_STATUS = 128 + 13
 INTERRUPTED_STATUS = 128 + 2
+TERMINATED_STATUS = 128 + 15
 
 _REPLACE = "quorlane.replace"
 
@@ -65,3 +71,27 @@ def silence_stdout() -> None:
         os.close(devnull)
     except (OSError, ValueError, AttributeError):
         pass
+
+
+class Terminated(BaseException):
+    """SIGTERM (a service stopped, `timeout`, a CI job cancelled), raised in the main thread as Ctrl-C raises
+    KeyboardInterrupt, so that the command ends as after Ctrl-C: its processes ended, its unfinished outputs
+    removed."""
+
+
+def _terminate(signum: int, frame: Any) -> None:
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)  # a second one must not cut the cleaning up short
+    raise Terminated
+
+
+@contextmanager
+def sigterm_raises() -> Iterator[None]:
+    """SIGTERM raises Terminated while the block runs (in the main thread; elsewhere signals cannot be handled)."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+    previous = signal.signal(signal.SIGTERM, _terminate)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGTERM, previous)

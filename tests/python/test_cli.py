@@ -23,6 +23,7 @@ import quorlane
 import quorlane_py
 from conftest import ACCOUNT_NUMBER, account, document, quorlane_command, statement
 from quorlane._keys import DOCUMENT_FIELDS
+from quorlane.cli import check
 
 REAL = Path(__file__).resolve().parents[1] / "data" / "real"
 SAMPLE = str(files("quorlane") / "data" / "sample_statement.txt")
@@ -34,6 +35,8 @@ SAMPLE_WARNING = '{sample}:118: warning: invalid value: string "2 500,00", expec
 # 05.03.2024, what its section states.
 INCOME = {"Номер": "7", "ПлательщикСчет": "40702810500000054321", "ПолучательСчет": ACCOUNT_NUMBER,
           "ДатаСписано": "", "ДатаПоступило": "04.03.2024", "Сумма": "20500.50"}
+BIG, TINY = str(2**96 - 1), "0." + "0" * 27 + "1"
+GOOD = statement(account(), document()).encode("utf-8")
 
 
 @pytest.fixture(scope="module")
@@ -46,6 +49,21 @@ def place(tmp_path_factory: pytest.TempPathFactory) -> Path:
     (folder / "balanced.txt").write_bytes(statement(account(), document(INCOME), document()).encode("utf-8"))
     (folder / "unbalanced.txt").write_bytes(
         statement(account({"КонечныйОстаток": "158500.51"}), document()).encode("utf-8"))
+    # Links: to a file listed another way, to nothing, to themselves, and to a folder (followed). Only where users
+    # make them freely (Windows asks for a privilege): elsewhere the case that reads them fails.
+    (folder / "links").mkdir()
+    if os.name == "posix":
+        (folder / "links" / "same.txt").symlink_to(folder / "upper" / "KL_TO_1C.TXT")
+        (folder / "links" / "broken.txt").symlink_to("missing.txt")
+        (folder / "links" / "loop.txt").symlink_to("loop.txt")
+        (folder / "links" / "folder").symlink_to(folder / "upper", target_is_directory=True)
+    (folder / "empty").mkdir()
+    # Amounts as wide as the reader takes (29 digits, 28 of them fractional), and a statement beside them.
+    (folder / "wide").mkdir()
+    (folder / "wide" / "wide.txt").write_bytes(statement(
+        account({"НачальныйОстаток": BIG, "ВсегоПоступило": TINY, "ВсегоСписано": TINY, "КонечныйОстаток": BIG}),
+        document({**INCOME, "Сумма": BIG})).encode("utf-8"))
+    shutil.copy(folder / "balanced.txt", folder / "wide")
     return folder
 
 
@@ -88,19 +106,46 @@ CASES = {
     "bad stdin": Case(("show", "-"), 1, ("-:3: Unrecognized line: 'мусор'",),
                       stdin="1CClientBankExchange\nА=1\nмусор\n".encode("cp1251")),
     "missing file": Case(("json", "missing.txt"), 1, ("missing.txt: No such file or directory",)),
+    # What a refused file holds, as a note line; control characters of a shown line escaped
+    "byte order mark": Case(("show", "-"), 1, ("-: Input is not a 1C statement", "-: note: begins with a UTF-8 byte "
+                                               "order mark, which the reader takes as part of the first line"),
+                            stdin=b"\xef\xbb\xbf" + GOOD),
+    "one cp1251 byte": Case(("json", "-"), 1, ("-: note: valid UTF-8 but for byte 0xB9 at line 45, column 35",),
+                            stdin=GOOD.replace("№".encode(), b"\xb9")),
+    "cut short": Case(("csv", "-"), 1, ("-: note: valid UTF-8 that ends inside a character (line 45, column 29), as "
+                                        "a file cut short does",), stdin=GOOD[:GOOD.index("счёту".encode()) + 1]),
+    "dos": Case(("check", "-"), 1, ("-: note: not UTF-8 (byte 0x82 at line 2, column 1), and as windows-1251 too "
+                                    "little of its start is letters, digits, punctuation and blanks; the header "
+                                    "declares Кодировка=DOS (cp866, which quorlane_py does not read)",),
+                stdin=GOOD.decode().replace("Windows", "DOS").encode("cp866")),
+    "unfinished": Case(("show", "-"), 1, ("-: Statement is not finished", '-: note: the last line read is line 45, '
+                                          '"НазначениеПлатежа=Оплата по счёту № 17 от 01.03.2024. В том числе НДС 20% - '
+                                          '2000.00 рублей", inside the document section of line 20 (no КонецДокумента)'),
+                       stdin=GOOD[:GOOD.index("КонецДокумента".encode())]),
+    "carriage return": Case(("show", "-"), 1, ("-:47: Unrecognized line: 'КонецФайла\\r'", "-: note: the line ends in "
+                                               "a carriage return that no line feed follows"), stdin=GOOD[:-1] + b"\r"),
+    "convert implausible": Case(("convert", "-", "{place}/never.txt", "--encoding", "cp1251"), 1, (
+        "-: the text in windows-1251 would not be read back as a statement: too little of its start is letters, "
+        "digits, punctuation and blanks",), stdin=GOOD.replace(
+            'Получатель=ООО "Лютик"'.encode(), ("Получатель=" + "«»" * 50).encode())),
+    "dos end of file": Case(("show", "-"), 1, ("-:48: Unrecognized line: '\\u{1a}'",), stdin=GOOD + b"\x1a"),
     # json
     "json": Case(("json", KILY), 0, ('{"encoding":"cp1251","header":{"ВерсияФормата":"1.02",*"ДатаСоздания":'
                                      '"2016-01-12","ВремяСоздания":"10:03:13","ДатаНачала":"2016-01-11",*}',)),
     "json indent": Case(("json", "--indent", "2", KILY), 0, ('  "encoding": "cp1251",',)),
     "json lines": Case(("json", "--lines", "{sample}"), 0, ('{"doc_number":"318","doc_type":"Платежное поручение",*}',
                                                             SAMPLE_WARNING)),
+    "json lines and indent": Case(("json", "--lines", "--indent", "2", "{sample}"), 2, (
+        "quorlane json: error: argument --indent: not allowed with argument --lines",)),
+    "json strict": Case(("json", "--strict", "{sample}"), 1, (SAMPLE_WARNING,)),
     "json lines all keys": Case(("json", "--lines", "--all-keys", UNACT), 0, (
         '{"doc_number":"1",*"section":{"kind":"document","doc_type":"Some type","start_line":35,"end_line":100,'
         '"keys":{"Номер":"1","Дата":"21.09.2022",*"repeated":{}}}',)),
     # csv
     "csv": Case(("csv", KILY), 0, ("doc_number,doc_type,doc_date,amount,purpose,payment_type,ordering,*,income_date",
                                    "697162,Банковский ордер,2016-01-11,83.23,*")),
-    "csv excel": Case(("csv", "--excel", KILY), 0, ("\ufeffdoc_number;doc_type;doc_date;amount;purpose;*",)),
+    "csv excel": Case(("csv", "--excel", KILY), 0, ("\ufeffdoc_number;doc_type;doc_date;amount;purpose;*",
+                                                    "'697162;Банковский ордер;2016-01-11;83,23;Some random string;'17;*")),
     "csv delimiter": Case(("csv", "--delimiter", "|", KILY), 0, ("697162|Банковский ордер|2016-01-11|83.23|*",)),
     "csv all keys": Case(("csv", "--all-keys", UNACT), 0, ("doc_number,*,income_date,Номер,Дата,Сумма,*,ПоказательКБК,*",)),
     "csv warnings": Case(("csv", "{sample}"), 0, (SAMPLE_WARNING,)),
@@ -116,6 +161,11 @@ CASES = {
     "check any case": Case(("check", "{place}/upper"), 0, ("1 file: 1 read, 0 failed; 13 documents, 0 warnings; * s",)),
     "check pattern": Case(("check", "--pattern", "*.MD", "{place}/upper"), 1, (
         "{place}/upper/notes.md: Input is not a 1C statement",)),
+    "check each file once": Case(("check", "{place}/links", "{place}/upper/KL_TO_1C.TXT", "{place}/./upper/KL_TO_1C.TXT"),
+                                 1, ("{place}/links/broken.txt: a symbolic link to missing.txt, which does not exist",
+                                     "{place}/links/loop.txt: Too many levels of symbolic links",
+                                     "3 files: 1 read, 2 failed; 13 documents, 0 warnings; * s")),
+    "check nothing": Case(("check", "{place}/empty"), 1, ("{place}/empty: no file matches *.txt",)),
     "balances real": Case(("check", "--balances", "{real}"), 1, (
         "{real}/kilylabs__client-bank-exchange-php__one_day.txt:17: error: account 40702810200000000001, 2016-01-11: "
         "expense 41184.00 stated, 0.00 in 0 outgoing documents",
@@ -124,6 +174,10 @@ CASES = {
         "{real}/odoo-ru__client-bank-1c__kl_to_1c.txt:20: note: document 3 pays 108159.12 out of account "
         "00000000000000000001 on 2023-04-03, outside the dates of its sections",
         "16 files: 10 read, 6 failed; 59 documents, 0 warnings; balances: 14 differences, 34 notes; * s")),
+    "balances wide": Case(("check", "--balances", "--jobs", "2", "{place}/wide"), 1, (
+        f"{{place}}/wide/wide.txt:16: error: account {ACCOUNT_NUMBER}, 2024-03-01 to 2024-03-07: income {TINY} stated, "
+        f"{BIG}.{'0' * 28} in 1 incoming document",
+        "2 files: 2 read, 0 failed; 3 documents, 0 warnings; balances: 2 differences, 0 notes; * s")),
     "balances agree": Case(("check", "--balances", "{place}/balanced.txt"), 0, (
         "1 file: 1 read, 0 failed; 2 documents, 0 warnings; balances: 0 differences, 0 notes; * s",)),
     "balances differ": Case(("check", "--balances", "{place}/unbalanced.txt"), 1, (
@@ -224,8 +278,8 @@ def test_progress_on_a_terminal_only():
 
 
 @pytest.mark.slow
-@pytest.mark.posix  # Windows has no SIGPIPE, no `>&-`, no named pipes and no process groups to signal
-def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
+@pytest.mark.posix  # Windows has no SIGPIPE and no `>&-`
+def test_a_closed_pipe_ends_quietly(tmp_path):
     big = tmp_path / "big.txt"
     big.write_bytes(statement(account(), *[document({"Номер": str(n)}) for n in range(3000)]).encode("utf-8"))
     for args in (["csv", big], ["json", "--lines", big], ["json", big], ["show", big]):
@@ -237,16 +291,61 @@ def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
     closed = quorlane_command("show", stdout=None, preexec_fn=lambda: os.close(1))  # `quorlane show >&-`
     assert (closed.returncode, closed.stderr) == (1, b"quorlane: standard output is closed\n")
 
-    # Ctrl-C while a worker waits on a named pipe that nobody writes: the terminal's signal reaches the whole
-    # group; one line, status 130, no process left.
-    fifo = tmp_path / "waits.txt"
-    os.mkfifo(fifo)
-    process = subprocess.Popen([sys.executable, "-m", "quorlane", "check", "--jobs", "2", tmp_path / "missing.txt",
-                                fifo], stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
-                               cwd=Path(__file__).parent)
-    assert process.stdout is not None and process.stdout.readline().endswith(b"missing.txt: No such file or directory\n")
-    os.killpg(process.pid, signal.SIGINT)
-    assert (process.wait(timeout=60), process.stderr.read()) == (130, b"quorlane: interrupted\n")
+
+def test_a_folder_that_cannot_be_listed_fails_the_run(tmp_path, monkeypatch, capsys):
+    # As a user without the right to read the folder meets it (the tests may run as root, whom nothing refuses).
+    (tmp_path / "locked").mkdir()
+    (tmp_path / "fine.txt").write_bytes(GOOD)
+    scandir = os.scandir
+
+    def refusing(path: str = ".") -> object:
+        if os.fspath(path).endswith("locked"):
+            raise PermissionError(13, "Permission denied", os.fspath(path))
+        return scandir(path)
+
+    monkeypatch.setattr(os, "scandir", refusing)
+    assert check.check([str(tmp_path)], "*.txt", 1) == 1
+    lines = capsys.readouterr().out.splitlines()
+    assert lines[0] == f"{tmp_path / 'locked'}: Permission denied"
+    assert matches("1 file: 1 read, 0 failed, 1 folder not listed; 1 document, 0 warnings; * s", lines[-1])
+
+
+# Ctrl-C (SIGINT to the terminal's whole group) and SIGTERM (to the main process alone, as `timeout` and service
+# managers send it) while a statement is read from a named pipe that nobody writes: in a worker process (check), or
+# with the output's temporary beside its target (parquet, xlsx). One line, the status, no process left, and nothing
+# new beside the output, which is as it was.
+STOPS = {"interrupted": (signal.SIGINT, True, 130), "terminated": (signal.SIGTERM, False, 143)}
+WAITING = {"check": ("check", "--jobs", "2"), "parquet": ("parquet", "-o", "out"), "xlsx": ("xlsx", "-o", "out.xlsx")}
+
+
+@pytest.mark.slow
+@pytest.mark.posix  # named pipes and process groups to signal
+@pytest.mark.parametrize("stop", STOPS, ids=STOPS)
+@pytest.mark.parametrize("command", WAITING, ids=WAITING)
+def test_ctrl_c_and_sigterm_end_the_command_and_leave_nothing(tmp_path, command, stop):
+    if command != "check":
+        pytest.importorskip({"parquet": "pyarrow", "xlsx": "xlsxwriter"}[command])
+    number, to_group, status = STOPS[stop]
+    (tmp_path / "out").mkdir()  # an empty dataset folder, replaced at the end
+    (tmp_path / "out.xlsx").write_bytes(b"an earlier workbook")
+    (tmp_path / "fine.txt").write_bytes(GOOD)
+    os.mkfifo(tmp_path / "waits.txt")
+    before = sorted(os.listdir(tmp_path))
+    process = subprocess.Popen([sys.executable, "-m", "quorlane", *WAITING[command], "fine.txt", "missing.txt",
+                                "waits.txt"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+                               cwd=tmp_path)
+    if command != "parquet":  # its line comes when its part is written
+        assert process.stdout is not None
+        assert process.stdout.readline() == b"missing.txt: No such file or directory\n"
+    while command != "check" and sorted(os.listdir(tmp_path)) == before:  # until the output's temporary is there
+        time.sleep(0.05)
+    time.sleep(0.3)  # the pipe is opened meanwhile
+    if to_group:
+        os.killpg(process.pid, number)
+    else:
+        process.send_signal(number)
+    _, said = process.communicate(timeout=60)  # a process left behind would hold the pipes open: a timeout
+    assert (process.returncode, said) == (status, f"quorlane: {stop}\n".encode())
     for _ in range(100):  # under spawn, multiprocessing's resource tracker ends with the command, reaped soon after
         try:
             os.killpg(process.pid, 0)
@@ -255,6 +354,35 @@ def test_a_closed_pipe_and_ctrl_c_end_quietly(tmp_path):
         time.sleep(0.1)
     else:
         pytest.fail("a process of the command's group is left")
+    assert sorted(os.listdir(tmp_path)) == before
+    assert (tmp_path / "out.xlsx").read_bytes() == b"an earlier workbook" and not any((tmp_path / "out").iterdir())
+
+
+# Each writing command where the output cannot be written whole (a file size limit stands for a full disk): a line
+# naming the output, status 1, nothing new beside the output and the earlier output as it was.
+WRITERS = {"convert": ("convert", KILY, "{out}.txt"), "xlsx": ("xlsx", KILY, "-o", "{out}.xlsx"),
+           "parquet": ("parquet", KILY, "-o", "{out}")}
+
+
+@pytest.mark.slow
+@pytest.mark.posix  # a file size limit set in the child (preexec_fn)
+@pytest.mark.parametrize("command", WRITERS, ids=WRITERS)
+def test_an_output_that_cannot_be_written_leaves_the_earlier_one(tmp_path, command):
+    resource = pytest.importorskip("resource")
+    if command != "convert":
+        pytest.importorskip({"parquet": "pyarrow", "xlsx": "xlsxwriter"}[command])
+    (tmp_path / "out").mkdir()
+    (tmp_path / "out.txt").write_bytes(b"an earlier statement")
+    (tmp_path / "out.xlsx").write_bytes(b"an earlier workbook")
+    before = sorted(os.listdir(tmp_path))
+    args = [fill(a, {"real": str(REAL), "out": str(tmp_path / "out")}) for a in WRITERS[command]]
+    result = quorlane_command(*args, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096)))
+    assert result.returncode == 1
+    assert result.stderr.decode().startswith(str(tmp_path / "out")) and "File too large" in result.stderr.decode()
+    assert sorted(os.listdir(tmp_path)) == before and not any((tmp_path / "out").iterdir())
+    assert (tmp_path / "out.txt").read_bytes() == b"an earlier statement"
+    assert (tmp_path / "out.xlsx").read_bytes() == b"an earlier workbook"
+    assert quorlane_command(*args).returncode == 0  # and without the limit, all is written
 
 
 @pytest.mark.slow

@@ -29,8 +29,10 @@ def run(*args: object, cwd: Path) -> subprocess.CompletedProcess[str]:
 def test_the_dataset_holds_every_statement_that_reads(tmp_path):
     pa = pytest.importorskip("pyarrow")
     ds = pytest.importorskip("pyarrow.dataset")
-    result = run("parquet", REAL, "-o", tmp_path / "out", "--jobs", 2, cwd=tmp_path)
-    checked = run("check", REAL, cwd=tmp_path)
+    # A file named twice (the folder and the file in it) is read once.
+    twice = (REAL, REAL / "kilylabs__client-bank-exchange-php__one_day.txt")
+    result = run("parquet", *twice, "-o", tmp_path / "out", "--jobs", 2, cwd=tmp_path)
+    checked = run("check", *twice, cwd=tmp_path)
     assert result.returncode == 1 == checked.returncode and result.stderr == ""
     assert result.stdout.splitlines()[:-1] == checked.stdout.splitlines()[:-1]  # the same failures, in order
     summary = result.stdout.splitlines()[-1]
@@ -61,6 +63,12 @@ def test_parts_and_failures_in_process(tmp_path, monkeypatch, capsys):
     assert main(["parquet", str(tmp_path / "fine.txt"), "-o", str(tmp_path / "out3"), "--amount-scale", "3"]) == 0
     assert main(["parquet", str(tmp_path), "-o", str(tmp_path / "out")]) == 1  # not empty: refused
     assert capsys.readouterr().err.strip().endswith("out: the folder is not empty")
+    # A dropped document is a warning line; --strict makes it a failure, the dataset written all the same.
+    (tmp_path / "warned.txt").write_text(statement(account(), document({"Дата": ""})), encoding="utf-8")
+    assert main(["parquet", str(tmp_path / "warned.txt"), "-o", str(tmp_path / "out4"), "--strict"]) == 1
+    out = capsys.readouterr().out.splitlines()
+    assert out[0].endswith("warning: empty string is not a valid date") and "(failures under --strict)" in out[1]
+    assert (tmp_path / "out4").is_dir()
 
 
 def test_without_pyarrow_it_says_what_to_install(tmp_path):

@@ -1,0 +1,195 @@
+"""What a refused file holds, in words a person can act on: quorlane_py's exceptions name the kind of failure
+("Input is not a 1C statement", "Statement is not finished"); the diagnosis says what was found in the bytes (a
+byte order mark, the one byte that is not UTF-8, the declared Кодировка, the last line read, ...)."""
+
+from __future__ import annotations
+
+import codecs
+from typing import Optional, Union
+
+import quorlane_py
+
+from ._text import decode_cp1251, plausible, quoted
+
+__all__ = ["diagnose"]
+
+FIRST_LINE = "1CClientBankExchange"
+_UTF8_BOM = codecs.BOM_UTF8
+_UTF16_BOMS = {codecs.BOM_UTF16_LE: "utf-16-le", codecs.BOM_UTF16_BE: "utf-16-be"}
+_ENCODING_KEY = "Кодировка="
+# The encodings a header's Кодировка line is looked for in: the two the reader reads, and DOS's own.
+_DECLARING = ("utf-8", "cp1251", "cp866")
+
+
+def diagnose(statement: Union[bytes, str], error: quorlane_py.ParseError) -> Optional[str]:
+    """What the statement holds that made quorlane_py.parse raise `error`, as one line of text; None when there is
+    nothing to add to the error's own message. The package's reading functions give it as the exception's
+    `diagnosis` attribute (and a note, which tracebacks show); the command line prints it as a note line."""
+    data = statement.encode("utf-8", "surrogatepass") if isinstance(statement, str) else bytes(statement)
+    if isinstance(error, quorlane_py.NotStatementError):
+        return _not_a_statement(data)
+    if isinstance(error, quorlane_py.UnfinishedError):
+        return _unfinished(data)
+    if isinstance(error, quorlane_py.SyntaxError) and isinstance(error.detail, quorlane_py.UnrecognizedLine):
+        return _unrecognized(error.detail.line)
+    return None
+
+
+def diagnosed(error: quorlane_py.ParseError, statement: Union[bytes, str]) -> quorlane_py.ParseError:
+    """The error with its diagnosis as the attribute `diagnosis` (None when there is none) and as a note."""
+    found = diagnose(statement, error)
+    error.diagnosis = found  # type: ignore[attr-defined]
+    if found is not None:
+        notes = getattr(error, "__notes__", None)
+        error.__notes__ = [*(notes or ()), found]  # what BaseException.add_note (3.11) does, on 3.9 too
+    return error
+
+
+def parse(statement: Union[bytes, str]) -> quorlane_py.Statement:
+    """quorlane_py.parse, whose exceptions carry their diagnosis."""
+    try:
+        return quorlane_py.parse(statement)
+    except quorlane_py.ParseError as error:
+        raise diagnosed(error, statement) from None
+
+
+def _not_a_statement(data: bytes) -> str:
+    if not data.strip():
+        return "the input is empty" if not data else "the input holds only blank lines"
+    findings = _encoding_findings(data)
+    declared = _declared_encoding(data)
+    if declared is not None and declared != "Windows":
+        findings.append(f"the header declares Кодировка={declared}"
+                        + (" (cp866, which quorlane_py does not read)" if declared == "DOS" else ""))
+    return "; ".join(findings)
+
+
+def _encoding_findings(data: bytes) -> list[str]:
+    """What decoding finds, following the reader's own order: UTF-8 when all of it is; else a byte order mark's
+    encoding, else windows-1251, whose text must look like text."""
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as error:
+        return _not_utf8(data, error)
+    if text.startswith("\ufeff"):
+        rest = _first_line(text[1:])
+        return ["begins with a UTF-8 byte order mark" + (", which the reader takes as part of the first line"
+                                                         if rest == FIRST_LINE else "")]
+    return [_first_line_finding(text)]
+
+
+def _not_utf8(data: bytes, error: UnicodeDecodeError) -> list[str]:
+    where = _place(data, error.start)
+    byte = f"byte 0x{data[error.start]:02X} at {where}"
+    if data.startswith(_UTF8_BOM):
+        return [f"begins with a UTF-8 byte order mark, but is not UTF-8 after it: {byte}"]
+    for mark, codec in _UTF16_BOMS.items():
+        if data.startswith(mark):
+            try:
+                text = data[len(mark):].decode(codec)
+            except UnicodeDecodeError:
+                return [f"begins with a {codec[:6].upper()} byte order mark, but is not {codec[:6].upper()} after it"]
+            return [f"read as {codec[:6].upper()} (its byte order mark), " + _first_line_finding(text)]
+    if error.end == len(data) and error.reason == "unexpected end of data":
+        return [f"valid UTF-8 that ends inside a character ({where}), as a file cut short does"]
+    try:
+        data[error.end:].decode("utf-8")
+    except UnicodeDecodeError:
+        pass
+    else:
+        return [f"valid UTF-8 but for {byte}"]
+    text = decode_cp1251(data)
+    if not plausible(text):
+        return [f"not UTF-8 ({byte}), and as windows-1251 too little of its start is letters, digits, "
+                "punctuation and blanks"]
+    return [f"not UTF-8 ({byte}); read as windows-1251, " + _first_line_finding(text)]
+
+
+def _place(data: bytes, index: int) -> str:
+    """Line and column (in characters, counting from 1) of the byte at `index`."""
+    start = data.rfind(b"\n", 0, index) + 1
+    line = data.count(b"\n", 0, index) + 1
+    column = len(data[start:index].decode("utf-8", "replace")) + 1
+    return f"line {line}, column {column}"
+
+
+def _first_line(text: str) -> str:
+    line = text.split("\n", 1)[0]
+    return line[:-1] if line.endswith("\r") and "\n" in text else line
+
+
+def _first_line_finding(text: str) -> str:
+    if "\n" not in text and "\r" in text:
+        return "its lines end in a carriage return alone, so that it is one line to the reader"
+    line = _first_line(text)
+    if line.strip() == FIRST_LINE:
+        return f"its first line is {quoted(line)}, with blanks around {FIRST_LINE}"
+    shown = line if len(line) <= 60 else line[:60] + "…"
+    return f"its first line is {quoted(shown)}, not {FIRST_LINE}"
+
+
+def _declared_encoding(data: bytes) -> Optional[str]:
+    """The value of the header's Кодировка line, found in whichever encoding the file writes it."""
+    for encoding in _DECLARING:
+        key = _ENCODING_KEY.encode(encoding)
+        at = data.find(b"\n" + key)
+        if at >= 0:
+            start = at + 1 + len(key)
+            end = data.find(b"\n", start)
+            return data[start:end if end >= 0 else len(data)].decode(encoding, "replace").strip()
+    return None
+
+
+def _unfinished(data: bytes) -> Optional[str]:
+    text = _decoded(data)
+    if text is None:
+        return None
+    last = (0, "")
+    opened: Optional[tuple[int, str, str]] = None  # the line, kind and closing marker of the open section
+    for number, line in enumerate(_lines(text), start=1):
+        if not line.strip():
+            continue
+        last = (number, line)
+        if line == "СекцияРасчСчет":
+            opened = (number, "account", "КонецРасчСчет")
+        elif line.startswith("СекцияДокумент="):
+            opened = (number, "document", "КонецДокумента")
+        elif line in ("КонецРасчСчет", "КонецДокумента"):
+            opened = None
+    number, line = last
+    found = f"the last line read is line {number}, {quoted(line)}"
+    if opened is not None:
+        return f"{found}, inside the {opened[1]} section of line {opened[0]} (no {opened[2]})"
+    return f"{found}; no КонецФайла follows"
+
+
+def _decoded(data: bytes) -> Optional[str]:
+    """The text as the reader decodes it (None where it would not)."""
+    try:
+        return data.decode("utf-8")
+    except UnicodeDecodeError:
+        pass
+    if data.startswith(_UTF8_BOM):
+        return data[3:].decode("utf-8", "replace")
+    for mark, codec in _UTF16_BOMS.items():
+        if data.startswith(mark):
+            return data[len(mark):].decode(codec, "replace")
+    return decode_cp1251(data)
+
+
+def _lines(text: str) -> list[str]:
+    """The reader's lines: cut after each line feed, one carriage return before it taken away."""
+    lines = [line[:-1] if line.endswith("\r") else line for line in text.split("\n")]
+    if lines and lines[-1] == "" and text.endswith("\n"):
+        lines.pop()
+    if not text.endswith("\n") and text.endswith("\r"):
+        lines[-1] += "\r"  # a carriage return with no line feed after it stays
+    return lines
+
+
+def _unrecognized(line: str) -> Optional[str]:
+    if "\x1a" in line:
+        return "0x1A is the DOS end-of-file mark, which some programs write after the last line"
+    if line.endswith("\r"):
+        return "the line ends in a carriage return that no line feed follows"
+    return None
