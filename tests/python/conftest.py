@@ -57,8 +57,8 @@ MARKERS = {
     "posix": "the test needs what POSIX systems have and Windows lacks (process groups, named pipes, a terminal, "
              "SIGPIPE); skipped elsewhere. tests/python/test_portability.py fails a test that uses such a call "
              "without it",
-    "slow": "a subprocess-heavy test, a Dask cluster, a JVM, LibreOffice, stubtest, cibuildwheel or a statement of tens of "
-            "thousands of documents; `pytest -m \"not slow\"` is the quick run",
+    "slow": "a subprocess-heavy test, a Dask cluster, a JVM, LibreOffice, stubtest, cibuildwheel or a statement of "
+            "tens of thousands of documents; `pytest -m \"not slow\"` is the quick run",
 }
 
 
