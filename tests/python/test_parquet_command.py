@@ -64,7 +64,7 @@ def test_parts_and_failures_in_process(tmp_path, monkeypatch, capsys):
     assert main(["parquet", str(tmp_path), "-o", str(tmp_path / "out")]) == 1  # not empty: refused
     assert capsys.readouterr().err.strip().endswith("out: the folder is not empty")
     # A dropped document is a warning line; --strict makes it a failure, the dataset written all the same.
-    (tmp_path / "warned.txt").write_text(statement(account(), document({"Дата": ""})), encoding="utf-8")
+    (tmp_path / "warned.txt").write_bytes(statement(account(), document({"Дата": ""})).encode("utf-8"))
     assert main(["parquet", str(tmp_path / "warned.txt"), "-o", str(tmp_path / "out4"), "--strict"]) == 1
     out = capsys.readouterr().out.splitlines()
     assert out[0].endswith("warning: empty string is not a valid date") and "(failures under --strict)" in out[1]

@@ -53,8 +53,8 @@ def rows(sheet) -> list[dict[str, object]]:  # type: ignore[no-untyped-def]
 def test_a_spreadsheet_shows_what_the_statement_says(tmp_path):
     made = statement(account(), document({**TEXTS, "Сумма": "12.05", "Дата": "11.01.2016"}),
                      document({"Номер": "126", "Сумма": BIG, "ДатаСписано": "01.01.1899"}), document({"Дата": ""}))
-    (tmp_path / "a.txt").write_text(made, encoding="utf-8")
-    (tmp_path / "b.txt").write_text(statement(account(), document()), encoding="utf-8")
+    (tmp_path / "a.txt").write_bytes(made.encode("utf-8"))
+    (tmp_path / "b.txt").write_bytes(statement(account(), document()).encode("utf-8"))
 
     result = quorlane_command("xlsx", tmp_path / "a.txt", tmp_path / "b.txt", "-o", tmp_path / "documents.xlsx")
     assert result.returncode == 0, result.stderr
