@@ -175,8 +175,11 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
   const std::string line_end = bytes_of(newline);
   const std::string closing_line = bytes_of(closing) + line_end;
 
-  const Py_ssize_t count = PyList_GET_SIZE(documents);
-  PyTypeObject* type = count ? Py_TYPE(PyList_GET_ITEM(documents, 0)) : nullptr;
+  // The documents as the call found them, each held: a getter may run Python code that changes the list.
+  Ref held = Ref::steal(PyList_AsTuple(documents));
+  if (!held) return nullptr;
+  const Py_ssize_t count = PyTuple_GET_SIZE(held.get());
+  PyTypeObject* type = count ? Py_TYPE(PyTuple_GET_ITEM(held.get(), 0)) : nullptr;
   std::vector<Line> lines;
   std::size_t longest_key = 0;
   for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(names); ++i) {
@@ -200,7 +203,7 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
   out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(head)));
   out.put(bytes_of(head));
   for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* document = PyList_GET_ITEM(documents, i);
+    PyObject* document = PyTuple_GET_ITEM(held.get(), i);
     for (const Line& line : lines) {
       Ref value = Ref::steal(attribute(document, line, type));
       if (!value) return nullptr;
