@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "arrow_abi.h"
@@ -66,6 +67,10 @@ class ArrowBuffer {
   std::size_t capacity_ = 0;
   bool mapped_ = false;  // mapped (capacity_ bytes) rather than taken with malloc
 };
+
+// Whether the C data interface can carry `name` as a column's name: it hands names out as C strings, where a
+// NUL would cut the name short (and two columns could come to share one). Such a name is refused, not escaped.
+inline bool is_arrow_name(std::string_view name) noexcept { return name.find('\0') == std::string_view::npos; }
 
 struct ArrowField {
   std::string name;    // UTF-8

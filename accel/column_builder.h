@@ -71,6 +71,13 @@ class ColumnBuilder {
     valid();
   }
 
+  // A value of the column's width, as bytes.
+  void bytes(const char* value) {
+    std::memcpy(column_.values.room(width_), value, width_);
+    column_.values.advance(width_);
+    valid();
+  }
+
   // An absent value: an empty text, or zeros (so that no byte a consumer may read is left undefined).
   void null() {
     if (column_.has_text) {
@@ -120,5 +127,36 @@ class ColumnBuilder {
   std::size_t width_;
   std::int64_t length_ = 0;
 };
+
+// Rows [begin, end) of a finished column whose values are `width` bytes wide (0: texts), copied into a column of
+// their own.
+inline ArrowColumn rows_of(const ArrowColumn& column, std::size_t width, std::size_t begin, std::size_t end) {
+  const auto* valid = reinterpret_cast<const unsigned char*>(column.validity.data());
+  const auto* values = static_cast<const char*>(column.values.data());
+  const auto is_null = [&](std::size_t row) { return column.null_count != 0 && (valid[row >> 3] >> (row & 7) & 1) == 0; };
+  if (width == 0) {
+    const auto* offsets = reinterpret_cast<const std::int32_t*>(values);
+    const auto* text = static_cast<const char*>(column.text.data());
+    ColumnBuilder out(0, end - begin, static_cast<std::size_t>(offsets[end] - offsets[begin]));
+    for (std::size_t row = begin; row < end; ++row) {
+      if (is_null(row)) {
+        out.null();
+      } else {
+        out.text(std::string_view(text + offsets[row], static_cast<std::size_t>(offsets[row + 1] - offsets[row])),
+                 quorlane::Encoding::Utf8);
+      }
+    }
+    return out.finish();
+  }
+  ColumnBuilder out(width, end - begin);
+  for (std::size_t row = begin; row < end; ++row) {
+    if (is_null(row)) {
+      out.null();
+    } else {
+      out.bytes(values + row * width);
+    }
+  }
+  return out.finish();
+}
 
 }  // namespace quorlane_accel

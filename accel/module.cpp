@@ -5,6 +5,7 @@
 
 #include "convert.h"
 #include "entry_point.h"
+#include "module_state.h"
 #include "render_documents.h"
 #include "sections.h"
 #include "tables.h"
@@ -59,29 +60,54 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-// PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
-int add_class(PyObject* module, const char* name, PyTypeObject* made) {
+// Adds the class to the module and keeps it in the module's state; PyModule_AddObject steals the reference on
+// success only (PyModule_AddObjectRef is 3.10's).
+int add_class(PyObject* module, const char* name, PyTypeObject* made, PyTypeObject*& kept) {
   quorlane_py::Ref type = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(made));
   if (!type) return -1;
+  kept = reinterpret_cast<PyTypeObject*>(quorlane_py::Ref::borrow(type.get()).release());
   if (PyModule_AddObject(module, name, type.get()) < 0) return -1;
   (void)type.release();
   return 0;
 }
 
 int add_classes(PyObject* module) {
-  if (add_class(module, "Section", quorlane_accel::new_section_type()) < 0) return -1;
-  if (add_class(module, "Table", quorlane_accel::new_table_type()) < 0) return -1;
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  if (add_class(module, "Section", quorlane_accel::new_section_type(), state.section_type) < 0) return -1;
+  if (add_class(module, "Table", quorlane_accel::new_table_type(), state.table_type) < 0) return -1;
   return quorlane_accel::add_text_constants(module);
 }
+
+int traverse_module(PyObject* module, visitproc visit, void* arg) {
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  Py_VISIT(state.section_type);
+  Py_VISIT(state.table_type);
+  return 0;
+}
+
+int clear_module(PyObject* module) {
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  Py_CLEAR(state.section_type);
+  Py_CLEAR(state.table_type);
+  return 0;
+}
+
+void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
 
 PyModuleDef_Slot slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(quorlane_py::entry_point<add_classes>)},
     {0, nullptr},
 };
 
-PyModuleDef module_def = {PyModuleDef_HEAD_INIT, "quorlane._accel",
-                          "The C++ functions of the quorlane package, over the reader's core library.", 0, methods,
-                          slots};
+PyModuleDef module_def = {PyModuleDef_HEAD_INIT,
+                          "quorlane._accel",
+                          "The C++ functions of the quorlane package, over the reader's core library.",
+                          sizeof(quorlane_accel::ModuleState),
+                          methods,
+                          slots,
+                          traverse_module,
+                          clear_module,
+                          free_module};
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "quorlane/sections.h"
 #include "class_creation.h"
 #include "entry_point.h"
+#include "module_state.h"
 #include "ref.h"
 #include "statement_input.h"
 #include "str_conversion.h"
@@ -308,13 +309,7 @@ PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t narg
     Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
     if (!capsule) return nullptr;
     sections.release();  // the capsule owns them now
-    Ref type = Ref::steal(PyObject_GetAttrString(module, "Section"));
-    if (!type) return nullptr;
-    if (!PyType_Check(type.get())) {
-      PyErr_SetString(PyExc_TypeError, "quorlane._accel.Section is not the module's class");
-      return nullptr;
-    }
-    Ref objects = Ref::steal(section_objects(reinterpret_cast<PyTypeObject*>(type.get()), held, capsule.get()));
+    Ref objects = Ref::steal(section_objects(state_of(module).section_type, held, capsule.get()));
     if (!objects) return nullptr;
     const std::string_view encoding = quorlane::encoding_name(held.core.encoding);
     return Py_BuildValue("(s#O)", encoding.data(), static_cast<Py_ssize_t>(encoding.size()), objects.get());

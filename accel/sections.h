@@ -9,7 +9,7 @@ namespace quorlane_accel {
 // exception.
 PyTypeObject* new_section_type();
 
-// read_sections(statement): see the module's docstring of the function. Takes its Section class from the module.
+// read_sections(statement): see the module's docstring of the function. Takes its Section class from the module's state.
 PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
 
 }  // namespace quorlane_accel

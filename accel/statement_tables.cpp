@@ -317,6 +317,9 @@ TableBuilder::TableBuilder(const TableOptions& options, const quorlane::Statemen
             if (taken) {
               keep_first(state.early, refused("column-name", span.end_line, key,
                                               "the key has the name of one of the table's own columns"));
+            } else if (!is_arrow_name(key)) {
+              keep_first(state.early, refused("column-name", span.end_line, key,
+                                              "the key holds NUL, which no column's name can"));
             } else {
               column = static_cast<std::ptrdiff_t>(state.keys.size());
               by_name.emplace(key, state.keys.size());
@@ -495,7 +498,8 @@ void put_interval_value(ColumnBuilder& column, const std::optional<T>& value, un
   value ? put_interval_value(column, *value, scale) : column.null();
 }
 
-ArrowTable intervals_table(const quorlane::ReaderResult& reading, const TableOptions& options, unsigned scale) {
+quorlane::Result<ArrowTable, Refusal> intervals_table(const quorlane::ReaderResult& reading,
+                                                      const TableOptions& options, unsigned scale) {
   ArrowTable table;
   std::vector<Type> types;
   const auto add = [&](std::string name, Type type, bool nullable) {
@@ -522,11 +526,17 @@ ArrowTable intervals_table(const quorlane::ReaderResult& reading, const TableOpt
   };
   open();
   const std::size_t file_size = options.file ? options.file->size() : 0;
+  const std::size_t account_column = options.file ? 1 : 0;
   for (const quorlane::Account& account : reading.accounts) {
     for (const quorlane::Interval& interval : account.intervals) {
-      // An account number and a file's name are far below what a batch holds: a batch is cut only for millions.
-      const std::size_t texts = columns[options.file ? 1 : 0].text_size() + account.number.size() + file_size;
-      if (texts > options.batch_bytes && columns[0].length() > 0) {
+      // The file's and the account's columns, each within what a batch holds: cut before the row that would
+      // take one past it (an account number alone past it is refused).
+      if (account.number.size() > options.batch_bytes) {
+        return Err(too_long(interval.lineno, quorlane::kAccountNumberKey, options.batch_bytes));
+      }
+      const bool over = columns[account_column].text_size() + account.number.size() > options.batch_bytes ||
+                        (options.file && columns[0].text_size() + file_size > options.batch_bytes);
+      if (over && columns[0].length() > 0) {
         close();
         open();
       }
@@ -539,6 +549,12 @@ ArrowTable intervals_table(const quorlane::ReaderResult& reading, const TableOpt
   }
   close();
   return table;
+}
+
+std::int64_t line_at(const ArrowColumn& lines, std::size_t row) noexcept {
+  std::int64_t lineno = 0;
+  std::memcpy(&lineno, static_cast<const char*>(lines.values.data()) + row * sizeof(lineno), sizeof(lineno));
+  return lineno;
 }
 
 }  // namespace
@@ -581,36 +597,59 @@ quorlane::Result<StatementTables, Refusal> TableBuilder::finish(const quorlane::
   for (const std::string& key : state.keys) documents.fields.push_back(field_of(key, Type::Text, true, scale));
 
   const AccountOf account_of(reading);
+  const std::size_t limit = options_.batch_bytes;
+  const std::size_t file_size = options_.file ? options_.file->size() : 0;
   for (std::vector<ArrowColumn>& made : state.batches) {
     const auto rows = static_cast<std::size_t>(made[kLineColumn].values.size() / sizeof(std::int64_t));
-    ArrowBatch batch;
-    batch.length = static_cast<std::int64_t>(rows);
-    batch.columns.reserve(documents.fields.size());
-    if (options_.file) {
-      ColumnBuilder file(0, rows, rows * options_.file->size());
-      for (std::size_t row = 0; row < rows; ++row) file.text(*options_.file, Encoding::Utf8);
-      batch.columns.push_back(file.finish());
-    }
-    ColumnBuilder account(0, rows, rows * 24);
+    std::vector<std::string_view> accounts(rows);
     for (std::size_t row = 0; row < rows; ++row) {
-      const std::string_view number = account_of(text_at(made[kPayerColumn], row), text_at(made[kPayeeColumn], row));
-      if (number.data() != nullptr) {
-        account.text(number, Encoding::Utf8);
-      } else {
-        account.null();
+      accounts[row] = account_of(text_at(made[kPayerColumn], row), text_at(made[kPayeeColumn], row));
+    }
+    // The file's and the account's columns, made now, hold no more than a batch may either: the rows read as
+    // one batch are cut where one of them would pass it (the file's name is known to fit once).
+    for (std::size_t begin = 0; begin < rows;) {
+      std::size_t end = begin;
+      std::size_t account_bytes = 0;
+      while (end < rows && account_bytes + accounts[end].size() <= limit && (end - begin + 1) * file_size <= limit) {
+        account_bytes += accounts[end].size();
+        ++end;
       }
+      if (end == begin) {  // an account number alone takes more than a column of one batch holds
+        return Err(too_long(static_cast<std::uint64_t>(line_at(made[kLineColumn], begin)),
+                            quorlane::kAccountNumberKey, limit));
+      }
+      const bool whole = begin == 0 && end == rows;
+      const auto column = [&](std::size_t c) {
+        return whole ? std::move(made[c]) : rows_of(made[c], width_of(state.types[c]), begin, end);
+      };
+      ArrowBatch batch;
+      batch.length = static_cast<std::int64_t>(end - begin);
+      batch.columns.reserve(documents.fields.size());
+      if (options_.file) {
+        ColumnBuilder file(0, end - begin, (end - begin) * file_size);
+        for (std::size_t row = begin; row < end; ++row) file.text(*options_.file, Encoding::Utf8);
+        batch.columns.push_back(file.finish());
+      }
+      ColumnBuilder account(0, end - begin, account_bytes);
+      for (std::size_t row = begin; row < end; ++row) {
+        if (accounts[row].data() != nullptr) {
+          account.text(accounts[row], Encoding::Utf8);
+        } else {
+          account.null();
+        }
+      }
+      batch.columns.push_back(account.finish());
+      batch.columns.push_back(column(kLineColumn));
+      for (const int f : quorlane_py::kDocumentAttributeFields) batch.columns.push_back(column(kFirstField + f));
+      for (std::size_t c = kFirstKey; c < made.size(); ++c) batch.columns.push_back(column(c));
+      documents.batches.push_back(std::move(batch));
+      begin = end;
     }
-    if (account.text_size() > options_.batch_bytes) {
-      return Err(too_long(0, "account", options_.batch_bytes));  // an account number of megabytes in the header
-    }
-    batch.columns.push_back(account.finish());
-    batch.columns.push_back(std::move(made[kLineColumn]));
-    for (const int f : quorlane_py::kDocumentAttributeFields) batch.columns.push_back(std::move(made[kFirstField + f]));
-    for (std::size_t c = kFirstKey; c < made.size(); ++c) batch.columns.push_back(std::move(made[c]));
-    documents.batches.push_back(std::move(batch));
   }
   state.batches.clear();
-  tables.intervals = intervals_table(reading, options_, scale);
+  auto intervals = intervals_table(reading, options_, scale);
+  if (!intervals) return Err(std::move(intervals).error());
+  tables.intervals = std::move(intervals).value();
   return tables;
 }
 

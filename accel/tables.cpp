@@ -4,9 +4,11 @@
 // str, both immutable) stays referenced by the caller's argument for the whole call.
 #include "tables.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "arrow_table.h"
 #include "class_creation.h"
 #include "entry_point.h"
+#include "module_state.h"
 #include "quorlane/parse.h"
 #include "quorlane/sections.h"
 #include "ref.h"
@@ -182,13 +185,33 @@ Reading read(Input input, const TableOptions& options, bool with_sections) {
   return finished(builder, parsed.value());
 }
 
-// Lets other threads run while the core reads; takes the lock back on every way out, an exception included.
+// Whether the interpreter is being finalized. A thread that takes the interpreter lock then is ended on the
+// spot (a forced unwind, or a wait without end from 3.14 on), as CPython's documentation of PyEval_RestoreThread
+// warns, advising to ask this first. CPython 3.13 names it Py_IsFinalizing; before, it is spelled with an
+// underscore, which reads the same runtime flag. PyPy ends no thread that way.
+bool interpreter_ending() noexcept {
+#if defined(PYPY_VERSION)
+  return false;
+#elif PY_VERSION_HEX >= 0x030D0000
+  return Py_IsFinalizing() != 0;
+#else
+  return _Py_IsFinalizing() != 0;
+#endif
+}
+
+// Lets other threads run while the core reads; takes the lock back on every way out, an exception included, but
+// during finalization: then the thread (a daemon thread: the others were joined) waits for the process to end
+// rather than return into an interpreter being taken apart. The destructor may let the interpreter's forced
+// unwind of the thread pass (a finalization that began after the question), so it is not declared noexcept.
 class WithoutLock {
  public:
   WithoutLock() noexcept : state_(PyEval_SaveThread()) {}
   WithoutLock(const WithoutLock&) = delete;
   WithoutLock& operator=(const WithoutLock&) = delete;
-  ~WithoutLock() { PyEval_RestoreThread(state_); }
+  ~WithoutLock() noexcept(false) {
+    while (interpreter_ending()) std::this_thread::sleep_for(std::chrono::seconds(1));
+    PyEval_RestoreThread(state_);
+  }
 
  private:
   PyThreadState* state_;
@@ -221,7 +244,12 @@ bool options_of(PyObject* const* args, TableOptions& options) {
       return false;
     }
     for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(keys); ++i) {
-      if (!utf8_of(PyTuple_GET_ITEM(keys, i), options.keys.emplace_back())) return false;
+      PyObject* key = PyTuple_GET_ITEM(keys, i);
+      if (!utf8_of(key, options.keys.emplace_back())) return false;
+      if (!is_arrow_name(options.keys.back())) {
+        PyErr_Format(PyExc_ValueError, "the key %R holds NUL, which no column's name can", key);
+        return false;
+      }
     }
   }
   if (scale != Py_None) {
@@ -240,6 +268,10 @@ bool options_of(PyObject* const* args, TableOptions& options) {
     return false;
   }
   options.batch_bytes = static_cast<std::size_t>(limit);
+  if (options.file && options.file->size() > options.batch_bytes) {
+    PyErr_SetString(PyExc_ValueError, "the name takes more bytes than a column of one batch holds");
+    return false;
+  }
   return true;
 }
 
@@ -273,20 +305,14 @@ PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs) 
   }
   TableOptions options;
   if (!options_of(args + 1, options)) return nullptr;
-  Ref type = Ref::steal(PyObject_GetAttrString(module, "Table"));
-  if (!type) return nullptr;
-  if (!PyType_Check(type.get())) {
-    PyErr_SetString(PyExc_TypeError, "quorlane._accel.Table is not the module's class");
-    return nullptr;
-  }
+  PyTypeObject* const type = state_of(module).table_type;
   const bool with_sections = options.all_keys || !options.keys.empty();
   const auto answer = [&](Reading& reading) -> PyObject* {
     if (reading.refusal) return refused(*reading.refusal);
     if (!reading.tables) Py_RETURN_NONE;  // the reader's own error, which quorlane_py.parse raises
-    auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
-    Ref documents = Ref::steal(new_table(as_type, std::move(reading.tables->documents)));
+    Ref documents = Ref::steal(new_table(type, std::move(reading.tables->documents)));
     if (!documents) return nullptr;
-    Ref intervals = Ref::steal(new_table(as_type, std::move(reading.tables->intervals)));
+    Ref intervals = Ref::steal(new_table(type, std::move(reading.tables->intervals)));
     if (!intervals) return nullptr;
     Ref warnings = Ref::steal(new_warnings(reading.warnings));
     if (!warnings) return nullptr;

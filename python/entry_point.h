@@ -16,9 +16,11 @@ namespace detail {
 template <auto Function, class Signature>
 struct EntryPoint;
 
+// Not declared noexcept, although no C++ exception leaves it: a thread that the interpreter ends by a forced
+// unwind (see WithoutLock) must be let through, where a noexcept frame would abort the process.
 template <auto Function, class R, class... Args>
 struct EntryPoint<Function, R (*)(Args...)> {
-  static R call(Args... args) noexcept {
+  static R call(Args... args) {
     try {
       return Function(args...);
     } catch (const std::bad_alloc&) {
