@@ -12,7 +12,7 @@
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 PyObject* failure(const quorlane::Unconvertible& problem) {
   if (const auto* unencodable = std::get_if<quorlane::Unencodable>(&problem)) {

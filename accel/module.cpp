@@ -13,11 +13,11 @@
 
 namespace {
 
-using quorlane_py::entry_point;
+using quorlane_glue::entry_point;
 
 template <auto Function>
 PyCFunction fastcall() {
-  return quorlane_py::as_method(entry_point<Function>);
+  return quorlane_glue::as_method(entry_point<Function>);
 }
 
 PyMethodDef methods[] = {
@@ -63,9 +63,9 @@ PyMethodDef methods[] = {
 // Adds the class to the module and keeps it in the module's state; PyModule_AddObject steals the reference on
 // success only (PyModule_AddObjectRef is 3.10's).
 int add_class(PyObject* module, const char* name, PyTypeObject* made, PyTypeObject*& kept) {
-  quorlane_py::Ref type = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(made));
+  quorlane_glue::Ref type = quorlane_glue::Ref::steal(reinterpret_cast<PyObject*>(made));
   if (!type) return -1;
-  kept = reinterpret_cast<PyTypeObject*>(quorlane_py::Ref::borrow(type.get()).release());
+  kept = reinterpret_cast<PyTypeObject*>(quorlane_glue::Ref::borrow(type.get()).release());
   if (PyModule_AddObject(module, name, type.get()) < 0) return -1;
   (void)type.release();
   return 0;
@@ -95,7 +95,7 @@ int clear_module(PyObject* module) {
 void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
 
 PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(quorlane_py::entry_point<add_classes>)},
+    {Py_mod_exec, reinterpret_cast<void*>(quorlane_glue::entry_point<add_classes>)},
     {0, nullptr},
 };
 

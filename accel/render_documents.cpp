@@ -24,7 +24,7 @@
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 // The output, grown as needed; callers reserve room before they put.
 class Output {

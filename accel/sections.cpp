@@ -21,7 +21,7 @@
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 constexpr const char* kCapsuleName = "quorlane._accel.sections";
 
@@ -39,13 +39,13 @@ struct Sections {
     Ref pair;
   };
   std::vector<LastPair> last_pairs;
-  quorlane_py::StrsByPosition values;
+  quorlane_glue::StrsByPosition values;
 
   // The str of a text that recurs (a key, a document type), made once: borrowed, or null with an exception.
   PyObject* shared(std::string_view text) {
     auto found = keys.find(text);
     if (found == keys.end()) {
-      Ref made = Ref::steal(quorlane_py::new_str(text, core.text_encoding));
+      Ref made = Ref::steal(quorlane_glue::new_str(text, core.text_encoding));
       if (!made) return nullptr;
       found = keys.emplace(text, std::move(made)).first;
     }
@@ -206,7 +206,7 @@ void Section_dealloc(PyObject* self) {
   Py_XDECREF(section->end_line);
   Py_XDECREF(section->handle);
   Py_XDECREF(section->attributes);
-  quorlane_py::free_instance(self);
+  quorlane_glue::free_instance(self);
 }
 
 template <PyObject* SectionObject::*Field>
@@ -225,26 +225,26 @@ PyGetSetDef section_getset[] = {
      nullptr},
     {"end_line", field<&SectionObject::end_line>, nullptr,
      "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line.", nullptr},
-    {"attributes", quorlane_py::entry_point<Section_attributes>, nullptr,
+    {"attributes", quorlane_glue::entry_point<Section_attributes>, nullptr,
      "The (key, value) pairs in file order, repeated keys kept, values as written.", nullptr},
-    {"lines", quorlane_py::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
+    {"lines", quorlane_glue::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef section_methods[] = {
-    {"get", quorlane_py::as_method(quorlane_py::entry_point<Section_get>),
+    {"get", quorlane_glue::as_method(quorlane_glue::entry_point<Section_get>),
      METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
-    {"get_all", quorlane_py::entry_point<Section_get_all>, METH_O,
+    {"get_all", quorlane_glue::entry_point<Section_get_all>, METH_O,
      "get_all(key, /)\n--\n\nEvery value of the key, in file order."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot section_slots[] = {
     {Py_tp_doc, const_cast<char*>("One section of a statement as written (quorlane.read_sections makes them).")},
-    {Py_tp_new, reinterpret_cast<void*>(quorlane_py::refuse_construction)},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(Section_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Section_repr>)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Section_repr>)},
     {Py_tp_getset, section_getset},
     {Py_tp_methods, section_methods},
     {0, nullptr},
@@ -291,7 +291,7 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
 }  // namespace
 
 PyTypeObject* new_section_type() {
-  return reinterpret_cast<PyTypeObject*>(quorlane_py::new_class(section_spec, "quorlane"));
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(section_spec, "quorlane"));
 }
 
 PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {

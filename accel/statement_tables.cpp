@@ -14,7 +14,6 @@
 #include <utility>
 
 #include "column_builder.h"
-#include "document_attributes.h"
 #include "quorlane/decode.h"
 #include "quorlane/document_fields.h"
 #include "quorlane/records.h"
@@ -589,7 +588,7 @@ quorlane::Result<StatementTables, Refusal> TableBuilder::finish(const quorlane::
   documents.fields.push_back(field_of("lineno", Type::Line, false, scale));
   // The fields in quorlane_py.Document's attribute order, as to_dict and CSV give them; the columns were made in
   // the core table's.
-  for (const int f : quorlane_py::kDocumentAttributeFields) {
+  for (const int f : quorlane::kDocumentColumns) {
     const quorlane::DocumentField& field = quorlane::kDocumentFields[f];
     documents.fields.push_back(
         field_of(std::string(field.attribute), type_of(field.kind), !quorlane::is_required(field.kind), scale));
@@ -640,7 +639,7 @@ quorlane::Result<StatementTables, Refusal> TableBuilder::finish(const quorlane::
       }
       batch.columns.push_back(account.finish());
       batch.columns.push_back(column(kLineColumn));
-      for (const int f : quorlane_py::kDocumentAttributeFields) batch.columns.push_back(column(kFirstField + f));
+      for (const int f : quorlane::kDocumentColumns) batch.columns.push_back(column(kFirstField + f));
       for (std::size_t c = kFirstKey; c < made.size(); ++c) batch.columns.push_back(column(c));
       documents.batches.push_back(std::move(batch));
       begin = end;

@@ -27,7 +27,7 @@
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 constexpr const char* kSchemaCapsule = "arrow_schema";
 constexpr const char* kStreamCapsule = "arrow_array_stream";
@@ -73,7 +73,7 @@ PyObject* Table_arrow_c_schema(PyObject* self, PyObject*) {
 PyObject* Table_arrow_c_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const params[] = {"requested_schema"};
   PyObject* slots[1] = {nullptr};
-  if (!quorlane_py::bind_arguments(quorlane_py::Signature{"__arrow_c_stream__()", params, 0}, args, nargs, kwnames,
+  if (!quorlane_glue::bind_arguments(quorlane_glue::Signature{"__arrow_c_stream__()", params, 0}, args, nargs, kwnames,
                                    slots)) {
     return nullptr;
   }
@@ -89,7 +89,7 @@ PyObject* Table_column_names(PyObject* self, void*) {
   Ref names = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(fields.size())));
   if (!names) return nullptr;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    PyObject* name = quorlane_py::new_str(fields[i].name);
+    PyObject* name = quorlane_glue::new_str(fields[i].name);
     if (!name) return nullptr;
     PyTuple_SET_ITEM(names.get(), static_cast<Py_ssize_t>(i), name);
   }
@@ -104,20 +104,20 @@ PyObject* Table_repr(PyObject* self) {
 
 void Table_dealloc(PyObject* self) {
   delete reinterpret_cast<TableObject*>(self)->table;
-  quorlane_py::free_instance(self);
+  quorlane_glue::free_instance(self);
 }
 
 PyGetSetDef table_getset[] = {
-    {"num_rows", quorlane_py::entry_point<Table_num_rows>, nullptr, "The number of rows.", nullptr},
-    {"column_names", quorlane_py::entry_point<Table_column_names>, nullptr, "The columns' names, in order.", nullptr},
+    {"num_rows", quorlane_glue::entry_point<Table_num_rows>, nullptr, "The number of rows.", nullptr},
+    {"column_names", quorlane_glue::entry_point<Table_column_names>, nullptr, "The columns' names, in order.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef table_methods[] = {
-    {"__arrow_c_schema__", quorlane_py::entry_point<Table_arrow_c_schema>, METH_NOARGS,
+    {"__arrow_c_schema__", quorlane_glue::entry_point<Table_arrow_c_schema>, METH_NOARGS,
      "__arrow_c_schema__()\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
     {"__arrow_c_stream__",
-     quorlane_py::as_method(quorlane_py::entry_point<Table_arrow_c_stream>),
+     quorlane_glue::as_method(quorlane_glue::entry_point<Table_arrow_c_stream>),
      METH_FASTCALL | METH_KEYWORDS,
      "__arrow_c_stream__(requested_schema=None)\n--\n\n"
      "The table as a PyCapsule holding an ArrowArrayStream of its record batches; each export shares the\n"
@@ -127,9 +127,9 @@ PyMethodDef table_methods[] = {
 
 PyType_Slot table_slots[] = {
     {Py_tp_doc, const_cast<char*>("An Arrow table of a statement (quorlane.read_table makes them).")},
-    {Py_tp_new, reinterpret_cast<void*>(quorlane_py::refuse_construction)},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(Table_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Table_repr>)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Table_repr>)},
     {Py_tp_getset, table_getset},
     {Py_tp_methods, table_methods},
     {0, nullptr},
@@ -223,7 +223,7 @@ bool utf8_of(PyObject* text, std::string& out) {
     PyErr_Format(PyExc_TypeError, "expected str, not %.200s", Py_TYPE(text)->tp_name);
     return false;
   }
-  return quorlane_py::append_utf8(out, text);
+  return quorlane_glue::append_utf8(out, text);
 }
 
 // The options of read_table's arguments after the statement; false with an exception.
@@ -276,17 +276,17 @@ bool options_of(PyObject* const* args, TableOptions& options) {
 }
 
 PyObject* new_warnings(const std::vector<quorlane::StatementWarning>& warnings) {
-  return quorlane_py::new_list(warnings, [](const quorlane::StatementWarning& warning) -> PyObject* {
-    Ref message = Ref::steal(quorlane_py::new_str(warning.message));
+  return quorlane_glue::new_list(warnings, [](const quorlane::StatementWarning& warning) -> PyObject* {
+    Ref message = Ref::steal(quorlane_glue::new_str(warning.message));
     if (!message) return nullptr;
     return Py_BuildValue("(KO)", static_cast<unsigned long long>(warning.lineno), message.get());
   });
 }
 
 PyObject* refused(const Refusal& refusal) {
-  Ref code = Ref::steal(quorlane_py::new_str(refusal.code));
-  Ref key = Ref::steal(quorlane_py::new_str(refusal.key));
-  Ref message = Ref::steal(quorlane_py::new_str(refusal.message));
+  Ref code = Ref::steal(quorlane_glue::new_str(refusal.code));
+  Ref key = Ref::steal(quorlane_glue::new_str(refusal.key));
+  Ref message = Ref::steal(quorlane_glue::new_str(refusal.message));
   if (!code || !key || !message) return nullptr;
   return Py_BuildValue("(sOKOO)", "refused", code.get(), static_cast<unsigned long long>(refusal.lineno), key.get(),
                        message.get());
@@ -295,7 +295,7 @@ PyObject* refused(const Refusal& refusal) {
 }  // namespace
 
 PyTypeObject* new_table_type() {
-  return reinterpret_cast<PyTypeObject*>(quorlane_py::new_class(table_spec, "quorlane._accel"));
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(table_spec, "quorlane._accel"));
 }
 
 PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {

@@ -3,20 +3,20 @@
 #include <string>
 #include <string_view>
 
+#include "quorlane/document_fields.h"
 #include "quorlane/line_breaks.h"
 #include "quorlane/lines.h"
 #include "quorlane/plausibility.h"
 #include "quorlane/quoted.h"
 #include "quorlane/values.h"
 #include "quorlane/windows_1251.h"
-#include "document_attributes.h"
 #include "ref.h"
 #include "statement_input.h"
 
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 bool is_str(PyObject* text) {
   if (PyUnicode_Check(text)) return true;
@@ -73,11 +73,11 @@ const char* kind_name(quorlane::FieldKind kind) {
 
 // The document field table in quorlane_py.Document's attribute order: (attribute, key, kind) each.
 PyObject* document_fields() {
-  constexpr std::size_t count = std::size(quorlane_py::kDocumentAttributeFields);
+  constexpr std::size_t count = std::size(quorlane::kDocumentColumns);
   Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(count)));
   if (!tuple) return nullptr;
   for (std::size_t i = 0; i < count; ++i) {
-    const quorlane::DocumentField& field = quorlane::kDocumentFields[quorlane_py::kDocumentAttributeFields[i]];
+    const quorlane::DocumentField& field = quorlane::kDocumentFields[quorlane::kDocumentColumns[i]];
     PyObject* item = Py_BuildValue("(s#s#s)", field.attribute.data(), static_cast<Py_ssize_t>(field.attribute.size()),
                                    field.key.data(), static_cast<Py_ssize_t>(field.key.size()), kind_name(field.kind));
     if (!item) return nullptr;

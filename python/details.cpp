@@ -7,10 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "args.h"
-#include "class_creation.h"
-#include "entry_point.h"
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {
@@ -234,7 +231,7 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) {
   };
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(spec);
+  return new_class(spec, kModuleName);
 }
 
 template <class... Fs>

@@ -2,7 +2,7 @@
 // AccountParseError, DocumentParseError and HookError.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
 #include "quorlane/errors.h"
 
 namespace quorlane_py {

@@ -5,8 +5,7 @@
 #include <variant>
 
 #include "details.h"
-#include "pending_error.h"
-#include "str_conversion.h"
+#include "glue.h"
 
 namespace quorlane_py {
 namespace {

@@ -1,7 +1,7 @@
 // The module's exception classes and the conversion of a core error into exactly one exception.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
 #include "quorlane/errors.h"
 
 namespace quorlane_py {

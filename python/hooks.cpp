@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "pending_error.h"
+#include "glue.h"
 #include "section_type.h"
-#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "hook_dicts.h"
-#include "ref.h"
+#include "glue.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {

@@ -1,5 +1,5 @@
 // Interval: one period of an account with its balances.
-#include "entry_point.h"
+#include "glue.h"
 #include "result_classes.h"
 #include "field_values.h"
 #include "record_class.h"

@@ -4,11 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "args.h"
-#include "registrar.h"
-#include "str_conversion.h"
+#include "glue.h"
 #include "details.h"
-#include "entry_point.h"
 #include "exceptions.h"
 #include "hooks.h"
 #include "quorlane/parse.h"

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "ref.h"
+#include "glue.h"
 #include "quorlane/decode.h"
 #include "quorlane/records.h"
 

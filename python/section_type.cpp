@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "class_creation.h"
+#include "glue.h"
 
 namespace quorlane_py {
 namespace {
@@ -62,7 +62,7 @@ PyObject* create_class() {
   };
   // Defining equality without a hash leaves the instances unhashable.
   PyType_Spec spec = {"SectionType", static_cast<int>(sizeof(SectionTypeObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(spec);
+  return new_class(spec, kModuleName);
 }
 
 // The class attributes Document and Account, in that order, made once with the class.

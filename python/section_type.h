@@ -1,7 +1,7 @@
 // SectionType: tells a hook which kind of section it sees.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {

@@ -68,6 +68,35 @@ inline constexpr std::array<DocumentField, kDocumentFieldCount> kDocumentFields 
 #undef QUORLANE_FIELD_ENTRY
 }};
 
+// The order in which a document's values are shown: quorlane_py.Document's attributes (the order of its class
+// dict), to_dict, the CSV columns and the table's columns. X(attribute) for each field of the table above.
+#define QUORLANE_DOCUMENT_COLUMNS(X)                                                                      \
+  X(doc_number) X(doc_type) X(doc_date) X(amount) X(purpose) X(payment_type) X(ordering)                  \
+  X(counterparty_inn) X(counterparty_kpp) X(counterparty_bic) X(counterparty_bank1)                      \
+  X(counterparty_account) X(counterparty) X(counterparty_1) X(counterparty_ras_account)                   \
+  X(counterparty_cor_account) X(outcome_date) X(payee_inn) X(payee) X(payee_account) X(payee_kpp)         \
+  X(payee_bic) X(payee_bank1) X(payee_ras_account) X(payee_cor_account) X(income_date)
+
+// The table's index of each field, in that order.
+inline constexpr std::array<int, kDocumentFieldCount> kDocumentColumns = {{
+#define QUORLANE_COLUMN_FIELD(attribute) document_field_index::attribute,
+    QUORLANE_DOCUMENT_COLUMNS(QUORLANE_COLUMN_FIELD)
+#undef QUORLANE_COLUMN_FIELD
+}};
+
+namespace detail {
+// Every field of the table exactly once.
+constexpr bool is_field_permutation() {
+  bool seen[kDocumentFieldCount] = {};
+  for (int field : kDocumentColumns) {
+    if (seen[field]) return false;
+    seen[field] = true;
+  }
+  return true;
+}
+}  // namespace detail
+static_assert(detail::is_field_permutation(), "the columns must be the fields of the table, each once");
+
 // The index of the field of that attribute name, or -1.
 constexpr int document_field_of_attribute(std::string_view attribute) noexcept {
   for (std::size_t i = 0; i < kDocumentFields.size(); ++i) {

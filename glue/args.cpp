@@ -5,7 +5,7 @@
 
 #include "pending_error.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 namespace {
 
 // "were" unless exactly one was given, as the interpreter words it.
@@ -127,4 +127,4 @@ void wrap_argument_error(const char* param) noexcept {
   restore_pending_error(std::move(replacement));
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

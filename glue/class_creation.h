@@ -3,14 +3,13 @@
 #pragma once
 
 #include "ref.h"
-#include "registrar.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 // Creates a class from `spec`, whose name is the bare class name and must outlive the class (a literal): the
 // class's __name__ and __qualname__ are that name and its __module__ is `module_name` (a literal). New
 // reference, or null with an exception.
-PyObject* new_class(const PyType_Spec& spec, const char* module_name = kModuleName);
+PyObject* new_class(const PyType_Spec& spec, const char* module_name);
 
 // Stores an attribute of a class while the module creates it. False with an exception set.
 bool set_class_attribute(PyObject* type, const char* name, PyObject* value) noexcept;
@@ -23,4 +22,4 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwar
 // class holds to its class.
 void free_instance(PyObject* self) noexcept;
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

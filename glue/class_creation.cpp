@@ -5,9 +5,8 @@
 #include <string>
 
 #include "entry_point.h"
-#include "registrar.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 namespace {
 
 // str of the attribute, or "<unknown>" when it is missing or not a str (the lookup error is cleared).
@@ -178,4 +177,4 @@ void free_instance(PyObject* self) noexcept {
   if (PyType_GetFlags(type) & Py_TPFLAGS_HEAPTYPE) Py_DECREF(type);
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

@@ -7,7 +7,7 @@
 
 #include "ref.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 // Every parameter may be given by position or by keyword; the first `required` ones must be given.
 struct Signature {
@@ -27,4 +27,4 @@ bool bind_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, std:
 // by TypeError "argument 'PARAM': MESSAGE" (keeping its cause); any other exception stays as it is.
 void wrap_argument_error(const char* param) noexcept;
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

@@ -3,7 +3,7 @@
 
 #include "ref.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 // The pending exception, normalised; empty when none is pending. Before 3.12 the traceback kept beside it is
 // dropped: nothing here shows it, and PyPy keeps alive an exception whose traceback is attached from C.
@@ -34,4 +34,4 @@ inline void restore_pending_error(Ref exception) noexcept {
 #endif
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

@@ -10,7 +10,7 @@
 
 #include "str_conversion.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 class StrsByPosition {
  public:
@@ -37,4 +37,4 @@ class StrsByPosition {
   std::vector<Last> last_;
 };
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

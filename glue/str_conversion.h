@@ -7,7 +7,7 @@
 #include "quorlane/decode.h"
 #include "ref.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 // A new str from UTF-8 text (the core only holds valid UTF-8). New reference, or null with an exception.
 PyObject* new_str(std::string_view utf8) noexcept;
@@ -33,4 +33,4 @@ PyObject* type_name(PyTypeObject* type) noexcept;
 // Sets TypeError "'TYPENAME' object cannot be converted to 'TARGET'", naming the object's type.
 void set_conversion_error(PyObject* obj, const char* target) noexcept;
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

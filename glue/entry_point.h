@@ -10,7 +10,7 @@
 
 #include "ref.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 namespace detail {
 
 template <auto Function, class Signature>
@@ -53,4 +53,4 @@ PyCFunction as_method(Function* function) noexcept {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace quorlane_py {
+namespace quorlane_glue {
 
 // Owns one strong reference, or nothing. Move-only: a second reference is spelled Ref::borrow().
 class Ref {
@@ -53,4 +53,4 @@ PyObject* new_list(Items& items, Make make) noexcept {
   return list.release();
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue

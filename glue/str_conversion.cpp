@@ -7,7 +7,7 @@
 #include "quorlane/utf8.h"
 #include "quorlane/windows_1251.h"
 
-namespace quorlane_py {
+namespace quorlane_glue {
 namespace {
 
 // Writes the UTF-8 form of the code points to `out` (room for four bytes a code point). The end of what was
@@ -148,4 +148,4 @@ void set_conversion_error(PyObject* obj, const char* target) noexcept {
   if (name) PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%s'", name.get(), target);
 }
 
-}  // namespace quorlane_py
+}  // namespace quorlane_glue
