@@ -6,6 +6,7 @@
 #include "convert.h"
 #include "entry_point.h"
 #include "module_state.h"
+#include "registrar.h"
 #include "render_documents.h"
 #include "sections.h"
 #include "tables.h"
@@ -21,25 +22,23 @@ PyCFunction fastcall() {
 }
 
 PyMethodDef methods[] = {
-    {"read_sections", fastcall<quorlane_accel::read_sections>(), METH_FASTCALL,
+    {"read_sections", entry_point<quorlane_accel::read_sections>, METH_O,
      "read_sections(statement, /)\n--\n\n"
-     "Every section of a statement (bytes or str) as written: (encoding, a tuple of Section in file order).\n"
-     "None where the text or its lines fail."},
+     "A statement (bytes or str) read once, as a SectionReading: the statement as quorlane_py.parse returns it\n"
+     "and every section as written. Raises what quorlane_py.parse raises for the same statement."},
     {"read_table", fastcall<quorlane_accel::read_table>(), METH_FASTCALL,
      "read_table(statement, name, keys, scale, batch_bytes, /)\n--\n\n"
-     "A statement's tables: (\"read\", encoding, documents, intervals, warnings), the tables being Table\n"
-     "(without rows for the statement None); or\n"
-     "(\"refused\", code, lineno, key, message) for a value no column can hold; None where the reader fails.\n"
+     "A statement's tables, read once, as a StatementTable (without rows for the statement None). Raises what\n"
+     "quorlane_py.parse raises for the same statement, and quorlane.TableError for a value no column can hold.\n"
      "`name`: the text of a \"file\" column, or None for none; `keys`: None, True (every key outside the\n"
      "fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the\n"
      "finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."},
     {"convert", fastcall<quorlane_accel::convert>(), METH_FASTCALL,
      "convert(statement, target, newline, /)\n--\n\n"
-     "The statement's own text (bytes or str, decoded as the reader decodes it) in `target` (\"utf-8\" or\n"
-     "\"cp1251\"), each line ended by `newline` (\"\\r\\n\" or \"\\n\"). What it could not keep answers\n"
-     "(\"unencodable\" or \"carriage return\", line, column, code point), or\n"
-     "(\"implausible\", None, None, None) for windows-1251 text the reader would not take for a statement;\n"
-     "None where the text cannot be had."},
+     "The statement's own text (bytes or str, read once, as the reader reads it) in `target` (\"utf-8\",\n"
+     "\"cp1251\", or None for its own encoding), each line ended by `newline` (\"\\r\\n\" or \"\\n\"), as bytes.\n"
+     "Raises what quorlane_py.parse raises for the same statement, then quorlane.WriteError for what the text\n"
+     "could not keep."},
     {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
      "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
@@ -60,42 +59,76 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-// Adds the class to the module and keeps it in the module's state; PyModule_AddObject steals the reference on
-// success only (PyModule_AddObjectRef is 3.10's).
-int add_class(PyObject* module, const char* name, PyTypeObject* made, PyTypeObject*& kept) {
+// Adds the class to the module and keeps it in the module's state.
+bool add_class(quorlane_glue::Registrar& registrar, const char* name, PyTypeObject* made, PyTypeObject*& kept) {
   quorlane_glue::Ref type = quorlane_glue::Ref::steal(reinterpret_cast<PyObject*>(made));
-  if (!type) return -1;
+  if (!type) return false;
   kept = reinterpret_cast<PyTypeObject*>(quorlane_glue::Ref::borrow(type.get()).release());
-  if (PyModule_AddObject(module, name, type.get()) < 0) return -1;
-  (void)type.release();
-  return 0;
+  return registrar.add(name, type.get());
 }
 
-int add_classes(PyObject* module) {
+// quorlane_py's capsule, and the package's problem classes: what the package's functions raise and build.
+bool take_from_below(quorlane_accel::ModuleState& state) {
+  state.reader = PyImport_ImportModule("quorlane_py");
+  if (!state.reader) return false;
+  const auto* api = static_cast<const quorlane_glue::ModuleApi*>(
+      PyCapsule_Import(quorlane_glue::kModuleApiCapsule, 0));
+  if (!api) return false;
+  if (api->size != sizeof(quorlane_glue::ModuleApi)) {
+    PyErr_SetString(PyExc_ImportError, "quorlane._accel and quorlane_py come from different builds");
+    return false;
+  }
+  state.api = api;
+  quorlane_glue::Ref errors = quorlane_glue::Ref::steal(PyImport_ImportModule("quorlane.errors"));
+  if (!errors) return false;
+  state.write_error = PyObject_GetAttrString(errors.get(), "WriteError");
+  state.table_error = PyObject_GetAttrString(errors.get(), "TableError");
+  return state.write_error && state.table_error;
+}
+
+int exec_module(PyObject* module) {
   quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
-  if (add_class(module, "Section", quorlane_accel::new_section_type(), state.section_type) < 0) return -1;
-  if (add_class(module, "Table", quorlane_accel::new_table_type(), state.table_type) < 0) return -1;
-  return quorlane_accel::add_text_constants(module);
+  if (!take_from_below(state)) return -1;
+  quorlane_glue::Registrar registrar(module, quorlane_glue::Registrar::Listing::Unlisted);
+  if (!add_class(registrar, "Section", quorlane_accel::new_section_type(), state.section_type) ||
+      !add_class(registrar, "SectionReading", quorlane_accel::new_section_reading_type(), state.section_reading_type) ||
+      !add_class(registrar, "Table", quorlane_accel::new_table_type(), state.table_type) ||
+      !add_class(registrar, "StatementTable", quorlane_accel::new_statement_table_type(),
+                 state.statement_table_type)) {
+    return -1;
+  }
+  return quorlane_accel::add_text_constants(registrar) ? 0 : -1;
 }
 
 int traverse_module(PyObject* module, visitproc visit, void* arg) {
   quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
   Py_VISIT(state.section_type);
+  Py_VISIT(state.section_reading_type);
   Py_VISIT(state.table_type);
+  Py_VISIT(state.statement_table_type);
+  Py_VISIT(state.reader);
+  Py_VISIT(state.write_error);
+  Py_VISIT(state.table_error);
   return 0;
 }
 
 int clear_module(PyObject* module) {
   quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
   Py_CLEAR(state.section_type);
+  Py_CLEAR(state.section_reading_type);
   Py_CLEAR(state.table_type);
+  Py_CLEAR(state.statement_table_type);
+  Py_CLEAR(state.reader);
+  Py_CLEAR(state.write_error);
+  Py_CLEAR(state.table_error);
+  state.api = nullptr;
   return 0;
 }
 
 void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
 
 PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(quorlane_glue::entry_point<add_classes>)},
+    {Py_mod_exec, reinterpret_cast<void*>(quorlane_glue::entry_point<exec_module>)},
     {0, nullptr},
 };
 

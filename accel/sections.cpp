@@ -2,6 +2,7 @@
 // a section's attributes are asked for: most callers look at a few sections, or a few keys of each.
 #include "sections.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "entry_point.h"
 #include "module_state.h"
 #include "ref.h"
+#include "statement_errors.h"
 #include "statement_input.h"
 #include "str_conversion.h"
 #include "strs_by_position.h"
@@ -288,32 +290,123 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
   return list.release();
 }
 
+// ---- SectionReading ----
+
+struct ReadingObject {
+  PyObject_HEAD
+  PyObject* statement;
+  PyObject* sections;
+  PyObject* header;
+  PyObject* documents;
+};
+
+void Reading_dealloc(PyObject* self) {
+  auto* reading = reinterpret_cast<ReadingObject*>(self);
+  Py_XDECREF(reading->statement);
+  Py_XDECREF(reading->sections);
+  Py_XDECREF(reading->header);
+  Py_XDECREF(reading->documents);
+  quorlane_glue::free_instance(self);
+}
+
+PyObject* Reading_repr(PyObject* self) {
+  auto* reading = reinterpret_cast<ReadingObject*>(self);
+  Ref encoding = Ref::steal(PyObject_GetAttrString(reading->statement, "encoding"));
+  if (!encoding) return nullptr;
+  return PyUnicode_FromFormat("<SectionReading %U, %zd sections, %zd documents>", encoding.get(),
+                              PyTuple_GET_SIZE(reading->sections), PyTuple_GET_SIZE(reading->documents));
+}
+
+template <PyObject* ReadingObject::*Field>
+PyObject* reading_field(PyObject* self, void*) noexcept {
+  PyObject* value = reinterpret_cast<ReadingObject*>(self)->*Field;
+  Py_INCREF(value);
+  return value;
+}
+
+PyGetSetDef reading_getset[] = {
+    {"statement", reading_field<&ReadingObject::statement>, nullptr, "What quorlane_py.parse returns.", nullptr},
+    {"sections", reading_field<&ReadingObject::sections>, nullptr,
+     "Every section in file order: the header first; documents that became warnings included.", nullptr},
+    {"header", reading_field<&ReadingObject::header>, nullptr, "The header's section.", nullptr},
+    {"documents", reading_field<&ReadingObject::documents>, nullptr,
+     "The section of each of statement.documents, in the same order.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot reading_slots[] = {
+    {Py_tp_doc, const_cast<char*>("A statement read whole (quorlane.read_sections makes them): the statement as "
+                                  "quorlane_py.parse returns it, and its sections as written.")},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Reading_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Reading_repr>)},
+    {Py_tp_getset, reading_getset},
+    {0, nullptr},
+};
+
+PyType_Spec reading_spec = {"SectionReading", sizeof(ReadingObject), 0, Py_TPFLAGS_DEFAULT, reading_slots};
+
+// The sections of the documents the statement kept: a document that became a warning is named by its closing
+// line.
+PyObject* kept_documents(const std::vector<quorlane::StatementWarning>& warnings,
+                         const std::vector<quorlane::SectionSpan>& spans, PyObject* sections) {
+  std::vector<std::uint64_t> dropped;
+  for (const quorlane::StatementWarning& warning : warnings) dropped.push_back(warning.lineno);
+  std::vector<PyObject*> kept;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const quorlane::SectionSpan& span = spans[i];
+    if (span.kind != quorlane::SectionKind::Document) continue;
+    if (std::find(dropped.begin(), dropped.end(), span.end_line) != dropped.end()) continue;
+    kept.push_back(PyTuple_GET_ITEM(sections, static_cast<Py_ssize_t>(i)));
+  }
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(kept.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), Ref::borrow(kept[i]).release());
+  }
+  return tuple.release();
+}
+
 }  // namespace
 
 PyTypeObject* new_section_type() {
   return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(section_spec, "quorlane"));
 }
 
-PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
-  if (nargs != 1) {
-    PyErr_SetString(PyExc_TypeError, "read_sections takes one statement");
+PyTypeObject* new_section_reading_type() {
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(reading_spec, "quorlane"));
+}
+
+PyObject* read_sections(PyObject* module, PyObject* statement) {
+  quorlane_glue::StatementInput input;
+  if (!quorlane_glue::statement_input(statement, input)) return nullptr;
+  const ModuleState& state = state_of(module);
+  auto read = input.with([](auto text) { return quorlane::read_sections(text); });
+  if (!read) {
+    quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
   }
-  return with_statement(args[0], [&](auto input) -> PyObject* {
-    auto read = quorlane::read_sections(input);
-    if (!read) Py_RETURN_NONE;  // not a statement: the reader's own error tells why
-    auto sections = std::make_unique<Sections>();
-    sections->statement = Ref::borrow(args[0]);  // the texts lie in it
-    sections->core = std::move(read).value();
-    Sections& held = *sections;
-    Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
-    if (!capsule) return nullptr;
-    sections.release();  // the capsule owns them now
-    Ref objects = Ref::steal(section_objects(state_of(module).section_type, held, capsule.get()));
-    if (!objects) return nullptr;
-    const std::string_view encoding = quorlane::encoding_name(held.core.encoding);
-    return Py_BuildValue("(s#O)", encoding.data(), static_cast<Py_ssize_t>(encoding.size()), objects.get());
-  });
+  quorlane::SectionsReading& reading = read.value();
+  auto sections = std::make_unique<Sections>();
+  sections->statement = Ref::borrow(statement);  // the texts lie in it
+  sections->core = std::move(reading.sections);
+  Sections& held = *sections;
+  Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
+  if (!capsule) return nullptr;
+  sections.release();  // the capsule owns them now
+  Ref objects = Ref::steal(section_objects(state.section_type, held, capsule.get()));
+  if (!objects) return nullptr;
+  Ref documents = Ref::steal(kept_documents(reading.statement.warnings, held.core.sections, objects.get()));
+  if (!documents) return nullptr;
+  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement)));
+  if (!parsed) return nullptr;
+  auto* object = PyObject_New(ReadingObject, state.section_reading_type);
+  if (!object) return nullptr;
+  object->statement = parsed.release();
+  object->header = Ref::borrow(PyTuple_GET_ITEM(objects.get(), 0)).release();
+  object->sections = objects.release();
+  object->documents = documents.release();
+  return reinterpret_cast<PyObject*>(object);
 }
 
 }  // namespace quorlane_accel

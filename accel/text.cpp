@@ -11,7 +11,7 @@
 #include "quorlane/values.h"
 #include "quorlane/windows_1251.h"
 #include "ref.h"
-#include "statement_input.h"
+#include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
@@ -24,9 +24,7 @@ bool is_str(PyObject* text) {
   return false;
 }
 
-PyObject* new_str(std::string_view utf8) {
-  return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
-}
+using quorlane_glue::new_str;
 
 // A str of the characters below U+3000 for which `member` holds.
 template <class Member>
@@ -86,24 +84,16 @@ PyObject* document_fields() {
   return tuple.release();
 }
 
-int add_constant(PyObject* module, const char* name, PyObject* made) {
-  Ref value = Ref::steal(made);
-  if (!value) return -1;
-  if (PyModule_AddObject(module, name, value.get()) < 0) return -1;
-  (void)value.release();  // stolen on success
-  return 0;
-}
-
 }  // namespace
 
 PyObject* quoted(PyObject*, PyObject* text) {
   if (!is_str(text)) return nullptr;
-  return new_str(quorlane::quoted(code_points(text)));
+  return new_str(quorlane::quoted(quorlane_glue::code_points(text)));
 }
 
 PyObject* plausible(PyObject*, PyObject* text) {
   if (!is_str(text)) return nullptr;
-  return PyBool_FromLong(quorlane::is_plausible(code_points(text)));
+  return PyBool_FromLong(quorlane::is_plausible(quorlane_glue::code_points(text)));
 }
 
 PyObject* dotted_date(PyObject*, PyObject* iso) {
@@ -127,12 +117,13 @@ PyObject* iso_date(PyObject*, PyObject* text) {
   return new_str(quorlane::format_date(date.value()));
 }
 
-int add_text_constants(PyObject* module) {
-  if (add_constant(module, "WINDOWS_1251", windows_1251_table()) < 0) return -1;
-  if (add_constant(module, "LINE_BREAKS", characters_where(quorlane::is_line_break_anywhere)) < 0) return -1;
-  if (add_constant(module, "PLAUSIBILITY_CHARS", PyLong_FromSize_t(quorlane::kPlausibilityChars)) < 0) return -1;
-  if (add_constant(module, "MARKERS", markers()) < 0) return -1;
-  return add_constant(module, "DOCUMENT_FIELDS", document_fields());
+bool add_text_constants(quorlane_glue::Registrar& registrar) {
+  using quorlane_glue::Ref;
+  return registrar.add("WINDOWS_1251", Ref::steal(windows_1251_table())) &&
+         registrar.add("LINE_BREAKS", Ref::steal(characters_where(quorlane::is_line_break_anywhere))) &&
+         registrar.add("PLAUSIBILITY_CHARS", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibilityChars))) &&
+         registrar.add("MARKERS", Ref::steal(markers())) &&
+         registrar.add("DOCUMENT_FIELDS", Ref::steal(document_fields()));
 }
 
 }  // namespace quorlane_accel

@@ -6,6 +6,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include "registrar.h"
+
 namespace quorlane_accel {
 
 PyObject* quoted(PyObject* module, PyObject* text);
@@ -13,7 +15,7 @@ PyObject* plausible(PyObject* module, PyObject* text);
 PyObject* dotted_date(PyObject* module, PyObject* iso);
 PyObject* iso_date(PyObject* module, PyObject* text);
 
-// Sets the module's constants; -1 with an exception.
-int add_text_constants(PyObject* module);
+// Registers the module's constants; false with an exception.
+bool add_text_constants(quorlane_glue::Registrar& registrar);
 
 }  // namespace quorlane_accel

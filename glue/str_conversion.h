@@ -21,6 +21,12 @@ inline PyObject* new_str(std::string_view text, quorlane::Encoding encoding) noe
   return encoding == quorlane::Encoding::Utf8 ? new_str(text) : new_str_cp1251(text);
 }
 
+// A str's code points where they lie, as the core reads text (precondition: a ready str).
+inline quorlane::CodePoints code_points(PyObject* text) noexcept {
+  return {PyUnicode_DATA(text), static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)),
+          static_cast<unsigned>(PyUnicode_KIND(text))};
+}
+
 // Appends the UTF-8 form of `text`, a str, to `out`. Unlike PyUnicode_AsUTF8AndSize it leaves no UTF-8 copy
 // cached inside a non-ASCII str. False, with `out` as it was and the strict conversion's UnicodeEncodeError
 // set, when the str holds a lone surrogate.

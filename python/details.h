@@ -3,15 +3,12 @@
 #pragma once
 
 #include "glue.h"
+#include "statement_errors.h"
 #include "quorlane/errors.h"
 
 namespace quorlane_py {
 
-// Creates the classes (once per process) and registers them in their order.
-bool register_detail_classes(Registrar& registrar);
-
-// The detail object for a core syntax detail, made without calling the class's constructor.
-// New reference, or null with an exception.
-PyObject* new_detail(const quorlane::SyntaxDetail& detail);
+// Creates the classes (once per process), registers them in their order and puts them into `classes`.
+bool register_detail_classes(Registrar& registrar, ErrorClasses& classes);
 
 }  // namespace quorlane_py

@@ -107,4 +107,8 @@ PyObject* new_document(quorlane::Document&& document) noexcept {
   return Class::make(the_class, std::move(document));
 }
 
+const quorlane::DocumentRecord* document_record(PyObject* object) noexcept {
+  return the_class != nullptr && Py_TYPE(object) == the_class ? &value_of(object) : nullptr;
+}
+
 }  // namespace quorlane_py

@@ -45,13 +45,14 @@ TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
     for (const std::string& bytes : {kStatement, to_cp1251(kStatement)}) {
       auto read = read_sections(bytes, options);
       ASSERT_TRUE(read);
-      EXPECT_EQ(written_out(read.value()), kExpected);
+      EXPECT_EQ(written_out(read.value().sections), kExpected);
+      EXPECT_EQ(describe(Reading(std::move(read).value().statement)), describe(parse_statement(bytes, {}, options)));
     }
     for (const unsigned width : {2u, 4u}) {
       const Points points = points_of(kStatement, width);
       auto read = read_sections(points.view(), options);
       ASSERT_TRUE(read);
-      EXPECT_EQ(written_out(read.value()), kExpected);
+      EXPECT_EQ(written_out(read.value().sections), kExpected);
     }
   }
 }
@@ -73,22 +74,39 @@ TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
 }
 
 TEST(Convert, NamesTheLineAndColumnOfWhatItCannotKeep) {
-  const std::string text = kStatement + "x€😀\n";  // the euro is in windows-1251, the emoji is not
+  // The euro is in windows-1251, the emoji is not.
+  const std::string text = replaced(kStatement, "Ключ=\r\n", "Ключ=x€😀\r\n");
   auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8, true});
   ASSERT_TRUE(converted);
   ASSERT_FALSE(converted.value());
   const auto* unencodable = std::get_if<Unencodable>(&converted.value().error());
   ASSERT_NE(unencodable, nullptr);
-  EXPECT_EQ(unencodable->lineno, 19u);
-  EXPECT_EQ(unencodable->column, 3u);
+  EXPECT_EQ(unencodable->lineno, 13u);
+  EXPECT_EQ(unencodable->column, 8u);
   EXPECT_EQ(unencodable->code_point, U'😀');
 
-  auto lost_cr = convert_statement(std::string("1CClientBankExchange\nA=b\r\r\n"), Encoding::Utf8, Newline::Lf);
+  auto lost_cr = convert_statement(replaced(kStatement, "Ключ=\r\n", "Ключ=\r\r\n"), Encoding::Utf8, Newline::Lf);
   ASSERT_TRUE(lost_cr && !lost_cr.value());
   const auto* cr = std::get_if<CarriageReturnAtEnd>(&lost_cr.value().error());
   ASSERT_NE(cr, nullptr);
-  EXPECT_EQ(cr->lineno, 2u);
-  EXPECT_EQ(cr->column, 4u);
+  EXPECT_EQ(cr->lineno, 13u);
+  EXPECT_EQ(cr->column, 6u);
+}
+
+// The conversion rides along with the reading: a statement the reader refuses gives the reader's error, before
+// anything the text could not keep.
+TEST(Convert, GivesTheReadersErrorFirst) {
+  const std::string unencodable = replaced(kStatement, "Ключ=\r\n", "Ключ=😀\r\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"hello\r\n", "NotStatement"},
+      {unencodable.substr(0, unencodable.find("КонецФайла")), "Unfinished"},
+      {unencodable + "просто строка\r\n", "Syntax 19"},
+  };
+  for (const auto& [input, expected] : cases) {
+    auto converted = convert_statement(input, Encoding::Cp1251, Newline::CrLf);
+    ASSERT_FALSE(converted) << input;
+    EXPECT_EQ(describe_error(converted.error()), expected) << input;
+  }
 }
 
 }  // namespace

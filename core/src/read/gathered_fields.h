@@ -3,6 +3,7 @@
 // Either way the later value of a repeated key wins and unknown keys are left out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ static_assert(kDocumentFieldCount <= 32, "one bit a field");
 struct DocumentFields {
   std::string_view values[kDocumentFieldCount];  // by index of the field table
   std::uint32_t present = 0;  // bit per field
+  std::array<std::uint64_t, kDocumentFieldCount> lines{};  // of the values, where a sink wants them
 
   void set(int field, std::string_view value) noexcept {
     values[field] = value;
@@ -29,6 +31,8 @@ struct DocumentFields {
 
 // The document field a key feeds, or -1. The key is written in `text_encoding`.
 int document_field(std::string_view key, Encoding text_encoding) noexcept;
+// The interval value a key feeds (its index in kIntervalFields), or -1.
+int interval_field(std::string_view key, Encoding text_encoding) noexcept;
 
 // Converts gathered values (written in `text_encoding`) of the section closed at `lineno` into a record,
 // copying its texts as they are written into one block of `store`.

@@ -7,6 +7,7 @@
 
 #include "key_table.h"
 #include "quorlane/records.h"
+#include "gathered_fields.h"
 #include "record_fields.h"
 
 namespace quorlane {
@@ -29,6 +30,7 @@ constexpr std::array<std::string_view, kFieldCount> keys_of_table() {
 }
 
 constexpr detail::KeyTable<kFieldCount> kKeys(keys_of_table());
+constexpr detail::KeyTable<kFieldCount> kKeys1251 = kKeys.in_windows_1251();
 
 // Every field of an interval can fail; this is their keys' byte order.
 constexpr std::array<int, kFieldCount> kExamined = {kTotalIncome, kTotalExpense, kDateEnd,
@@ -41,6 +43,10 @@ bool same_optional_amount(const std::optional<Amount>& a, const std::optional<Am
 }
 
 }  // namespace
+
+int detail::interval_field(std::string_view key, Encoding text_encoding) noexcept {
+  return text_encoding == Encoding::Utf8 ? kKeys.find(key) : kKeys1251.find(key);
+}
 
 bool same_interval(const Interval& a, const Interval& b) noexcept {
   return a.date_start == b.date_start && a.date_end == b.date_end && same_value(a.start_amount, b.start_amount) &&

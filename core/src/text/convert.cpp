@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "quorlane/plausibility.h"
+#include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
 #include "quorlane/utf8.h"
 #include "quorlane/windows_1251.h"
@@ -92,49 +93,53 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
   return {lineno, column};
 }
 
-class Converter {
+// The conversion of the pieces of a reading's text as the reading takes them. After the first thing the text
+// cannot keep it writes nothing more, and the reading goes on to give its own verdict.
+class Converter final : public PieceListener {
  public:
-  Converter(Encoding target, Newline newline) : target_(target), newline_(newline) {
-    if (target == Encoding::Cp1251) encoder_.emplace();
+  Converter(std::optional<Encoding> target, Newline newline, TextOutput& out)
+      : wanted_(target), newline_(newline), output_(out) {}
+
+  // A reading starts, of `source`: everything written before is forgotten.
+  void start(const TextSource& source) {
+    target_ = wanted_.value_or(source.encoding());
+    written_ = source.text_encoding();
+    if (target_ == Encoding::Cp1251 && !encoder_) encoder_.emplace();
+    // No character takes more than four bytes of UTF-8 (three for a windows-1251 byte or a UTF-16 unit), a line
+    // feed that gains a carriage return two; the decoders write a little past the end.
+    out_ = output_.buffer(4 * source.size_hint() + 2 * detail::kDecodeSlack, target_);
+    size_ = 0;
+    lineno_ = 1;
+    problem_.reset();
   }
 
-  Result<Converted, StatementError> run(TextSource& source) {
-    out_.clear();
-    lineno_ = 1;
-    // UTF-8 of Cyrillic text written in windows-1251 takes about twice its bytes; the other ways about as many.
-    const bool grows = target_ == Encoding::Utf8 && source.text_encoding() == Encoding::Cp1251;
-    out_.reserve(grows ? 2 * source.size_hint() : source.size_hint() + source.size_hint() / 8);
-    for (;;) {
-      auto piece = source.next_piece();
-      if (!piece) return Err(std::move(piece).error());
-      if (piece.value().empty()) break;
-      if (auto done = add_piece(piece.value(), source.text_encoding()); !done) {
-        return Converted(Err(std::move(done).error()));
-      }
-      source.release_before(piece.value().data() + piece.value().size());
+  void take(std::string_view piece) override {
+    if (problem_) return;
+    if (auto done = add_piece(piece); !done) problem_ = std::move(done).error();
+  }
+
+  Status<Unconvertible> finish() {
+    if (!problem_ && target_ == Encoding::Cp1251) {
+      if (auto readable = check_read_back(); !readable) problem_ = std::move(readable).error();
     }
-    if (target_ == Encoding::Cp1251) {
-      if (auto readable = check_read_back(); !readable) return Converted(Err(std::move(readable).error()));
-    }
-    return Converted(std::move(out_));
+    if (problem_) return Err(std::move(*problem_));
+    output_.finish(size_);
+    return {};
   }
 
  private:
-  Status<Unconvertible> add_piece(std::string_view piece, Encoding written) {
+  Status<Unconvertible> add_piece(std::string_view piece) {
     std::string_view text = piece;
-    if (written == Encoding::Cp1251 && target_ == Encoding::Utf8) {
+    if (written_ == Encoding::Cp1251 && target_ == Encoding::Utf8) {
       // Line ends are the same bytes in both encodings: where they stay, the piece is decoded in place.
       if (newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
-        const std::size_t start = out_.size();
-        out_.resize(start + piece.size() * detail::kCp1251MaxBytesPerChar + detail::kDecodeSlack);
-        char* end = detail::decode_cp1251_into(piece, out_.data() + start, true);
-        out_.resize(static_cast<std::size_t>(end - out_.data()));
+        size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_, true) - out_);
         lineno_ += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
         return {};
       }
       scratch_ = to_utf8(piece, Encoding::Cp1251);
       text = scratch_;
-    } else if (written == Encoding::Utf8 && target_ == Encoding::Cp1251) {
+    } else if (written_ == Encoding::Utf8 && target_ == Encoding::Cp1251) {
       scratch_.clear();
       if (const std::size_t at = append_with(*encoder_, piece, scratch_); at != std::string_view::npos) {
         const auto [lineno, column] = place(piece, at, lineno_);
@@ -146,9 +151,14 @@ class Converter {
     return add_lines(text);
   }
 
+  void append(std::string_view text) noexcept {
+    std::memcpy(out_ + size_, text.data(), text.size());
+    size_ += text.size();
+  }
+
   // The reader takes windows-1251 only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
-    const std::string start = to_utf8(std::string_view(out_).substr(0, kPlausibilityChars), Encoding::Cp1251);
+    const std::string start = to_utf8(std::string_view(out_, std::min(size_, kPlausibilityChars)), Encoding::Cp1251);
     if (!is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
     return {};
   }
@@ -156,7 +166,7 @@ class Converter {
   // Appends the lines of `text`, already in the target encoding, with the target's line ends.
   Status<Unconvertible> add_lines(std::string_view text) {
     if (newline_ == Newline::CrLf && every_line_ends_in_crlf(text)) {  // the common case: the text as it is
-      out_.append(text);
+      append(text);
       lineno_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
       return {};
     }
@@ -165,7 +175,7 @@ class Converter {
     while (pos < text.size()) {
       const char* lf = static_cast<const char*>(std::memchr(text.data() + pos, '\n', text.size() - pos));
       if (lf == nullptr) {  // a last line without a line end keeps everything
-        out_.append(text.substr(pos));
+        append(text.substr(pos));
         break;
       }
       std::size_t end = static_cast<std::size_t>(lf - text.data());
@@ -174,8 +184,8 @@ class Converter {
       if (newline_ == Newline::Lf && !line.empty() && line.back() == '\r') {
         return Err(Unconvertible(CarriageReturnAtEnd{lineno_, characters(line)}));
       }
-      out_.append(line);
-      out_.append(line_end);
+      append(line);
+      append(line_end);
       pos = static_cast<std::size_t>(lf - text.data()) + 1;
       ++lineno_;
     }
@@ -198,31 +208,94 @@ class Converter {
         std::count_if(text.begin(), text.end(), [](char c) { return !is_utf8_continuation(static_cast<unsigned char>(c)); }));
   }
 
-  Encoding target_;
-  Newline newline_;
+  const std::optional<Encoding> wanted_;
+  const Newline newline_;
+  TextOutput& output_;
+  Encoding target_ = Encoding::Utf8;
+  Encoding written_ = Encoding::Utf8;
   std::optional<Cp1251Encoder> encoder_;
-  std::string out_;
+  char* out_ = nullptr;
+  std::size_t size_ = 0;
   std::string scratch_;
   std::uint64_t lineno_ = 1;
+  std::optional<Unconvertible> problem_;
 };
+
+// A reading needs no documents to give its verdict: they are looked at and dropped.
+class NoDocuments final : public DocumentSink {
+ public:
+  void start(const StatementSections*) override {}
+  void take(const DocumentRecord&, const FieldLines&) override {}
+};
+
+// Reads `source` with the converter listening; the reading's error, if any.
+Status<StatementError> read_converting(TextSource& source, Converter& converter) {
+  converter.start(source);
+  source.listen(&converter);
+  NoDocuments documents;
+  auto read = [&](LineCursor& lines) { return read_statement(lines, {}, &documents); };
+  auto reading = read_lines_checking_after(source, read);
+  if (!reading) return Err(std::move(reading).error());
+  return {};
+}
+
+Conversion finished(Status<StatementError> reading, Converter& converter) {
+  if (!reading) return Err(std::move(reading).error());
+  return converter.finish();
+}
+
+class StringOutput final : public TextOutput {
+ public:
+  char* buffer(std::size_t most, Encoding) override {
+    text.resize(most);
+    return text.data();
+  }
+  void finish(std::size_t size) noexcept override { text.resize(size); }
+  std::string text;
+};
+
+}  // namespace
+
+Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
+                             TextOutput& out, const ReadOptions& options) {
+  Converter converter(target, newline, out);
+  return finished(reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Status<StatementError> {
+                    auto source = TextSource::of_bytes(input, options, utf8);
+                    if (!source) return Err(std::move(source).error());
+                    return read_converting(source.value(), converter);
+                  }),
+                  converter);
+}
+
+Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,
+                             const ReadOptions& options) {
+  Converter converter(target, newline, out);
+  TextSource source = TextSource::of_code_points(text, options);
+  return finished(read_converting(source, converter), converter);
+}
+
+namespace {
+
+template <class Input>
+Result<Converted, StatementError> converted_text(Input input, Encoding target, Newline newline,
+                                                 const ReadOptions& options) {
+  StringOutput out;
+  auto conversion = convert_statement(input, std::optional<Encoding>(target), newline, out, options);
+  if (!conversion) return Err(std::move(conversion).error());
+  if (!conversion.value()) return Converted(Err(std::move(conversion).value().error()));
+  return Converted(std::move(out.text));
+}
 
 }  // namespace
 
 Result<Converted, StatementError> convert_statement(std::string_view input, Encoding target, Newline newline,
                                                     const ReadOptions& options) {
-  Converter converter(target, newline);
-  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Result<Converted, StatementError> {
-    auto source = TextSource::of_bytes(input, options, utf8);
-    if (!source) return Err(std::move(source).error());
-    return converter.run(source.value());
-  });
+  return converted_text(input, target, newline, options);
 }
 
 Result<Converted, StatementError> convert_statement(CodePoints text, Encoding target, Newline newline,
                                                     const ReadOptions& options) {
-  Converter converter(target, newline);
-  TextSource source = TextSource::of_code_points(text, options);
-  return converter.run(source);
+  return converted_text(text, target, newline, options);
 }
 
 std::size_t append_cp1251(std::string_view utf8, std::string& out) {

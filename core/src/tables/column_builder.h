@@ -9,10 +9,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "arrow_table.h"
+#include "quorlane/arrow_table.h"
 #include "quorlane/decode.h"
 
-namespace quorlane_accel {
+namespace quorlane {
 
 class ColumnBuilder {
  public:
@@ -159,4 +159,4 @@ inline ArrowColumn rows_of(const ArrowColumn& column, std::size_t width, std::si
   return out.finish();
 }
 
-}  // namespace quorlane_accel
+}  // namespace quorlane

@@ -1,7 +1,7 @@
 // Exporting a table through the C data and C stream interfaces. Every exported struct owns its own private
 // data, children included, so that a consumer may move a child out and release it on its own, as the interface
 // allows; a parent's release releases the children still in place.
-#include "arrow_table.h"
+#include "quorlane/arrow_table.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +15,7 @@
 
 #include "quorlane/huge_pages.h"
 
-namespace quorlane_accel {
+namespace quorlane {
 
 namespace {
 
@@ -325,4 +325,4 @@ void export_stream(SharedTable table, ArrowArrayStream* out) {
   out->private_data = state.release();
 }
 
-}  // namespace quorlane_accel
+}  // namespace quorlane

@@ -10,12 +10,11 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "arrow_abi.h"
+#include "quorlane/arrow_abi.h"
 
-namespace quorlane_accel {
+namespace quorlane {
 
 // The memory of one buffer, written front to back. A large one is mapped (on Linux) with the advice to back it
 // by huge pages, and grows by remapping, without a copy: writing fresh memory is most of what building the
@@ -68,10 +67,6 @@ class ArrowBuffer {
   bool mapped_ = false;  // mapped (capacity_ bytes) rather than taken with malloc
 };
 
-// Whether the C data interface can carry `name` as a column's name: it hands names out as C strings, where a
-// NUL would cut the name short (and two columns could come to share one). Such a name is refused, not escaped.
-inline bool is_arrow_name(std::string_view name) noexcept { return name.find('\0') == std::string_view::npos; }
-
 struct ArrowField {
   std::string name;    // UTF-8
   std::string format;  // the format string of the C data interface: "u", "tdD", "d:38,2", "l"
@@ -107,4 +102,4 @@ using SharedTable = std::shared_ptr<const ArrowTable>;
 void export_schema(const ArrowTable& table, ArrowSchema* out);
 void export_stream(SharedTable table, ArrowArrayStream* out);
 
-}  // namespace quorlane_accel
+}  // namespace quorlane
