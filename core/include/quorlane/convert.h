@@ -50,10 +50,10 @@ class TextOutput {
 // could not keep (nothing: the text is in the output).
 using Conversion = Result<Status<Unconvertible>, StatementError>;
 
-// One reading of a statement that checks it as parse_statement does and, riding along, writes its text
-// (decoded as parse_statement decodes it: UTF-8, or windows-1251, or UTF-16 after its byte order mark, which is
-// not text and is not written) in `target` (by default the encoding the statement is read in), each line ended
-// by `newline` but a last line that had no line end.
+// A statement read once to the reader's verdict, as parse_statement reads it, then its text written (decoded
+// as parse_statement decodes it: UTF-8, or windows-1251, or UTF-16 after its byte order mark, which is not
+// text and is not written) in `target` (by default the encoding the statement is read in), each line ended by
+// `newline` but a last line that had no line end.
 Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
                              TextOutput& out, const ReadOptions& options = {});
 Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,

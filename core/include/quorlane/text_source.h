@@ -27,14 +27,6 @@ struct ReadOptions {
 // What is known of statement bytes being valid UTF-8 as a whole.
 enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
 
-// What sees every piece of a source's text as it is handed out (a conversion of the text that rides along with
-// the reading of it). A reading that starts over (see reading_utf8_or_cp1251) opens a new source.
-class PieceListener {
- public:
-  virtual ~PieceListener() = default;
-  virtual void take(std::string_view piece) = 0;
-};
-
 class TextSource {
  public:
   // Statement bytes. Valid UTF-8 is read in place: unless it is known to be valid, the first piece decides and
@@ -60,9 +52,8 @@ class TextSource {
   std::size_t size_hint() const noexcept { return size_hint_; }
 
   // The next piece of whole lines (ending with a line feed, except perhaps the last), empty at the end. It
-  // stays valid until release_before() is told a position after it. The listener, if any, sees it first.
+  // stays valid until release_before() is told a position after it.
   Result<std::string_view, StatementError> next_piece();
-  void listen(PieceListener* listener) noexcept { listener_ = listener; }
   // Nothing before `position` (in a piece given) will be looked at again: the pieces before it may be used
   // again for the text to come.
   void release_before(const char* position) noexcept { release_mark_ = position; }
@@ -99,7 +90,6 @@ class TextSource {
   std::deque<Buffer> live_;      // buffers holding pieces handed out, in text order
   std::vector<Buffer> spare_;    // buffers free to be used again
   const char* release_mark_ = nullptr;
-  PieceListener* listener_ = nullptr;
 };
 
 }  // namespace quorlane

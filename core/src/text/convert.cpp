@@ -93,9 +93,9 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
   return {lineno, column};
 }
 
-// The conversion of the pieces of a reading's text as the reading takes them. After the first thing the text
-// cannot keep it writes nothing more, and the reading goes on to give its own verdict.
-class Converter final : public PieceListener {
+// The conversion of a statement's text, piece by piece, once its reading gave no error. It stops at the first
+// thing the text cannot keep.
+class Converter {
  public:
   Converter(std::optional<Encoding> target, Newline newline, TextOutput& out)
       : wanted_(target), newline_(newline), output_(out) {}
@@ -113,9 +113,15 @@ class Converter final : public PieceListener {
     problem_.reset();
   }
 
-  void take(std::string_view piece) override {
-    if (problem_) return;
-    if (auto done = add_piece(piece); !done) problem_ = std::move(done).error();
+  // Converts every piece of `source`, which start() was given.
+  Status<StatementError> run(TextSource& source) {
+    for (;;) {
+      auto piece = source.next_piece();
+      if (!piece) return Err(std::move(piece).error());
+      if (piece.value().empty() || problem_) return {};
+      if (auto done = add_piece(piece.value()); !done) problem_ = std::move(done).error();
+      source.release_before(piece.value().data() + piece.value().size());
+    }
   }
 
   Status<Unconvertible> finish() {
@@ -228,10 +234,8 @@ class NoDocuments final : public DocumentSink {
   void take(const DocumentRecord&, const FieldLines&) override {}
 };
 
-// Reads `source` with the converter listening; the reading's error, if any.
-Status<StatementError> read_converting(TextSource& source, Converter& converter) {
-  converter.start(source);
-  source.listen(&converter);
+// Reads `source` to the reader's verdict, without keeping anything.
+Status<StatementError> check_statement(TextSource& source) {
   NoDocuments documents;
   auto read = [&](LineCursor& lines) { return read_statement(lines, {}, &documents); };
   auto reading = read_lines_checking_after(source, read);
@@ -239,8 +243,12 @@ Status<StatementError> read_converting(TextSource& source, Converter& converter)
   return {};
 }
 
-Conversion finished(Status<StatementError> reading, Converter& converter) {
-  if (!reading) return Err(std::move(reading).error());
+// Converts the text of a statement that read well, from a source opened anew by `open()`.
+template <class Open>
+Conversion convert_read(Open open, Converter& converter) {
+  TextSource source = open();
+  converter.start(source);
+  if (auto converted = converter.run(source); !converted) return Err(std::move(converted).error());
   return converter.finish();
 }
 
@@ -256,22 +264,28 @@ class StringOutput final : public TextOutput {
 
 }  // namespace
 
+// The statement is read to its verdict first, and its text converted only then: a statement the reader refuses
+// costs a reading, no more. Bytes found to be UTF-8 are not checked again.
 Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
                              TextOutput& out, const ReadOptions& options) {
+  Utf8Verdict known = Utf8Verdict::Invalid;
+  auto checked = reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Status<StatementError> {
+    auto source = TextSource::of_bytes(input, options, utf8);
+    if (!source) return Err(std::move(source).error());
+    known = source.value().encoding() == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
+    return check_statement(source.value());
+  });
+  if (!checked) return Err(std::move(checked).error());
   Converter converter(target, newline, out);
-  return finished(reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Status<StatementError> {
-                    auto source = TextSource::of_bytes(input, options, utf8);
-                    if (!source) return Err(std::move(source).error());
-                    return read_converting(source.value(), converter);
-                  }),
-                  converter);
+  return convert_read([&] { return std::move(TextSource::of_bytes(input, options, known)).value(); }, converter);
 }
 
 Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,
                              const ReadOptions& options) {
-  Converter converter(target, newline, out);
   TextSource source = TextSource::of_code_points(text, options);
-  return finished(read_converting(source, converter), converter);
+  if (auto checked = check_statement(source); !checked) return Err(std::move(checked).error());
+  Converter converter(target, newline, out);
+  return convert_read([&] { return TextSource::of_code_points(text, options); }, converter);
 }
 
 namespace {

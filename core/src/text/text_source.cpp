@@ -80,10 +80,8 @@ TextSource TextSource::of_code_points(CodePoints text, const ReadOptions& option
 }
 
 Result<std::string_view, StatementError> TextSource::next_piece() {
-  Result<std::string_view, StatementError> piece =
-      first_.empty() ? make_piece(options_.piece_size) : std::exchange(first_, std::string_view());
-  if (listener_ != nullptr && piece && !piece.value().empty()) listener_->take(piece.value());
-  return piece;
+  if (!first_.empty()) return std::exchange(first_, std::string_view());
+  return make_piece(options_.piece_size);
 }
 
 Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size) {
