@@ -18,7 +18,6 @@
 #include "statement_errors.h"
 #include "statement_input.h"
 #include "str_conversion.h"
-#include "strs_by_position.h"
 
 namespace quorlane_accel {
 namespace {
@@ -28,20 +27,20 @@ using quorlane_glue::Ref;
 constexpr const char* kCapsuleName = "quorlane._accel.sections";
 
 // The core's sections, the statement their texts lie in, and the str made so far: each key's and document
-// type's (they recur across sections), and the key, value and pair at each position of the section made last (sections repeat
-// their keys in the same order, and many of their values).
+// type's (they recur across sections), and the key, value and pair at each position of the section made last
+// (sections repeat their keys in the same order, and many of their values).
 struct Sections {
   Ref statement;
   quorlane::StatementSections core;
   std::unordered_map<std::string_view, Ref> keys;
   struct LastPair {
-    std::string_view key_text;  // a view into the statement's texts, which live as long as this
-    PyObject* key = nullptr;    // borrowed from `keys`
-    PyObject* value = nullptr;  // borrowed from `values`
+    std::string_view key_text;    // views into the statement's texts, which live as long as this
+    std::string_view value_text;
+    PyObject* key = nullptr;  // borrowed from `keys`
+    Ref value;
     Ref pair;
   };
   std::vector<LastPair> last_pairs;
-  quorlane_glue::StrsByPosition values;
 
   // The str of a text that recurs (a key, a document type), made once: borrowed, or null with an exception.
   PyObject* shared(std::string_view text) {
@@ -60,24 +59,30 @@ struct Sections {
     if (position >= last_pairs.size()) last_pairs.resize(position + 1);
     LastPair& last = last_pairs[position];
     const std::string_view key_text = attribute.key_text();
-    PyObject* key_str = last.key && last.key_text == key_text ? last.key : shared(key_text);
-    if (!key_str) return nullptr;
-    PyObject* value_str = values.at(position, attribute.value_text(), core.text_encoding);
-    if (!value_str) return nullptr;
-    if (!last.pair || key_str != last.key || value_str != last.value) {
+    const std::string_view value_text = attribute.value_text();
+    const bool same_key = last.key != nullptr && last.key_text == key_text;
+    const bool same_value = last.value && last.value_text == value_text;
+    if (!same_key || !same_value || !last.pair) {
+      PyObject* key_str = same_key ? last.key : shared(key_text);
+      if (!key_str) return nullptr;
+      if (!same_value) {
+        Ref made = Ref::steal(quorlane_glue::new_str(value_text, core.text_encoding));
+        if (!made) return nullptr;
+        last.value = std::move(made);
+        last.value_text = value_text;
+      }
       Ref made = Ref::steal(PyTuple_New(2));
       if (!made) return nullptr;
-      Py_INCREF(key_str);
-      Py_INCREF(value_str);
-      PyTuple_SET_ITEM(made.get(), 0, key_str);
-      PyTuple_SET_ITEM(made.get(), 1, value_str);
+      PyTuple_SET_ITEM(made.get(), 0, Ref::borrow(key_str).release());
+      PyTuple_SET_ITEM(made.get(), 1, Ref::borrow(last.value.get()).release());
       // Tuples of str take part in no cycle: untracked now, the collector does not walk millions of them (it
       // would untrack them itself, but only after walking them once).
       PyObject_GC_UnTrack(made.get());
-      last = LastPair{key_text, key_str, value_str, std::move(made)};
+      last.key = key_str;
+      last.key_text = key_text;
+      last.pair = std::move(made);
     }
-    Py_INCREF(last.pair.get());
-    return last.pair.get();
+    return Ref::borrow(last.pair.get()).release();
   }
 };
 
