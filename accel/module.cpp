@@ -43,8 +43,9 @@ PyMethodDef methods[] = {
      "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
      "(its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),\n"
-     "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). None when a\n"
-     "value is not a str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
+     "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). A\n"
+     "quorlane_py.Document whose class is untouched is written from its record. NotRendered when a value is not a\n"
+     "str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
     {"quoted", entry_point<quorlane_accel::quoted>, METH_O,
      "quoted(text, /)\n--\n\nThe text in double quotes with backslash escapes, as the reader's messages show texts."},
     {"plausible", entry_point<quorlane_accel::plausible>, METH_O,
@@ -97,6 +98,12 @@ int exec_module(PyObject* module) {
                  state.statement_table_type)) {
     return -1;
   }
+  state.not_rendered = PyErr_NewExceptionWithDoc(
+      "quorlane._accel.NotRendered",
+      "What render_documents raises for documents it leaves to the writer that explains every problem: a value that\n"
+      "is not a str, holds a line break, NUL or a character the encoding lacks, or a date of another form.",
+      PyExc_ValueError, nullptr);
+  if (!state.not_rendered || !registrar.add("NotRendered", state.not_rendered)) return -1;
   return quorlane_accel::add_text_constants(registrar) ? 0 : -1;
 }
 
@@ -109,6 +116,7 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state.reader);
   Py_VISIT(state.write_error);
   Py_VISIT(state.table_error);
+  Py_VISIT(state.not_rendered);
   return 0;
 }
 
@@ -121,6 +129,7 @@ int clear_module(PyObject* module) {
   Py_CLEAR(state.reader);
   Py_CLEAR(state.write_error);
   Py_CLEAR(state.table_error);
+  Py_CLEAR(state.not_rendered);
   state.api = nullptr;
   return 0;
 }

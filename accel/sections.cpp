@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "quorlane/attribute_map.h"
+#include "quorlane/records.h"
 #include "quorlane/sections.h"
 #include "class_creation.h"
 #include "entry_point.h"
@@ -31,6 +33,7 @@ constexpr const char* kCapsuleName = "quorlane._accel.sections";
 // (sections repeat their keys in the same order, and many of their values).
 struct Sections {
   Ref statement;
+  const quorlane_glue::ModuleApi* api = nullptr;
   quorlane::StatementSections core;
   std::unordered_map<std::string_view, Ref> keys;
   struct LastPair {
@@ -194,6 +197,31 @@ PyObject* Section_get_all(PyObject* self, PyObject* key) {
   return values.release();
 }
 
+// The interval an account section converts to, as the reader converts it: alone, where the statement's
+// intervals are merged by account and stripped of duplicates.
+PyObject* Section_interval(PyObject* self, PyObject*) {
+  auto* section = reinterpret_cast<SectionObject*>(self);
+  Sections* sections = sections_of(section);
+  const quorlane::SectionSpan& span = span_of(section);
+  if (span.kind != quorlane::SectionKind::Account) {
+    PyErr_SetString(PyExc_ValueError, "only an account section has an interval");
+    return nullptr;
+  }
+  quorlane::AttributeMap attributes;
+  for (std::size_t i = 0; i < span.attribute_count; ++i) {
+    const quorlane::AttributeSpan& attribute = sections->core.attributes[span.first_attribute + i];
+    const quorlane::Encoding encoding = sections->core.text_encoding;
+    attributes.insert_copy(quorlane::to_utf8(attribute.key_text(), encoding),
+                           quorlane::to_utf8(attribute.value_text(), encoding));
+  }
+  auto interval = quorlane::convert_interval(attributes, span.end_line);
+  if (!interval) {
+    PyErr_SetString(PyExc_ValueError, interval.error().c_str());
+    return nullptr;
+  }
+  return sections->api->new_interval(interval.value());
+}
+
 PyObject* Section_repr(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
   const quorlane::SectionSpan& span = span_of(section);
@@ -244,6 +272,9 @@ PyMethodDef section_methods[] = {
      METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
     {"get_all", quorlane_glue::entry_point<Section_get_all>, METH_O,
      "get_all(key, /)\n--\n\nEvery value of the key, in file order."},
+    {"interval", quorlane_glue::entry_point<Section_interval>, METH_NOARGS,
+     "interval()\n--\n\nThe quorlane_py.Interval an account section converts to, on its own (a statement's own\n"
+     "intervals are merged by account); ValueError for another kind of section."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -394,6 +425,7 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
   quorlane::SectionsReading& reading = read.value();
   auto sections = std::make_unique<Sections>();
   sections->statement = Ref::borrow(statement);  // the texts lie in it
+  sections->api = state.api;
   sections->core = std::move(reading.sections);
   Sections& held = *sections;
   Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));

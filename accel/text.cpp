@@ -122,6 +122,7 @@ bool add_text_constants(quorlane_glue::Registrar& registrar) {
   return registrar.add("WINDOWS_1251", Ref::steal(windows_1251_table())) &&
          registrar.add("LINE_BREAKS", Ref::steal(characters_where(quorlane::is_line_break_anywhere))) &&
          registrar.add("PLAUSIBILITY_CHARS", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibilityChars))) &&
+         registrar.add("PLAUSIBLE_PERCENT", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibleMinPercent))) &&
          registrar.add("MARKERS", Ref::steal(markers())) &&
          registrar.add("DOCUMENT_FIELDS", Ref::steal(document_fields()));
 }

@@ -7,7 +7,7 @@ import sys
 from typing import Any, Optional, Sequence
 
 from . import check, orders, parquet, streams
-from .reading import Failed, parse, read, read_bytes, sample_bytes
+from .reading import Failed, failure, parse, read, read_bytes, sample_bytes
 from .show import show
 
 # The writers and conversions are imported by the commands that use them, to keep the start of the others short.
@@ -126,9 +126,8 @@ def _convert(source: str, target: str, encoding: Optional[str], newline: str) ->
     data = read_bytes(source)
     try:
         converted = convert(data, encoding, "\r\n" if newline == "crlf" else "\n")
-    except quorlane_py.ParseError:
-        parse(source, data)  # raises Failed with the reader's own line
-        raise
+    except quorlane_py.ParseError as error:
+        raise failure(source, error) from None
     except WriteError as error:
         raise Failed(f"{source}:{error.line}:{error.column}: {error.message}") from None
     if target == "-":

@@ -82,8 +82,11 @@ def assert_reads_back(written: quorlane_py.Statement, data: bytes, encoding: str
 
 def dumps_both_ways(st_: quorlane_py.Statement, **options: object) -> bytes | str:
     """The output (or the error text) of the accelerated writer, checked against the Python writer's."""
+    def not_rendered(*_: object) -> bytes:
+        raise quorlane._accel.NotRendered
+
     outcomes = []
-    for accelerated in (statement_writer._render_documents, None):
+    for accelerated in (statement_writer._render_documents, not_rendered):
         saved = statement_writer._render_documents
         statement_writer._render_documents = accelerated
         try:
