@@ -269,11 +269,11 @@ PyGetSetDef section_getset[] = {
 
 PyMethodDef section_methods[] = {
     {"get", quorlane_glue::as_method(quorlane_glue::entry_point<Section_get>),
-     METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
+     METH_FASTCALL, "get($self, key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
     {"get_all", quorlane_glue::entry_point<Section_get_all>, METH_O,
-     "get_all(key, /)\n--\n\nEvery value of the key, in file order."},
+     "get_all($self, key, /)\n--\n\nEvery value of the key, in file order."},
     {"interval", quorlane_glue::entry_point<Section_interval>, METH_NOARGS,
-     "interval()\n--\n\nThe quorlane_py.Interval an account section converts to, on its own (a statement's own\n"
+     "interval($self, /)\n--\n\nThe quorlane_py.Interval an account section converts to, on its own (a statement's own\n"
      "intervals are merged by account); ValueError for another kind of section."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -116,11 +116,11 @@ PyGetSetDef table_getset[] = {
 
 PyMethodDef table_methods[] = {
     {"__arrow_c_schema__", quorlane_glue::entry_point<Table_arrow_c_schema>, METH_NOARGS,
-     "__arrow_c_schema__()\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
+     "__arrow_c_schema__($self, /)\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
     {"__arrow_c_stream__",
      quorlane_glue::as_method(quorlane_glue::entry_point<Table_arrow_c_stream>),
      METH_FASTCALL | METH_KEYWORDS,
-     "__arrow_c_stream__(requested_schema=None)\n--\n\n"
+     "__arrow_c_stream__($self, requested_schema=None)\n--\n\n"
      "The table as a PyCapsule holding an ArrowArrayStream of its record batches; each export shares the\n"
      "table's buffers, which live until the last consumer releases them."},
     {nullptr, nullptr, 0, nullptr},
@@ -213,10 +213,10 @@ PyGetSetDef statement_table_getset[] = {
 
 PyMethodDef statement_table_methods[] = {
     {"__arrow_c_schema__", quorlane_glue::entry_point<StatementTable_arrow_c_schema>, METH_NOARGS,
-     "__arrow_c_schema__()\n--\n\nThe documents' schema, as Table.__arrow_c_schema__ gives it."},
+     "__arrow_c_schema__($self, /)\n--\n\nThe documents' schema, as Table.__arrow_c_schema__ gives it."},
     {"__arrow_c_stream__", quorlane_glue::as_method(quorlane_glue::entry_point<StatementTable_arrow_c_stream>),
      METH_FASTCALL | METH_KEYWORDS,
-     "__arrow_c_stream__(requested_schema=None)\n--\n\nThe documents' rows, as Table.__arrow_c_stream__ gives them."},
+     "__arrow_c_stream__($self, requested_schema=None)\n--\n\nThe documents' rows, as Table.__arrow_c_stream__ gives them."},
     {nullptr, nullptr, 0, nullptr},
 };
 
