@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -65,24 +66,29 @@ const char* kind_name(quorlane::FieldKind kind) {
     case quorlane::FieldKind::Date: return "date";
     case quorlane::FieldKind::OptionalDate: return "optional date";
     case quorlane::FieldKind::Amount: return "amount";
+    case quorlane::FieldKind::OptionalAmount: return "optional amount";
   }
   return "";
 }
 
-// The document field table in quorlane_py.Document's attribute order: (attribute, key, kind) each.
-PyObject* document_fields() {
-  constexpr std::size_t count = std::size(quorlane::kDocumentColumns);
-  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(count)));
+// A field table as (attribute, key, kind) triples, in `order` (indexes into `fields`).
+template <class Fields, class Order>
+PyObject* field_table(const Fields& fields, const Order& order) {
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(std::size(order))));
   if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < count; ++i) {
-    const quorlane::DocumentField& field = quorlane::kDocumentFields[quorlane::kDocumentColumns[i]];
+  Py_ssize_t i = 0;
+  for (const int index : order) {
+    const quorlane::DocumentField& field = fields[static_cast<std::size_t>(index)];
     PyObject* item = Py_BuildValue("(s#s#s)", field.attribute.data(), static_cast<Py_ssize_t>(field.attribute.size()),
                                    field.key.data(), static_cast<Py_ssize_t>(field.key.size()), kind_name(field.kind));
     if (!item) return nullptr;
-    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
+    PyTuple_SET_ITEM(tuple.get(), i++, item);
   }
   return tuple.release();
 }
+
+constexpr std::array<int, quorlane::interval_field::count> kIntervalOrder = {0, 1, 2, 3, 4, 5};
+static_assert(quorlane::interval_field::count == 6);
 
 }  // namespace
 
@@ -124,7 +130,9 @@ bool add_text_constants(quorlane_glue::Registrar& registrar) {
          registrar.add("PLAUSIBILITY_CHARS", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibilityChars))) &&
          registrar.add("PLAUSIBLE_PERCENT", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibleMinPercent))) &&
          registrar.add("MARKERS", Ref::steal(markers())) &&
-         registrar.add("DOCUMENT_FIELDS", Ref::steal(document_fields()));
+         registrar.add("DOCUMENT_TABLE",
+                       Ref::steal(field_table(quorlane::kDocumentFields, quorlane::kDocumentColumns))) &&
+         registrar.add("INTERVAL_TABLE", Ref::steal(field_table(quorlane::kIntervalFields, kIntervalOrder)));
 }
 
 }  // namespace quorlane_accel

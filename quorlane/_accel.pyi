@@ -84,4 +84,5 @@ LINE_BREAKS: str
 PLAUSIBILITY_CHARS: int
 PLAUSIBLE_PERCENT: int
 MARKERS: tuple[str, ...]
-DOCUMENT_FIELDS: tuple[tuple[str, str, str], ...]
+DOCUMENT_TABLE: tuple[tuple[str, str, str], ...]
+INTERVAL_TABLE: tuple[tuple[str, str, str], ...]

@@ -28,7 +28,7 @@ except ImportError:  # PyPy and machines without the extra: only what needs no c
 needs_pyarrow = pytest.mark.skipif(pa is None, reason="pyarrow is not installed")
 
 REAL = sorted((Path(__file__).parent.parent / "data" / "real").glob("*.txt"))
-FIELDS = [attribute for attribute, _, _ in quorlane._accel.DOCUMENT_FIELDS]
+FIELDS = [attribute for attribute, _, _ in quorlane._accel.DOCUMENT_TABLE]
 INTERVAL_FIELDS = ("date_start", "date_end", "start_amount", "end_amount", "total_income", "total_expense")
 EPOCH = datetime.date(1970, 1, 1).toordinal()
 
@@ -92,7 +92,7 @@ def check_table(table, data, name=None):
                      **{f: value(f, getattr(d, f)) for f in FIELDS}) for d, s in zip(parsed.documents, sections)]
     assert rows(documents) == expected
     for field in documents.schema:
-        kind = dict((a, k) for a, _, k in quorlane._accel.DOCUMENT_FIELDS).get(field.name, "optional text")
+        kind = dict((a, k) for a, _, k in quorlane._accel.DOCUMENT_TABLE).get(field.name, "optional text")
         wanted = {"date": pa.date32(), "amount": pa.decimal128(38, scale)}.get(kind.replace("optional ", ""),
                                                                                pa.string())
         assert field.type == (pa.int64() if field.name == "lineno" else wanted), field.name

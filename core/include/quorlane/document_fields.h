@@ -1,6 +1,7 @@
-// The document section's field table: which statement key feeds which field of a Document, and the kind of its
-// value. The one copy of it: the record (records.h), the conversion, the Python class's attributes and the
-// accelerator's writer are made from it or checked against it when they are compiled.
+// The section field tables: which statement key feeds which field of a Document or an Interval, and the kind of
+// its value. The one copy of each: the records (records.h), the conversions, the Python classes' attributes,
+// the tables' columns and the accelerator's writer are made from them or checked against them when they are
+// compiled.
 #pragma once
 
 #include <array>
@@ -10,11 +11,21 @@
 namespace quorlane {
 
 // What a field holds; the required kinds make a document without their key fail.
-enum class FieldKind : unsigned char { Text, OptionalText, Date, OptionalDate, Amount };
+enum class FieldKind : unsigned char { Text, OptionalText, Date, OptionalDate, Amount, OptionalAmount };
 
 constexpr bool is_required(FieldKind kind) noexcept {
   return kind == FieldKind::Text || kind == FieldKind::Date || kind == FieldKind::Amount;
 }
+
+// The account section's field table, as the documents' below: X(attribute, key, kind) for each value of an
+// interval, in the record's order.
+#define QUORLANE_INTERVAL_FIELDS(X)                  \
+  X(date_start, "ДатаНачала", Date)                  \
+  X(date_end, "ДатаКонца", OptionalDate)             \
+  X(start_amount, "НачальныйОстаток", Amount)        \
+  X(end_amount, "КонечныйОстаток", OptionalAmount)   \
+  X(total_income, "ВсегоПоступило", OptionalAmount)  \
+  X(total_expense, "ВсегоСписано", OptionalAmount)
 
 // X(attribute, key, kind) for each field, in the record's order, which is also the order in which missing
 // required fields are reported. "СекцияДокумент" is not written as a key: the reader adds it from the
@@ -52,6 +63,20 @@ struct DocumentField {
   std::string_view key;        // the statement key, UTF-8
   FieldKind kind;
 };
+using IntervalField = DocumentField;
+
+// The interval's fields' indexes, by name: interval_field::date_start and so on.
+namespace interval_field {
+#define QUORLANE_FIELD_INDEX(attribute, key, kind) attribute,
+enum : int { QUORLANE_INTERVAL_FIELDS(QUORLANE_FIELD_INDEX) count };
+#undef QUORLANE_FIELD_INDEX
+}  // namespace interval_field
+
+inline constexpr std::array<IntervalField, interval_field::count> kIntervalFields = {{
+#define QUORLANE_FIELD_ENTRY(attribute, key, kind) {#attribute, key, FieldKind::kind},
+    QUORLANE_INTERVAL_FIELDS(QUORLANE_FIELD_ENTRY)
+#undef QUORLANE_FIELD_ENTRY
+}};
 
 // The fields' indexes in the table, by name: document_field_index::doc_date and so on.
 namespace document_field_index {

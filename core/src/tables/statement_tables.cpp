@@ -63,7 +63,8 @@ constexpr Type type_of(FieldKind kind) noexcept {
     case FieldKind::OptionalText: return Type::Text;
     case FieldKind::Date:
     case FieldKind::OptionalDate: return Type::Date;
-    case FieldKind::Amount: return Type::Decimal;
+    case FieldKind::Amount:
+    case FieldKind::OptionalAmount: return Type::Decimal;
   }
   return Type::Text;
 }
@@ -76,16 +77,12 @@ void each_field(const DocumentRecord& record, Visit&& visit) {
 #undef QUORLANE_VISIT
 }
 
-// Calls visit(index in kIntervalFields, value) for each of an interval's six values.
+// Calls visit(index in kIntervalFields, value) for each of an interval's values.
 template <class Visit>
 void each_value(const Interval& interval, Visit&& visit) {
-  namespace field = interval_field;
-  visit(field::date_start, interval.date_start);
-  visit(field::date_end, interval.date_end);
-  visit(field::start_amount, interval.start_amount);
-  visit(field::end_amount, interval.end_amount);
-  visit(field::total_income, interval.total_income);
-  visit(field::total_expense, interval.total_expense);
+#define QUORLANE_VISIT(attribute, key, kind) visit(interval_field::attribute, interval.attribute);
+  QUORLANE_INTERVAL_FIELDS(QUORLANE_VISIT)
+#undef QUORLANE_VISIT
 }
 
 // ---- what a column cannot hold ----
@@ -261,30 +258,6 @@ constexpr std::size_t kPayeeColumn = kFirstField + document_field_index::payee_a
 
 // A row of the stream takes about this many bytes of the statement; the columns reserve room for that many rows.
 constexpr std::size_t kBytesPerRowGuess = 1024;
-
-// The column of each kind of interval value.
-template <class T>
-struct ColumnOf;
-template <>
-struct ColumnOf<Date> {
-  static constexpr Type type = Type::Date;
-  static constexpr bool nullable = false;
-};
-template <>
-struct ColumnOf<std::optional<Date>> {
-  static constexpr Type type = Type::Date;
-  static constexpr bool nullable = true;
-};
-template <>
-struct ColumnOf<Amount> {
-  static constexpr Type type = Type::Decimal;
-  static constexpr bool nullable = false;
-};
-template <>
-struct ColumnOf<std::optional<Amount>> {
-  static constexpr Type type = Type::Decimal;
-  static constexpr bool nullable = true;
-};
 
 void widen_scale(unsigned& scale, const Amount& amount) noexcept { scale = std::max<unsigned>(scale, amount.scale); }
 void widen_scale(unsigned& scale, const std::optional<Amount>& amount) noexcept {
@@ -552,10 +525,9 @@ Result<ArrowTable, Refusal> TableBuilder::intervals_table(const ReaderResult& re
   if (options_.file) add("file", Type::Text, false);
   add("account", Type::Text, false);
   add("lineno", Type::Line, false);
-  each_value(Interval(), [&](int field, const auto& value) {
-    using Column = ColumnOf<std::decay_t<decltype(value)>>;
-    add(std::string(kIntervalFields[field].attribute), Column::type, Column::nullable);
-  });
+  for (const IntervalField& field : kIntervalFields) {
+    add(std::string(field.attribute), type_of(field.kind), !is_required(field.kind));
+  }
   std::vector<ColumnBuilder> columns;
   const auto open = [&] {
     columns.clear();
