@@ -48,6 +48,9 @@ PyMethodDef methods[] = {
      "str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
     {"quoted", entry_point<quorlane_accel::quoted>, METH_O,
      "quoted(text, /)\n--\n\nThe text in double quotes with backslash escapes, as the reader's messages show texts."},
+    {"encode", fastcall<quorlane_accel::encode>(), METH_FASTCALL,
+     "encode(text, encoding, /)\n--\n\nThe text in \"utf-8\" or \"cp1251\" (windows-1251 by the reader's own table), as\n"
+     "bytes; UnicodeEncodeError, as str.encode raises it, for the first character the encoding lacks."},
     {"plausible", entry_point<quorlane_accel::plausible>, METH_O,
      "plausible(text, /)\n--\n\nWhether the reader takes text that did not arrive as UTF-8 for statement text:\n"
      "enough of its first PLAUSIBILITY_CHARS characters are letters, digits, punctuation and blanks."},

@@ -24,6 +24,7 @@
 #include "quorlane/document_fields.h"
 #include "quorlane/records.h"
 #include "ref.h"
+#include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
@@ -50,8 +51,7 @@ class Output {
   std::string bytes_;
 };
 
-// The output encoding: UTF-8, or windows-1251 by a lookup table of the Basic Multilingual Plane made from the
-// reader's own table (0 = not encodable, apart from U+0000, which is refused before it is looked up).
+// The output encoding: UTF-8, or windows-1251 by the core's one encoder.
 class Encoder {
  public:
   // `encoding` is "utf-8" or "cp1251".
@@ -62,12 +62,7 @@ class Encoder {
       if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "the encoding must be \"utf-8\" or \"cp1251\"");
       return false;
     }
-    single_byte_ = std::make_unique<std::array<unsigned char, 0x10000>>();
-    single_byte_->fill(0);
-    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-      (*single_byte_)[quorlane::windows_1251_char(static_cast<unsigned char>(byte))] = static_cast<unsigned char>(byte);
-    }
-    for (unsigned byte = 0; byte < 0x80; ++byte) (*single_byte_)[byte] = static_cast<unsigned char>(byte);
+    single_byte_ = true;
     return true;
   }
 
@@ -78,34 +73,17 @@ class Encoder {
 
   // Appends the text (room reserved by the caller); false when it holds a refused or unencodable character.
   bool append(Output& out, PyObject* text) const {
-    const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
-    switch (PyUnicode_KIND(text)) {
-      case PyUnicode_1BYTE_KIND:
-        return append_chars(out, PyUnicode_1BYTE_DATA(text), n);
-      case PyUnicode_2BYTE_KIND:
-        return append_chars(out, PyUnicode_2BYTE_DATA(text), n);
-      default:
-        return append_chars(out, PyUnicode_4BYTE_DATA(text), n);
-    }
+    return quorlane_glue::each_code_point(text, [&](char32_t c) { return append_char(out, c); }) ==
+           PyUnicode_GET_LENGTH(text);
   }
 
- private:
-  template <class Char>
-  bool append_chars(Output& out, const Char* chars, Py_ssize_t n) const {
-    for (Py_ssize_t i = 0; i < n; ++i) {
-      if (!append_char(out, chars[i])) return false;
-    }
-    return true;
-  }
-
- public:
   // One character (room reserved by the caller); false for a refused or unencodable one.
   bool append_char(Output& out, char32_t c) const {
     if (quorlane::is_line_break_anywhere(c)) return false;
     if (c < 0x80) {
       out.put(static_cast<char>(c));
     } else if (single_byte_) {
-      const unsigned char byte = c < 0x10000 ? (*single_byte_)[c] : 0;
+      const unsigned char byte = quorlane::kWindows1251Encoder.byte(c);
       if (byte == 0) return false;
       out.put(static_cast<char>(byte));
     } else {
@@ -131,7 +109,7 @@ class Encoder {
   }
 
  private:
-  std::unique_ptr<std::array<unsigned char, 0x10000>> single_byte_;
+  bool single_byte_ = false;
 };
 
 // Appends a date as Document attributes give it (YYYY-MM-DD, or a signed year) as DD.MM.YYYY (room for

@@ -97,6 +97,42 @@ PyObject* quoted(PyObject*, PyObject* text) {
   return new_str(quorlane::quoted(quorlane_glue::code_points(text)));
 }
 
+PyObject* encode(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 2 || !is_str(args[0]) || !is_str(args[1])) {
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "encode(text, encoding) takes two str");
+    return nullptr;
+  }
+  PyObject* text = args[0];
+  const char* encoding = PyUnicode_AsUTF8(args[1]);
+  if (encoding == nullptr) return nullptr;
+  if (std::string_view(encoding) == "utf-8") return PyUnicode_AsUTF8String(text);
+  if (std::string_view(encoding) != "cp1251") {
+    PyErr_SetString(PyExc_ValueError, "the encoding must be \"utf-8\" or \"cp1251\"");
+    return nullptr;
+  }
+  const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+  Ref bytes = Ref::steal(PyBytes_FromStringAndSize(nullptr, length));
+  if (!bytes) return nullptr;
+  char* out = PyBytes_AS_STRING(bytes.get());
+  const Py_ssize_t stopped = quorlane_glue::each_code_point(text, [&](char32_t c) {
+    const unsigned char byte = quorlane::kWindows1251Encoder.byte(c);
+    if (byte == 0 && c != 0) return false;
+    *out++ = static_cast<char>(byte);
+    return true;
+  });
+  if (stopped != length) {
+    // As Python's codecs say it, so that callers read the place from the error.
+    PyObject* error = PyObject_CallFunction(PyExc_UnicodeEncodeError, "sOnns", "cp1251", text, stopped, stopped + 1,
+                                            "character maps to <undefined>");
+    if (error != nullptr) {
+      PyErr_SetObject(PyExc_UnicodeEncodeError, error);
+      Py_DECREF(error);
+    }
+    return nullptr;
+  }
+  return bytes.release();
+}
+
 PyObject* plausible(PyObject*, PyObject* text) {
   if (!is_str(text)) return nullptr;
   return PyBool_FromLong(quorlane::is_plausible(quorlane_glue::code_points(text)));

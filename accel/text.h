@@ -12,6 +12,7 @@ namespace quorlane_accel {
 
 PyObject* quoted(PyObject* module, PyObject* text);
 PyObject* plausible(PyObject* module, PyObject* text);
+PyObject* encode(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
 PyObject* dotted_date(PyObject* module, PyObject* iso);
 PyObject* iso_date(PyObject* module, PyObject* text);
 

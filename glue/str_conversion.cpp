@@ -10,17 +10,6 @@
 namespace quorlane_glue {
 namespace {
 
-// Writes the UTF-8 form of the code points to `out` (room for four bytes a code point). The end of what was
-// written, or null at the first surrogate, which UTF-8 cannot hold.
-template <class Unit>
-char* encode_utf8(const Unit* units, std::size_t count, char* out) noexcept {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (quorlane::is_surrogate(units[i])) return nullptr;
-    out = quorlane::put_utf8(out, units[i]);
-  }
-  return out;
-}
-
 // What one pass over a text taken to be UTF-8 finds out before its str is made: its length in code points (its
 // bytes that are not continuation bytes) and the widest kind of code point it holds, told by its largest byte (a
 // lead byte from 0xC4 on starts a code point past 0xFF). Two plain loops the compiler vectorises; whether the
@@ -120,13 +109,14 @@ bool append_utf8(std::string& out, PyObject* text) {
     return true;
   }
   const std::size_t start = out.size();
-  const int kind = PyUnicode_KIND(text);
-  out.resize(start + length * (kind == PyUnicode_1BYTE_KIND ? 2 : kind == PyUnicode_2BYTE_KIND ? 3 : 4));
-  char* begin = out.data() + start;
-  char* end = kind == PyUnicode_1BYTE_KIND   ? encode_utf8(static_cast<const Py_UCS1*>(data), length, begin)
-              : kind == PyUnicode_2BYTE_KIND ? encode_utf8(static_cast<const Py_UCS2*>(data), length, begin)
-                                             : encode_utf8(static_cast<const Py_UCS4*>(data), length, begin);
-  if (end == nullptr) {
+  out.resize(start + length * quorlane::kMaxUtf8Bytes);
+  char* end = out.data() + start;
+  const Py_ssize_t stopped = each_code_point(text, [&](char32_t c) {
+    if (quorlane::is_surrogate(c)) return false;  // UTF-8 cannot hold it
+    end = quorlane::put_utf8(end, c);
+    return true;
+  });
+  if (stopped != PyUnicode_GET_LENGTH(text)) {
     out.resize(start);
     Ref refused = Ref::steal(PyUnicode_AsUTF8String(text));  // raises the strict conversion's own error
     if (refused) PyErr_SetString(PyExc_SystemError, "a str with a surrogate was encoded");  // cannot happen

@@ -27,6 +27,24 @@ inline quorlane::CodePoints code_points(PyObject* text) noexcept {
           static_cast<unsigned>(PyUnicode_KIND(text))};
 }
 
+// The one switch on a str's code-point width: calls visit(code point) for each code point of a ready str until it
+// answers false, and returns the index of that one, or the length.
+template <class Visit>
+Py_ssize_t each_code_point(PyObject* text, Visit&& visit) {
+  const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
+  const auto loop = [&](const auto* units) -> Py_ssize_t {
+    for (Py_ssize_t i = 0; i < n; ++i) {
+      if (!visit(static_cast<char32_t>(units[i]))) return i;
+    }
+    return n;
+  };
+  switch (PyUnicode_KIND(text)) {
+    case PyUnicode_1BYTE_KIND: return loop(PyUnicode_1BYTE_DATA(text));
+    case PyUnicode_2BYTE_KIND: return loop(PyUnicode_2BYTE_DATA(text));
+    default: return loop(PyUnicode_4BYTE_DATA(text));
+  }
+}
+
 // Appends the UTF-8 form of `text`, a str, to `out`. Unlike PyUnicode_AsUTF8AndSize it leaves no UTF-8 copy
 // cached inside a non-ASCII str. False, with `out` as it was and the strict conversion's UnicodeEncodeError
 // set, when the str holds a lone surrogate.

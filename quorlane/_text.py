@@ -16,7 +16,6 @@ NEWLINES = ("\r\n", "\n")
 # windows-1251 as the reader decodes it (the WHATWG index), from the reader's own table: Python's cp1251 codec
 # agrees on every byte except 0x98, which it leaves unmapped and the index maps to U+0098.
 CP1251_DECODING: str = _accel.WINDOWS_1251
-_CP1251_ENCODING = codecs.charmap_build(CP1251_DECODING)
 
 # Characters that other readers (and Python's str.splitlines) take for a line end, and NUL, which C readers
 # take for the end of the text. Our reader keeps all of them but the line feed inside a value.
@@ -48,11 +47,9 @@ def check_newline(newline: str) -> str:
     return newline
 
 
-def encode(text: str, encoding: str) -> bytes:
-    """The text in the encoding; UnicodeEncodeError for a character it cannot hold."""
-    if encoding == "cp1251":
-        return codecs.charmap_encode(text, "strict", _CP1251_ENCODING)[0]
-    return text.encode("utf-8")
+# The text in the encoding ("utf-8" or "cp1251", windows-1251 by the reader's own table, through its one
+# encoder); UnicodeEncodeError for a character it cannot hold.
+encode = _accel.encode
 
 
 def decode_cp1251(data: bytes) -> str:

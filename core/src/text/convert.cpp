@@ -19,38 +19,7 @@
 namespace quorlane {
 namespace {
 
-// windows-1251 for the characters above ASCII: every character of two UTF-8 bytes (below U+0800: Cyrillic
-// among them) by a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by search.
-class Cp1251Encoder {
- public:
-  Cp1251Encoder() {
-    direct_.fill(0);
-    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-      const char32_t c = windows_1251_char(static_cast<unsigned char>(byte));
-      if (c < direct_.size()) {
-        direct_[c] = static_cast<unsigned char>(byte);
-      } else {
-        far_[far_count_++] = {c, static_cast<unsigned char>(byte)};
-      }
-    }
-    std::sort(far_.begin(), far_.begin() + far_count_);
-  }
-
-  // The byte for a character above ASCII, or 0 where windows-1251 lacks it.
-  unsigned char byte(char32_t c) const noexcept {
-    if (c < direct_.size()) return direct_[c];
-    const auto* end = far_.begin() + far_count_;
-    const auto* found = std::lower_bound(far_.begin(), end, std::pair<char32_t, unsigned char>{c, 0});
-    return found != end && found->first == c ? found->second : 0;
-  }
-
- private:
-  std::array<unsigned char, 0x800> direct_;
-  std::array<std::pair<char32_t, unsigned char>, 128> far_;
-  std::size_t far_count_ = 0;
-};
-
-std::size_t append_with(const Cp1251Encoder& encoder, std::string_view utf8, std::string& out) {
+std::size_t append_with(const Windows1251Encoder& encoder, std::string_view utf8, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
   const std::size_t start = out.size();
@@ -104,7 +73,6 @@ class Converter {
   void start(const TextSource& source) {
     target_ = wanted_.value_or(source.encoding());
     written_ = source.text_encoding();
-    if (target_ == Encoding::Cp1251 && !encoder_) encoder_.emplace();
     // No character takes more than four bytes of UTF-8 (three for a windows-1251 byte or a UTF-16 unit), a line
     // feed that gains a carriage return two; the decoders write a little past the end.
     out_ = output_.buffer(4 * source.size_hint() + 2 * detail::kDecodeSlack, target_);
@@ -147,7 +115,7 @@ class Converter {
       text = scratch_;
     } else if (written_ == Encoding::Utf8 && target_ == Encoding::Cp1251) {
       scratch_.clear();
-      if (const std::size_t at = append_with(*encoder_, piece, scratch_); at != std::string_view::npos) {
+      if (const std::size_t at = append_with(kWindows1251Encoder, piece, scratch_); at != std::string_view::npos) {
         const auto [lineno, column] = place(piece, at, lineno_);
         std::size_t pos = at;
         return Err(Unconvertible(Unencodable{lineno, column, next_code_point(piece, pos)}));
@@ -219,7 +187,6 @@ class Converter {
   TextOutput& output_;
   Encoding target_ = Encoding::Utf8;
   Encoding written_ = Encoding::Utf8;
-  std::optional<Cp1251Encoder> encoder_;
   char* out_ = nullptr;
   std::size_t size_ = 0;
   std::string scratch_;
@@ -312,8 +279,5 @@ Result<Converted, StatementError> convert_statement(CodePoints text, Encoding ta
   return converted_text(text, target, newline, options);
 }
 
-std::size_t append_cp1251(std::string_view utf8, std::string& out) {
-  return append_with(Cp1251Encoder(), utf8, out);
-}
 
 }  // namespace quorlane
