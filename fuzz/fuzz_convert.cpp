@@ -30,7 +30,7 @@ std::string verdict(const quorlane::Result<T, quorlane::StatementError>& convers
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 13, true};
+  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 13};
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
   const auto parsed = quorlane::parse_statement(input, {}, options);
   const std::size_t lines = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n')) + 1;

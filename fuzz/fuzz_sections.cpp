@@ -15,7 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 11, (data[0] & 1) != 0};
+  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 11};
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
   const auto parsed = quorlane::parse_statement(input, {}, options);
   const auto read = quorlane::read_sections(input, options);

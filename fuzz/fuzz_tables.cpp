@@ -58,7 +58,7 @@ void check_export(quorlane::ArrowTable&& table) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const quorlane::ReadOptions read{1 + std::size_t{data[0]} * 17, true};
+  const quorlane::ReadOptions read{1 + std::size_t{data[0]} * 17};
   quorlane::TableOptions options;
   if (data[0] & 1) options.file = "file";
   options.all_keys = (data[0] & 2) != 0;

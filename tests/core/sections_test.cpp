@@ -40,7 +40,7 @@ const std::string kExpected =
 
 TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
   for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{64}, std::size_t{1} << 16}) {
-    const ReadOptions options{piece, piece % 2 == 0};
+    const ReadOptions options{piece};
     SCOPED_TRACE(piece);
     for (const std::string& bytes : {kStatement, to_cp1251(kStatement)}) {
       auto read = read_sections(bytes, options);
@@ -61,7 +61,7 @@ TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
   std::string lf = kStatement;
   for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
   for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 16}) {
-    const ReadOptions options{piece, true};
+    const ReadOptions options{piece};
     SCOPED_TRACE(piece);
     const Points points = points_of(kStatement, 2);
     auto from_points = convert_statement(points.view(), Encoding::Utf8, Newline::Lf, options);
@@ -76,7 +76,7 @@ TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
 TEST(Convert, NamesTheLineAndColumnOfWhatItCannotKeep) {
   // The euro is in windows-1251, the emoji is not.
   const std::string text = replaced(kStatement, "Ключ=\r\n", "Ключ=x€😀\r\n");
-  auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8, true});
+  auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8});
   ASSERT_TRUE(converted);
   ASSERT_FALSE(converted.value());
   const auto* unencodable = std::get_if<Unencodable>(&converted.value().error());

@@ -41,9 +41,8 @@ inline char* write_utf8(std::string_view text, Encoding encoding, char* out) noe
   return out + text.size();
 }
 
-// True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
-// Uses the AVX2 validator when the processor has it and `vectors` is set; both validators give the same
-// answer.
-bool is_valid_utf8(std::string_view bytes, bool vectors = true) noexcept;
+// True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF), by
+// the validator chosen for the processor.
+bool is_valid_utf8(std::string_view bytes) noexcept;
 
 }  // namespace quorlane

@@ -40,8 +40,7 @@ StatementError syntax(SyntaxDetail detail) { return StatementError{std::move(det
 class Reader {
  public:
   Reader(LineCursor& lines, HookList hooks, DocumentSink* sink, StatementSections* sections)
-      : lines_(lines), hooks_(hooks), sink_(sink), text_encoding_(lines.text_encoding()),
-        vectors_(lines.options().vectors) {
+      : lines_(lines), hooks_(hooks), sink_(sink), text_encoding_(lines.text_encoding()) {
     if (sections != nullptr) collector_.emplace(*sections, lines);
     result_.encoding = lines.encoding();
     if (sink_ == nullptr) {
@@ -129,7 +128,7 @@ class Reader {
  private:
   // A text of the lines, as UTF-8.
   std::string utf8(std::string_view text) const {
-    return text_encoding_ == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text, vectors_);
+    return text_encoding_ == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
   }
 
   // A pair of a line put into a map, which holds UTF-8: UTF-8 lines are viewed until the map is made owned
@@ -142,8 +141,8 @@ class Reader {
     // Both decoded into one buffer kept for the whole reading, which the map then copies from.
     scratch_.resize((key.size() + value.size()) * detail::kCp1251MaxBytesPerChar + 2 * detail::kDecodeSlack);
     char* const start = scratch_.data();
-    char* const key_end = detail::decode_cp1251_into(key, start, vectors_);
-    char* const value_end = detail::decode_cp1251_into(value, key_end + detail::kDecodeSlack, vectors_);
+    char* const key_end = detail::decode_cp1251_into(key, start);
+    char* const value_end = detail::decode_cp1251_into(value, key_end + detail::kDecodeSlack);
     map.insert_copy({start, static_cast<std::size_t>(key_end - start)},
                     {key_end + detail::kDecodeSlack, static_cast<std::size_t>(value_end - key_end - detail::kDecodeSlack)});
   }
@@ -230,7 +229,6 @@ class Reader {
   HookList hooks_;
   DocumentSink* const sink_;  // null: the documents are kept in the result
   const Encoding text_encoding_;  // of the lines' keys and values
-  const bool vectors_;
   std::string scratch_;  // a windows-1251 line's key and value as UTF-8, on their way into a map
   State state_ = State::Init;
   ReaderResult result_;

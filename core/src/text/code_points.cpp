@@ -93,20 +93,26 @@ bool any_surrogate(const Unit* p, std::size_t n) noexcept {
 
 }  // namespace
 
-Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, [[maybe_unused]] bool vectors) {
+char* ucs2_to_utf8_portable(const std::uint16_t* units, std::size_t count, char* out) noexcept {
+  return put_points(units, count, out);
+}
+
+char* ucs2_to_utf8_avx2(const std::uint16_t* units, std::size_t count, char* out) noexcept {
+#ifdef QUORLANE_HAVE_SIMD_UCS2
+  return ucs2_vectorised(units, count, out);
+#else
+  return put_points(units, count, out);
+#endif
+}
+
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out) {
   char* end = nullptr;
   switch (points.width) {
     case 1:
       end = put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);
       break;
     case 2:
-#ifdef QUORLANE_HAVE_SIMD_UCS2
-      if (vectors && cpu_has_avx2()) {
-        end = ucs2_vectorised(static_cast<const std::uint16_t*>(points.data), points.count, out);
-        break;
-      }
-#endif
-      end = put_points(static_cast<const std::uint16_t*>(points.data), points.count, out);
+      end = active_kernels().ucs2_to_utf8(static_cast<const std::uint16_t*>(points.data), points.count, out);
       break;
     default:
       end = put_points(static_cast<const std::uint32_t*>(points.data), points.count, out);

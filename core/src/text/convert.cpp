@@ -107,7 +107,7 @@ class Converter {
     if (written_ == Encoding::Cp1251 && target_ == Encoding::Utf8) {
       // Line ends are the same bytes in both encodings: where they stay, the piece is decoded in place.
       if (newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
-        size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_, true) - out_);
+        size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_) - out_);
         lineno_ += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
         return {};
       }
