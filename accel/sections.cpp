@@ -292,11 +292,13 @@ PyType_Spec section_spec = {"Section", sizeof(SectionObject), 0, Py_TPFLAGS_DEFA
 
 // A Section of the reading for each of its sections, in file order.
 PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* handle) {
-  Ref kinds[3] = {Ref::steal(PyUnicode_InternFromString("header")),
-                  Ref::steal(PyUnicode_InternFromString("account")),
-                  Ref::steal(PyUnicode_InternFromString("document"))};
-  for (const Ref& kind : kinds) {
-    if (!kind) return nullptr;
+  using quorlane::SectionKind;
+  Ref kinds[3];  // by SectionKind, named by the core
+  for (const SectionKind kind : {SectionKind::Document, SectionKind::Account, SectionKind::Header}) {
+    const std::string_view name = quorlane::section_kind_name(kind);
+    kinds[static_cast<int>(kind)] =
+        Ref::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+    if (!kinds[static_cast<int>(kind)]) return nullptr;
   }
   const auto& spans = sections.core.sections;
   Ref list = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(spans.size())));

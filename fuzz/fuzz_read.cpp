@@ -32,7 +32,7 @@ namespace {
 using Reading = quorlane::Result<quorlane::ReaderResult, quorlane::StatementError>;
 using quorlane::AttributeMap;
 using quorlane::HookOutcome;
-using quorlane::SectionType;
+using quorlane::SectionKind;
 
 bool valid_utf8(std::string_view text) { return quorlane::detail::portable_kernels().is_valid_utf8(text); }
 
@@ -221,12 +221,12 @@ class FuzzHook : public quorlane::SectionHook {
   void reset() { sections_ = 0; }
   const std::string& failure() const { return failure_; }
 
-  HookOutcome on_section(SectionType type, AttributeMap& attrs, const AttributeMap& header) override {
+  HookOutcome on_section(SectionKind type, AttributeMap& attrs, const AttributeMap& header) override {
     const unsigned n = sections_++;
     const unsigned pick = param_ + n * 7u;
-    check(type == SectionType::Document || type == SectionType::Account);
+    check(type == SectionKind::Document || type == SectionKind::Account);
     // The reader keeps the pair of the opening line away from the hooks.
-    check(!first_ || type != SectionType::Document || attrs.find("СекцияДокумент") == nullptr);
+    check(!first_ || type != SectionKind::Document || attrs.find("СекцияДокумент") == nullptr);
     switch (mode_) {
       case Mode::NoOp:
       case Mode::Chain:  // made of other modes
@@ -244,7 +244,7 @@ class FuzzHook : public quorlane::SectionHook {
         if (pick & 1) attrs.insert_copy(std::string("x").append(std::to_string(pick)), std::string(pick % 64, '9'));
         break;
       case Mode::AddDocType:
-        if (type == SectionType::Document) attrs.insert_copy("СекцияДокумент", pick & 1 ? "Другой тип" : "");
+        if (type == SectionKind::Document) attrs.insert_copy("СекцияДокумент", pick & 1 ? "Другой тип" : "");
         break;
       case Mode::EditValues: {
         const Pairs pairs = copy_pairs(attrs);

@@ -60,7 +60,7 @@ std::string take_failure_text() {
 
 }  // namespace
 
-quorlane::HookOutcome PythonHook::on_section(quorlane::SectionType type, quorlane::AttributeMap& attrs,
+quorlane::HookOutcome PythonHook::on_section(quorlane::SectionKind type, quorlane::AttributeMap& attrs,
                                              const quorlane::AttributeMap& header) {
   GilScope gil;
   Ref attrs_dict = Ref::steal(dicts_->new_attrs(attrs));

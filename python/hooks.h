@@ -14,7 +14,7 @@ class PythonHook final : public quorlane::SectionHook {
  public:
   // Takes over one reference to the hook object; `dicts` outlives the hook.
   PythonHook(Ref hook, HookDicts& dicts) noexcept : hook_(std::move(hook)), dicts_(&dicts) {}
-  quorlane::HookOutcome on_section(quorlane::SectionType type, quorlane::AttributeMap& attrs,
+  quorlane::HookOutcome on_section(quorlane::SectionKind type, quorlane::AttributeMap& attrs,
                                    const quorlane::AttributeMap& header) override;
 
  private:

@@ -23,7 +23,7 @@ using testing::to_cp1251;
 
 class NoOpHook : public SectionHook {
  public:
-  HookOutcome on_section(SectionType, AttributeMap&, const AttributeMap&) override { return {}; }
+  HookOutcome on_section(SectionKind, AttributeMap&, const AttributeMap&) override { return {}; }
 };
 
 std::string document(int number) {
@@ -89,12 +89,12 @@ class RecordingHook : public SectionHook {
  public:
   std::string seen;
 
-  HookOutcome on_section(SectionType type, AttributeMap& attrs, const AttributeMap& header) override {
-    seen += type == SectionType::Document ? "document" : "account";
+  HookOutcome on_section(SectionKind type, AttributeMap& attrs, const AttributeMap& header) override {
+    seen += type == SectionKind::Document ? "document" : "account";
     for (const AttributeMap::Entry& e : attrs.entries()) seen.append("|").append(e.key).append("=").append(e.value);
     for (const AttributeMap::Entry& e : header.entries()) seen.append("|h:").append(e.key).append("=").append(e.value);
     seen += "\n";
-    if (type == SectionType::Document) {
+    if (type == SectionKind::Document) {
       const std::string_view* purpose = attrs.find("НазначениеПлатежа");
       attrs.insert_copy("НазначениеПлатежа", std::string(purpose ? *purpose : "") + " (проверено)");
       attrs.insert_copy("Ключ", "добавлен");

@@ -22,7 +22,7 @@ const std::string kStatement =
 std::string written_out(const StatementSections& sections) {
   std::string out;
   for (const SectionSpan& section : sections.sections) {
-    out += std::to_string(static_cast<int>(section.kind)) + " " + std::to_string(section.start_line) + "-" +
+    out += std::string(section_kind_name(section.kind)) + " " + std::to_string(section.start_line) + "-" +
            std::to_string(section.end_line) + " " + to_utf8(section.type, sections.text_encoding) + "\n";
     for (std::size_t i = 0; i < section.attribute_count; ++i) {
       const AttributeSpan& a = sections.attributes[section.first_attribute + i];
@@ -34,9 +34,9 @@ std::string written_out(const StatementSections& sections) {
 }
 
 const std::string kExpected =
-    "0 1-4 \n2:ВерсияФормата=1.03\n3:РасчСчет=1\n4:РасчСчет=2\n"
-    "1 6-10 \n7:ДатаНачала=01.01.2024\n8:РасчСчет=1\n9:НачальныйОстаток=0\n"
-    "2 11-16 Платежное поручение\n12:Номер=1\n13:Ключ=\n14:=без ключа\n15:Номер=2 № a=b\n";
+    "header 1-4 \n2:ВерсияФормата=1.03\n3:РасчСчет=1\n4:РасчСчет=2\n"
+    "account 6-10 \n7:ДатаНачала=01.01.2024\n8:РасчСчет=1\n9:НачальныйОстаток=0\n"
+    "document 11-16 Платежное поручение\n12:Номер=1\n13:Ключ=\n14:=без ключа\n15:Номер=2 № a=b\n";
 
 TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
   for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{64}, std::size_t{1} << 16}) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "quorlane/attribute_map.h"
@@ -16,14 +17,26 @@
 
 namespace quorlane {
 
-enum class SectionType : std::uint8_t { Document = 0, Account = 1 };
+// The one vocabulary of a statement's sections: what hooks are told (Document and Account keep the numbers a
+// hook sees, SectionType.Document being 0), what the sections as written are, and how the package names them.
+enum class SectionKind : std::uint8_t { Document = 0, Account = 1, Header = 2 };
+
+// "document", "account" or "header".
+constexpr std::string_view section_kind_name(SectionKind kind) noexcept {
+  switch (kind) {
+    case SectionKind::Document: return "document";
+    case SectionKind::Account: return "account";
+    case SectionKind::Header: return "header";
+  }
+  return "";
+}
 
 // One of the caller's hooks, called at the close of every section before its conversion. It may change,
 // add and remove entries of `attrs`; it must not change `header`.
 class SectionHook {
  public:
   virtual ~SectionHook() = default;
-  virtual HookOutcome on_section(SectionType type, AttributeMap& attrs, const AttributeMap& header) = 0;
+  virtual HookOutcome on_section(SectionKind type, AttributeMap& attrs, const AttributeMap& header) = 0;
 };
 
 using HookList = std::span<SectionHook* const>;

@@ -17,7 +17,6 @@
 
 namespace quorlane {
 
-enum class SectionKind : unsigned char { Header, Account, Document };
 
 // One "key=value" line of a section: its key, and the value right after the key's "=".
 struct AttributeSpan {

@@ -162,7 +162,7 @@ class Reader {
     if (!collector_) lines_.release_before(line.key.data());
   }
 
-  Status<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
+  Status<StatementError> run_hooks(SectionKind type, std::uint64_t lineno) {
     for (SectionHook* hook : hooks_) {
       HookOutcome outcome = hook->on_section(type, section_, result_.header);
       if (!outcome) return Err(syntax(HookError{lineno, std::move(outcome).error()}));
@@ -171,7 +171,7 @@ class Reader {
   }
 
   Status<StatementError> close_account(std::uint64_t lineno) {
-    if (auto hooked = run_hooks(SectionType::Account, lineno); !hooked) return hooked;
+    if (auto hooked = run_hooks(SectionKind::Account, lineno); !hooked) return hooked;
     auto interval = convert_interval(section_, lineno);
     if (!interval) return Err(syntax(AccountParseError{lineno, std::move(interval).error()}));
     const std::string_view* number = section_.find(kAccountNumberKey);
@@ -194,7 +194,7 @@ class Reader {
       }
       return {};
     }
-    if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;
+    if (auto hooked = run_hooks(SectionKind::Document, lineno); !hooked) return hooked;
     // Added after the hooks, so that the opening line's type wins over anything a hook stored under the key.
     if (text_encoding_ == Encoding::Utf8) {
       section_.insert_view(kDocumentTypeKey, document_type_);
