@@ -109,14 +109,10 @@ bool append_utf8(std::string& out, PyObject* text) {
     return true;
   }
   const std::size_t start = out.size();
-  out.resize(start + length * quorlane::kMaxUtf8Bytes);
-  char* end = out.data() + start;
-  const Py_ssize_t stopped = each_code_point(text, [&](char32_t c) {
-    if (quorlane::is_surrogate(c)) return false;  // UTF-8 cannot hold it
-    end = quorlane::put_utf8(end, c);
-    return true;
-  });
-  if (stopped != PyUnicode_GET_LENGTH(text)) {
+  const quorlane::CodePoints points = code_points(text);
+  out.resize(start + quorlane::utf8_room(points));
+  char* end = quorlane::write_utf8(points, out.data() + start);
+  if (end == nullptr) {  // a lone surrogate, which UTF-8 cannot hold
     out.resize(start);
     Ref refused = Ref::steal(PyUnicode_AsUTF8String(text));  // raises the strict conversion's own error
     if (refused) PyErr_SetString(PyExc_SystemError, "a str with a surrogate was encoded");  // cannot happen

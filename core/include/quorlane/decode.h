@@ -41,6 +41,15 @@ inline char* write_utf8(std::string_view text, Encoding encoding, char* out) noe
   return out + text.size();
 }
 
+// The room write_utf8 needs for text given as code points: its UTF-8 at most, and what its fast paths write past
+// the end.
+std::size_t utf8_room(CodePoints text) noexcept;
+
+// Writes the UTF-8 form of the code points at `out`, which has utf8_room(text) bytes: the one loop from code
+// points to UTF-8, which the text source uses too. Returns its end, or null at a lone surrogate, which UTF-8
+// cannot hold (what was written before it is then undefined).
+char* write_utf8(CodePoints text, char* out) noexcept;
+
 // True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF), by
 // the validator chosen for the processor.
 bool is_valid_utf8(std::string_view bytes) noexcept;

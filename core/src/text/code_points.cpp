@@ -122,6 +122,23 @@ Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out) 
   return end;
 }
 
+}  // namespace quorlane::detail
+
+namespace quorlane {
+
+std::size_t utf8_room(CodePoints text) noexcept {
+  return text.count * detail::utf8_bytes_per_point(text.width) + detail::kDecodeSlack;
+}
+
+char* write_utf8(CodePoints text, char* out) noexcept {
+  auto end = detail::code_points_to_utf8(text, out);
+  return end ? end.value() : nullptr;
+}
+
+}  // namespace quorlane
+
+namespace quorlane::detail {
+
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept {
   switch (points.width) {
     case 1: return whole_lines(static_cast<const std::uint8_t*>(points.data), points.count, least);
