@@ -38,6 +38,7 @@ namespace {
 struct StaticClass {
   PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
   PyNumberMethods number = {};
+  PyMappingMethods mapping = {};
   std::string name;
 };
 
@@ -68,6 +69,10 @@ bool fill_slot(StaticClass& storage, const PyType_Slot& slot) noexcept {
     case Py_nb_int:
       storage.number.nb_int = reinterpret_cast<unaryfunc>(slot.pfunc);
       type.tp_as_number = &storage.number;
+      return true;
+    case Py_mp_length:
+      storage.mapping.mp_length = reinterpret_cast<lenfunc>(slot.pfunc);
+      type.tp_as_mapping = &storage.mapping;
       return true;
   }
   PyErr_Format(PyExc_SystemError, "type slot %d is not supported", slot.slot);

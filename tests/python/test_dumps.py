@@ -224,7 +224,8 @@ def test_a_getter_that_empties_the_documents_while_they_are_written(monkeypatch)
         return purpose.__get__(doc)
 
     try:
-        monkeypatch.setattr(quorlane_py.Document, "purpose", property(emptying))
-    except TypeError:  # an interpreter whose classes made in C take no new attributes
+        quorlane_py.Document.purpose = purpose  # as it is: only whether the class takes attributes
+    except TypeError:  # an interpreter whose classes made in C take none (PyPy)
         pytest.skip("the class takes no new attributes here")
+    monkeypatch.setattr(quorlane_py.Document, "purpose", property(emptying))
     assert quorlane.dumps(written) == expected
