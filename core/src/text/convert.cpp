@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -73,9 +74,11 @@ class Converter {
   void start(const TextSource& source) {
     target_ = wanted_.value_or(source.encoding());
     written_ = source.text_encoding();
-    // No character takes more than four bytes of UTF-8 (three for a windows-1251 byte or a UTF-16 unit), a line
-    // feed that gains a carriage return two; the decoders write a little past the end.
-    out_ = output_.buffer(4 * source.size_hint() + 2 * detail::kDecodeSlack, target_);
+    // A windows-1251 byte takes at most three bytes of UTF-8; any other way the text takes at most the bytes it
+    // has (a code point of a str at most as many UTF-8 bytes as twice its width), and a line feed that gains a
+    // carriage return two. The decoders write a little past the end.
+    const std::size_t most = written_ == Encoding::Cp1251 && target_ == Encoding::Utf8 ? 3 : 2;
+    out_ = output_.buffer(most * source.size_hint() + 2 * detail::kDecodeSlack, target_);
     size_ = 0;
     lineno_ = 1;
     problem_.reset();
@@ -219,14 +222,20 @@ Conversion convert_read(Open open, Converter& converter) {
   return converter.finish();
 }
 
+// The text in a string, through a buffer of exactly the size asked for, so that a sanitizer sees any write past
+// the size the converter promised.
 class StringOutput final : public TextOutput {
  public:
   char* buffer(std::size_t most, Encoding) override {
-    text.resize(most);
-    return text.data();
+    buffer_ = std::make_unique<char[]>(most);
+    return buffer_.get();
   }
-  void finish(std::size_t size) noexcept override { text.resize(size); }
-  std::string text;
+  void finish(std::size_t size) noexcept override { size_ = size; }
+  std::string text() const { return std::string(buffer_.get(), size_); }
+
+ private:
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_ = 0;
 };
 
 }  // namespace
@@ -264,7 +273,7 @@ Result<Converted, StatementError> converted_text(Input input, Encoding target, N
   auto conversion = convert_statement(input, std::optional<Encoding>(target), newline, out, options);
   if (!conversion) return Err(std::move(conversion).error());
   if (!conversion.value()) return Converted(Err(std::move(conversion).value().error()));
-  return Converted(std::move(out.text));
+  return Converted(out.text());
 }
 
 }  // namespace
