@@ -99,8 +99,6 @@ struct SectionObject {
   PyObject_HEAD
   PyObject* kind;        // "header", "account" or "document", shared
   PyObject* doc_type;    // a document's type (shared among the sections of a reading), or None
-  PyObject* start_line;
-  PyObject* end_line;
   PyObject* handle;      // the capsule holding the reading's Sections
   Py_ssize_t index;
   PyObject* attributes;  // the (key, value) pairs, once made; null before
@@ -226,19 +224,21 @@ PyObject* Section_repr(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
   const quorlane::SectionSpan& span = span_of(section);
   if (section->doc_type == Py_None) {
-    return PyUnicode_FromFormat("<Section %U lines %S-%S, %zd attributes>", section->kind, section->start_line,
-                                section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+    return PyUnicode_FromFormat("<Section %U lines %llu-%llu, %zd attributes>", section->kind,
+                                static_cast<unsigned long long>(span.start_line),
+                                static_cast<unsigned long long>(span.end_line),
+                                static_cast<Py_ssize_t>(span.attribute_count));
   }
   return PyUnicode_FromFormat("<Section %U %R lines %S-%S, %zd attributes>", section->kind, section->doc_type,
-                              section->start_line, section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+                              static_cast<unsigned long long>(span.start_line),
+                              static_cast<unsigned long long>(span.end_line),
+                              static_cast<Py_ssize_t>(span.attribute_count));
 }
 
 void Section_dealloc(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
   Py_XDECREF(section->kind);
   Py_XDECREF(section->doc_type);
-  Py_XDECREF(section->start_line);
-  Py_XDECREF(section->end_line);
   Py_XDECREF(section->handle);
   Py_XDECREF(section->attributes);
   quorlane_glue::free_instance(self);
@@ -251,14 +251,20 @@ PyObject* field(PyObject* self, void*) noexcept {
   return value;
 }
 
+// A line of the section, made into an int when it is asked for.
+template <std::uint64_t quorlane::SectionSpan::*Line>
+PyObject* line(PyObject* self, void*) noexcept {
+  return PyLong_FromUnsignedLongLong(span_of(reinterpret_cast<SectionObject*>(self)).*Line);
+}
+
 PyGetSetDef section_getset[] = {
     {"kind", field<&SectionObject::kind>, nullptr, "\"header\", \"account\" or \"document\".", nullptr},
     {"doc_type", field<&SectionObject::doc_type>, nullptr,
      "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds.", nullptr},
-    {"start_line", field<&SectionObject::start_line>, nullptr,
+    {"start_line", line<&quorlane::SectionSpan::start_line>, nullptr,
      "The opening line: 1 for the header (\"1CClientBankExchange\"), \"СекцияРасчСчет\", \"СекцияДокумент=...\".",
      nullptr},
-    {"end_line", field<&SectionObject::end_line>, nullptr,
+    {"end_line", line<&quorlane::SectionSpan::end_line>, nullptr,
      "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line.", nullptr},
     {"attributes", quorlane_glue::entry_point<Section_attributes>, nullptr,
      "The (key, value) pairs in file order, repeated keys kept, values as written.", nullptr},
@@ -311,15 +317,10 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
       if (!shared) return nullptr;
       type_text = Ref::borrow(shared);
     }
-    Ref start = Ref::steal(PyLong_FromUnsignedLongLong(span.start_line));
-    Ref end = Ref::steal(PyLong_FromUnsignedLongLong(span.end_line));
-    if (!start || !end) return nullptr;
     auto* section = PyObject_New(SectionObject, type);  // a heap class's instance holds a reference to it
     if (!section) return nullptr;
     section->kind = Ref::borrow(kinds[static_cast<int>(span.kind)].get()).release();
     section->doc_type = type_text.release();
-    section->start_line = start.release();
-    section->end_line = end.release();
     section->handle = Ref::borrow(handle).release();
     section->index = static_cast<Py_ssize_t>(i);
     section->attributes = nullptr;
