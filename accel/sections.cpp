@@ -56,9 +56,13 @@ struct Sections {
     return found->second.get();
   }
 
-  // The (key, value) tuple of the attribute at `position` of a section: the one made for the section before
-  // where both are equal. New reference, or null with an exception.
+  // The (key, value) tuple of the attribute at `position` of a section: the one made before for the same line
+  // text where it is still kept (most sections repeat most of their pairs: the statement's own account, its
+  // banks, dates), else the one made for the section before at that position where both are equal. New
+  // reference, or null with an exception.
   PyObject* pair(std::size_t position, const quorlane::AttributeSpan& attribute) {
+    const std::string_view line(attribute.key, attribute.key_size + 1 + attribute.value_size);
+    if (auto found = recent.find(line); found != recent.end()) return Ref::borrow(found->second.get()).release();
     if (position >= last_pairs.size()) last_pairs.resize(position + 1);
     LastPair& last = last_pairs[position];
     const std::string_view key_text = attribute.key_text();
@@ -85,8 +89,13 @@ struct Sections {
       last.key_text = key_text;
       last.pair = std::move(made);
     }
+    if (recent.size() >= kMostRecent) recent.clear();  // a bound on what is kept alive for later sections
+    recent.emplace(line, Ref::borrow(last.pair.get()));
     return Ref::borrow(last.pair.get()).release();
   }
+
+  static constexpr std::size_t kMostRecent = 4096;
+  std::unordered_map<std::string_view, Ref> recent;  // by the line's text "key=value"
 };
 
 void free_sections(PyObject* capsule) {
