@@ -27,22 +27,16 @@ inline quorlane::CodePoints code_points(PyObject* text) noexcept {
           static_cast<unsigned>(PyUnicode_KIND(text))};
 }
 
-// The one switch on a str's code-point width: calls visit(code point) for each code point of a ready str until it
+// Calls visit(code point) for each code point of a ready str until it
 // answers false, and returns the index of that one, or the length.
 template <class Visit>
 Py_ssize_t each_code_point(PyObject* text, Visit&& visit) {
-  const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
-  const auto loop = [&](const auto* units) -> Py_ssize_t {
-    for (Py_ssize_t i = 0; i < n; ++i) {
-      if (!visit(static_cast<char32_t>(units[i]))) return i;
+  return quorlane::with_units(code_points(text), [&](const auto* units, std::size_t count) -> Py_ssize_t {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!visit(static_cast<char32_t>(units[i]))) return static_cast<Py_ssize_t>(i);
     }
-    return n;
-  };
-  switch (PyUnicode_KIND(text)) {
-    case PyUnicode_1BYTE_KIND: return loop(PyUnicode_1BYTE_DATA(text));
-    case PyUnicode_2BYTE_KIND: return loop(PyUnicode_2BYTE_DATA(text));
-    default: return loop(PyUnicode_4BYTE_DATA(text));
-  }
+    return static_cast<Py_ssize_t>(count);
+  });
 }
 
 // Appends the UTF-8 form of `text`, a str, to `out`. Unlike PyUnicode_AsUTF8AndSize it leaves no UTF-8 copy

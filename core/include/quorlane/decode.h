@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -21,6 +22,17 @@ struct CodePoints {
   std::size_t count = 0;
   unsigned width = 1;
 };
+
+// The one switch on the width of code points: calls visit(units, count) with the units as they are held
+// (std::uint8_t, std::uint16_t or std::uint32_t each), and returns what it returns.
+template <class Visit>
+decltype(auto) with_units(CodePoints points, Visit&& visit) {
+  switch (points.width) {
+    case 1: return visit(static_cast<const std::uint8_t*>(points.data), points.count);
+    case 2: return visit(static_cast<const std::uint16_t*>(points.data), points.count);
+    default: return visit(static_cast<const std::uint32_t*>(points.data), points.count);
+  }
+}
 
 // A text written in `encoding` (UTF-8, or windows-1251 by the WHATWG index), as UTF-8.
 std::string to_utf8(std::string_view text, Encoding encoding);

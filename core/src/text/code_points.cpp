@@ -106,18 +106,13 @@ char* ucs2_to_utf8_avx2(const std::uint16_t* units, std::size_t count, char* out
 }
 
 Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out) {
-  char* end = nullptr;
-  switch (points.width) {
-    case 1:
-      end = put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);
-      break;
-    case 2:
-      end = active_kernels().ucs2_to_utf8(static_cast<const std::uint16_t*>(points.data), points.count, out);
-      break;
-    default:
-      end = put_points(static_cast<const std::uint32_t*>(points.data), points.count, out);
-      break;
-  }
+  char* const end = with_units(points, [&](const auto* units, std::size_t count) {
+    if constexpr (sizeof(*units) == 2) {
+      return active_kernels().ucs2_to_utf8(units, count, out);
+    } else {
+      return put_points(units, count, out);
+    }
+  });
   if (end == nullptr) return Err(StatementError(NotUtf8{}));  // a lone surrogate has no UTF-8 form
   return end;
 }
@@ -140,19 +135,13 @@ char* write_utf8(CodePoints text, char* out) noexcept {
 namespace quorlane::detail {
 
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept {
-  switch (points.width) {
-    case 1: return whole_lines(static_cast<const std::uint8_t*>(points.data), points.count, least);
-    case 2: return whole_lines(static_cast<const std::uint16_t*>(points.data), points.count, least);
-    default: return whole_lines(static_cast<const std::uint32_t*>(points.data), points.count, least);
-  }
+  return with_units(points, [&](const auto* units, std::size_t count) { return whole_lines(units, count, least); });
 }
 
 bool has_lone_surrogate(CodePoints points) noexcept {
-  switch (points.width) {
-    case 1: return false;
-    case 2: return any_surrogate(static_cast<const std::uint16_t*>(points.data), points.count);
-    default: return any_surrogate(static_cast<const std::uint32_t*>(points.data), points.count);
-  }
+  return with_units(points, [](const auto* units, std::size_t count) {
+    return sizeof(*units) > 1 && any_surrogate(units, count);  // one byte holds no surrogate
+  });
 }
 
 CodePoints code_points_slice(CodePoints points, std::size_t from, std::size_t count) noexcept {
