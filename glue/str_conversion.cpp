@@ -55,6 +55,7 @@ bool decode_utf8(const unsigned char* p, std::size_t size, Unit* out) noexcept {
 }  // namespace
 
 PyObject* new_str(std::string_view utf8) noexcept {
+  if (utf8.empty()) return PyUnicode_New(0, 0);  // a view of nothing may hold no pointer at all
   // Made into a str of the right width from the start: the interpreter's own decoder widens and shrinks its
   // result as it goes.
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -77,6 +78,7 @@ PyObject* new_str(std::string_view utf8) noexcept {
 }
 
 PyObject* new_str_cp1251(std::string_view text) noexcept {
+  if (text.empty()) return PyUnicode_New(0, 0);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   char32_t top = 0;
   for (const unsigned char byte : text) top = std::max(top, quorlane::windows_1251_char(byte));
