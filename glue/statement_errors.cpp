@@ -18,22 +18,13 @@ struct Overloaded : Fs... {
 template <class... Fs>
 Overloaded(Fs...) -> Overloaded<Fs...>;
 
-// The detail object of a syntax error: its class called with the line and the texts. New reference, or null
-// with an exception.
+// The detail object of a syntax error, made as quorlane_py makes its details. New reference, or null with an
+// exception.
 PyObject* new_detail(const quorlane::SyntaxDetail& detail, const ErrorClasses& classes) {
   using std::string_view;
-  const auto make = [&](ErrorClasses::Detail kind, std::uint64_t lineno, auto... texts) -> PyObject* {
-    Ref args = Ref::steal(PyTuple_New(1 + sizeof...(texts)));
-    Ref number = Ref::steal(PyLong_FromUnsignedLongLong(lineno));
-    if (!args || !number) return nullptr;
-    PyTuple_SET_ITEM(args.get(), 0, number.release());
-    Py_ssize_t index = 1;
-    for (const string_view text : {string_view(texts)...}) {
-      PyObject* item = new_str(text);
-      if (!item) return nullptr;
-      PyTuple_SET_ITEM(args.get(), index++, item);
-    }
-    return PyObject_Call(classes.details[kind], args.get(), nullptr);
+  const auto make = [&](ErrorClasses::Detail kind, std::uint64_t lineno, const auto&... texts) -> PyObject* {
+    const string_view views[] = {string_view(texts)...};
+    return classes.new_detail(kind, lineno, std::span<const string_view>(views));
   };
   return std::visit(
       Overloaded{

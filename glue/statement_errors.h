@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "quorlane/errors.h"
 #include "ref.h"
@@ -20,11 +23,14 @@ struct ErrorClasses {
   };
   PyObject* exceptions[kExceptionCount] = {};
   PyObject* details[kDetailCount] = {};
+  // Makes a detail object of that class holding the line and texts (UTF-8) as quorlane_py makes its own,
+  // without calling the class. New reference, or null with an exception.
+  PyObject* (*new_detail)(Detail kind, std::uint64_t lineno, std::span<const std::string_view> texts) = nullptr;
 };
 
 // Sets the exception that the core error maps to as the pending exception, raised as it is (no cause, no
 // context taken from an exception being handled): UnfinishedError, NotStatementError, or SyntaxError with its
-// detail, made through the detail class; TypeError "statement must be bytes or str" for a str that has no UTF-8
+// detail; TypeError "statement must be bytes or str" for a str that has no UTF-8
 // form. Never replaces it by another failure: a SyntaxError whose detail cannot be made is raised without one.
 void raise_statement_error(const quorlane::StatementError& error, const ErrorClasses& classes);
 

@@ -238,6 +238,9 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) {
 
 bool register_detail_classes(Registrar& registrar, ErrorClasses& classes) {
   static_assert(std::size(kClasses) == ErrorClasses::kDetailCount, "the detail classes in the mapping's order");
+  classes.new_detail = [](ErrorClasses::Detail kind, std::uint64_t lineno, std::span<const std::string_view> texts) {
+    return make_detail(static_cast<Kind>(kind), lineno, texts);
+  };
   for (std::size_t i = 0; i < kKindCount; ++i) {
     if (!detail_types[i]) {
       detail_types[i] = create_class(kClasses[i], kGetsets[i]);
