@@ -5,6 +5,8 @@
 
 #include "convert.h"
 #include "entry_point.h"
+#include "module_state.h"
+#include "registrar.h"
 #include "render_documents.h"
 #include "sections.h"
 #include "tables.h"
@@ -12,41 +14,43 @@
 
 namespace {
 
-using quorlane_py::entry_point;
+using quorlane_glue::entry_point;
 
 template <auto Function>
 PyCFunction fastcall() {
-  return quorlane_py::as_method(entry_point<Function>);
+  return quorlane_glue::as_method(entry_point<Function>);
 }
 
 PyMethodDef methods[] = {
-    {"read_sections", fastcall<quorlane_accel::read_sections>(), METH_FASTCALL,
+    {"read_sections", entry_point<quorlane_accel::read_sections>, METH_O,
      "read_sections(statement, /)\n--\n\n"
-     "Every section of a statement (bytes or str) as written: (encoding, a tuple of Section in file order).\n"
-     "None where the text or its lines fail."},
+     "A statement (bytes or str) read once, as a SectionReading: the statement as quorlane_py.parse returns it\n"
+     "and every section as written. Raises what quorlane_py.parse raises for the same statement."},
     {"read_table", fastcall<quorlane_accel::read_table>(), METH_FASTCALL,
      "read_table(statement, name, keys, scale, batch_bytes, /)\n--\n\n"
-     "A statement's tables: (\"read\", encoding, documents, intervals, warnings), the tables being Table\n"
-     "(without rows for the statement None); or\n"
-     "(\"refused\", code, lineno, key, message) for a value no column can hold; None where the reader fails.\n"
+     "A statement's tables, read once, as a StatementTable (without rows for the statement None). Raises what\n"
+     "quorlane_py.parse raises for the same statement, and quorlane.TableError for a value no column can hold.\n"
      "`name`: the text of a \"file\" column, or None for none; `keys`: None, True (every key outside the\n"
      "fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the\n"
      "finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."},
     {"convert", fastcall<quorlane_accel::convert>(), METH_FASTCALL,
      "convert(statement, target, newline, /)\n--\n\n"
-     "The statement's own text (bytes or str, decoded as the reader decodes it) in `target` (\"utf-8\" or\n"
-     "\"cp1251\"), each line ended by `newline` (\"\\r\\n\" or \"\\n\"). What it could not keep answers\n"
-     "(\"unencodable\" or \"carriage return\", line, column, code point), or\n"
-     "(\"implausible\", None, None, None) for windows-1251 text the reader would not take for a statement;\n"
-     "None where the text cannot be had."},
+     "The statement's own text (bytes or str, read once, as the reader reads it) in `target` (\"utf-8\",\n"
+     "\"cp1251\", or None for its own encoding), each line ended by `newline` (\"\\r\\n\" or \"\\n\"), as bytes.\n"
+     "Raises what quorlane_py.parse raises for the same statement, then quorlane.WriteError for what the text\n"
+     "could not keep."},
     {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
      "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
      "(its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),\n"
-     "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). None when a\n"
-     "value is not a str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
+     "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). A\n"
+     "quorlane_py.Document whose class is untouched is written from its record. NotRendered when a value is not a\n"
+     "str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
     {"quoted", entry_point<quorlane_accel::quoted>, METH_O,
      "quoted(text, /)\n--\n\nThe text in double quotes with backslash escapes, as the reader's messages show texts."},
+    {"encode", fastcall<quorlane_accel::encode>(), METH_FASTCALL,
+     "encode(text, encoding, /)\n--\n\nThe text in \"utf-8\" or \"cp1251\" (windows-1251 by the reader's own table), as\n"
+     "bytes; UnicodeEncodeError, as str.encode raises it, for the first character the encoding lacks."},
     {"plausible", entry_point<quorlane_accel::plausible>, METH_O,
      "plausible(text, /)\n--\n\nWhether the reader takes text that did not arrive as UTF-8 for statement text:\n"
      "enough of its first PLAUSIBILITY_CHARS characters are letters, digits, punctuation and blanks."},
@@ -59,29 +63,96 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-// PyModule_AddObject steals the reference on success only (PyModule_AddObjectRef is 3.10's).
-int add_class(PyObject* module, const char* name, PyTypeObject* made) {
-  quorlane_py::Ref type = quorlane_py::Ref::steal(reinterpret_cast<PyObject*>(made));
-  if (!type) return -1;
-  if (PyModule_AddObject(module, name, type.get()) < 0) return -1;
-  (void)type.release();
+// Adds the class to the module and keeps it in the module's state.
+bool add_class(quorlane_glue::Registrar& registrar, const char* name, PyTypeObject* made, PyTypeObject*& kept) {
+  quorlane_glue::Ref type = quorlane_glue::Ref::steal(reinterpret_cast<PyObject*>(made));
+  if (!type) return false;
+  kept = reinterpret_cast<PyTypeObject*>(quorlane_glue::Ref::borrow(type.get()).release());
+  return registrar.add(name, type.get());
+}
+
+// quorlane_py's capsule, and the package's problem classes: what the package's functions raise and build.
+bool take_from_below(quorlane_accel::ModuleState& state) {
+  state.reader = PyImport_ImportModule("quorlane_py");
+  if (!state.reader) return false;
+  const auto* api = static_cast<const quorlane_glue::ModuleApi*>(
+      PyCapsule_Import(quorlane_glue::kModuleApiCapsule, 0));
+  if (!api) return false;
+  if (api->size != sizeof(quorlane_glue::ModuleApi)) {
+    PyErr_SetString(PyExc_ImportError, "quorlane._accel and quorlane_py come from different builds");
+    return false;
+  }
+  state.api = api;
+  quorlane_glue::Ref errors = quorlane_glue::Ref::steal(PyImport_ImportModule("quorlane.errors"));
+  if (!errors) return false;
+  state.write_error = PyObject_GetAttrString(errors.get(), "WriteError");
+  state.table_error = PyObject_GetAttrString(errors.get(), "TableError");
+  return state.write_error && state.table_error;
+}
+
+int exec_module(PyObject* module) {
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  if (!take_from_below(state)) return -1;
+  quorlane_glue::Registrar registrar(module, quorlane_glue::Registrar::Listing::Unlisted);
+  if (!add_class(registrar, "Section", quorlane_accel::new_section_type(), state.section_type) ||
+      !add_class(registrar, "SectionReading", quorlane_accel::new_section_reading_type(), state.section_reading_type) ||
+      !add_class(registrar, "Table", quorlane_accel::new_table_type(), state.table_type) ||
+      !add_class(registrar, "StatementTable", quorlane_accel::new_statement_table_type(),
+                 state.statement_table_type)) {
+    return -1;
+  }
+  state.not_rendered = PyErr_NewExceptionWithDoc(
+      "quorlane._accel.NotRendered",
+      "What render_documents raises for documents it leaves to the writer that explains every problem: a value that\n"
+      "is not a str, holds a line break, NUL or a character the encoding lacks, or a date of another form.",
+      PyExc_ValueError, nullptr);
+  if (!state.not_rendered || !registrar.add("NotRendered", state.not_rendered)) return -1;
+  return quorlane_accel::add_text_constants(registrar) ? 0 : -1;
+}
+
+int traverse_module(PyObject* module, visitproc visit, void* arg) {
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  Py_VISIT(state.section_type);
+  Py_VISIT(state.section_reading_type);
+  Py_VISIT(state.table_type);
+  Py_VISIT(state.statement_table_type);
+  Py_VISIT(state.reader);
+  Py_VISIT(state.write_error);
+  Py_VISIT(state.table_error);
+  Py_VISIT(state.not_rendered);
   return 0;
 }
 
-int add_classes(PyObject* module) {
-  if (add_class(module, "Section", quorlane_accel::new_section_type()) < 0) return -1;
-  if (add_class(module, "Table", quorlane_accel::new_table_type()) < 0) return -1;
-  return quorlane_accel::add_text_constants(module);
+int clear_module(PyObject* module) {
+  quorlane_accel::ModuleState& state = quorlane_accel::state_of(module);
+  Py_CLEAR(state.section_type);
+  Py_CLEAR(state.section_reading_type);
+  Py_CLEAR(state.table_type);
+  Py_CLEAR(state.statement_table_type);
+  Py_CLEAR(state.reader);
+  Py_CLEAR(state.write_error);
+  Py_CLEAR(state.table_error);
+  Py_CLEAR(state.not_rendered);
+  state.api = nullptr;
+  return 0;
 }
 
+void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
+
 PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(quorlane_py::entry_point<add_classes>)},
+    {Py_mod_exec, reinterpret_cast<void*>(quorlane_glue::entry_point<exec_module>)},
     {0, nullptr},
 };
 
-PyModuleDef module_def = {PyModuleDef_HEAD_INIT, "quorlane._accel",
-                          "The C++ functions of the quorlane package, over the reader's core library.", 0, methods,
-                          slots};
+PyModuleDef module_def = {PyModuleDef_HEAD_INIT,
+                          "quorlane._accel",
+                          "The C++ functions of the quorlane package, over the reader's core library.",
+                          sizeof(quorlane_accel::ModuleState),
+                          methods,
+                          slots,
+                          traverse_module,
+                          clear_module,
+                          free_module};
 
 }  // namespace
 

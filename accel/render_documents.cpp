@@ -13,18 +13,23 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "quorlane/line_breaks.h"
 #include "quorlane/utf8.h"
 #include "quorlane/values.h"
 #include "quorlane/windows_1251.h"
+#include "module_state.h"
+#include "quorlane/document_fields.h"
+#include "quorlane/records.h"
 #include "ref.h"
+#include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 // The output, grown as needed; callers reserve room before they put.
 class Output {
@@ -35,6 +40,8 @@ class Output {
   void put(char c) { bytes_.push_back(c); }
   void put(const char* p, std::size_t n) { bytes_.append(p, n); }
   void put(const std::string& s) { bytes_.append(s); }
+  std::size_t size() const noexcept { return bytes_.size(); }
+  void truncate(std::size_t size) { bytes_.resize(size); }
   // The bytes written: a new reference, or null with an exception.
   PyObject* to_bytes() const {
     return PyBytes_FromStringAndSize(bytes_.data(), static_cast<Py_ssize_t>(bytes_.size()));
@@ -44,8 +51,7 @@ class Output {
   std::string bytes_;
 };
 
-// The output encoding: UTF-8, or windows-1251 by a lookup table of the Basic Multilingual Plane made from the
-// reader's own table (0 = not encodable, apart from U+0000, which is refused before it is looked up).
+// The output encoding: UTF-8, or windows-1251 by the core's one encoder.
 class Encoder {
  public:
   // `encoding` is "utf-8" or "cp1251".
@@ -56,12 +62,7 @@ class Encoder {
       if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "the encoding must be \"utf-8\" or \"cp1251\"");
       return false;
     }
-    single_byte_ = std::make_unique<std::array<unsigned char, 0x10000>>();
-    single_byte_->fill(0);
-    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-      (*single_byte_)[quorlane::windows_1251_char(static_cast<unsigned char>(byte))] = static_cast<unsigned char>(byte);
-    }
-    for (unsigned byte = 0; byte < 0x80; ++byte) (*single_byte_)[byte] = static_cast<unsigned char>(byte);
+    single_byte_ = true;
     return true;
   }
 
@@ -72,39 +73,43 @@ class Encoder {
 
   // Appends the text (room reserved by the caller); false when it holds a refused or unencodable character.
   bool append(Output& out, PyObject* text) const {
-    const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
-    switch (PyUnicode_KIND(text)) {
-      case PyUnicode_1BYTE_KIND:
-        return append_chars(out, PyUnicode_1BYTE_DATA(text), n);
-      case PyUnicode_2BYTE_KIND:
-        return append_chars(out, PyUnicode_2BYTE_DATA(text), n);
-      default:
-        return append_chars(out, PyUnicode_4BYTE_DATA(text), n);
-    }
+    return quorlane_glue::each_code_point(text, [&](char32_t c) { return append_char(out, c); }) ==
+           PyUnicode_GET_LENGTH(text);
   }
 
- private:
-  template <class Char>
-  bool append_chars(Output& out, const Char* chars, Py_ssize_t n) const {
-    for (Py_ssize_t i = 0; i < n; ++i) {
-      const char32_t c = chars[i];
-      if (quorlane::is_line_break_anywhere(c)) return false;
-      if (c < 0x80) {
-        out.put(static_cast<char>(c));
-      } else if (single_byte_) {
-        const unsigned char byte = c < 0x10000 ? (*single_byte_)[c] : 0;
-        if (byte == 0) return false;
-        out.put(static_cast<char>(byte));
-      } else {
-        if (quorlane::is_surrogate(c)) return false;  // a lone surrogate has no UTF-8 form
-        char bytes[quorlane::kMaxUtf8Bytes];
-        out.put(bytes, static_cast<std::size_t>(quorlane::put_utf8(bytes, c) - bytes));
-      }
+  // One character (room reserved by the caller); false for a refused or unencodable one.
+  bool append_char(Output& out, char32_t c) const {
+    if (quorlane::is_line_break_anywhere(c)) return false;
+    if (c < 0x80) {
+      out.put(static_cast<char>(c));
+    } else if (single_byte_) {
+      const unsigned char byte = quorlane::kWindows1251Encoder.byte(c);
+      if (byte == 0) return false;
+      out.put(static_cast<char>(byte));
+    } else {
+      if (quorlane::is_surrogate(c)) return false;  // a lone surrogate has no UTF-8 form
+      char bytes[quorlane::kMaxUtf8Bytes];
+      out.put(bytes, static_cast<std::size_t>(quorlane::put_utf8(bytes, c) - bytes));
     }
     return true;
   }
 
-  std::unique_ptr<std::array<unsigned char, 0x10000>> single_byte_;
+  // A record's text, written in `written` (room for most_bytes(text.size()) reserved by the caller).
+  bool append_text(Output& out, std::string_view text, quorlane::Encoding written) const {
+    if (written == quorlane::Encoding::Cp1251) {
+      for (const char byte : text) {
+        if (!append_char(out, quorlane::windows_1251_char(static_cast<unsigned char>(byte)))) return false;
+      }
+      return true;
+    }
+    for (std::size_t pos = 0; pos < text.size();) {
+      if (!append_char(out, quorlane::next_code_point(text, pos))) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool single_byte_ = false;
 };
 
 // Appends a date as Document attributes give it (YYYY-MM-DD, or a signed year) as DD.MM.YYYY (room for
@@ -130,7 +135,68 @@ struct Line {
   PyObject* name;  // borrowed from the caller's tuple, which outlives the call
   bool date;
   Ref descriptor;
+  int field = -1;  // the record's field, where the attribute is quorlane_py.Document's own getter of it
 };
+
+// Whether `found`, what quorlane_py.Document's attribute `name` is now, is still the class's own getter of the
+// field of that name (Python code may have replaced it): then the record is read in its place.
+bool is_own_getter(PyObject* found, PyObject* name, PyTypeObject* document_type) {
+#if defined(PYPY_VERSION)
+  (void)found, (void)name, (void)document_type;
+  return false;
+#else
+  if (!Py_IS_TYPE(found, &PyGetSetDescr_Type)) return false;
+  Ref owner = Ref::steal(PyObject_GetAttrString(found, "__objclass__"));
+  Ref own_name = Ref::steal(PyObject_GetAttrString(found, "__name__"));
+  if (!owner || !own_name) {
+    PyErr_Clear();
+    return false;
+  }
+  return owner.get() == reinterpret_cast<PyObject*>(document_type) &&
+         PyObject_RichCompareBool(own_name.get(), name, Py_EQ) == 1;
+#endif
+}
+
+// Writes the value of the record's field as Document's getter gives it, converted as the line says; Skipped
+// for an absent value, Refused for one the fast writer leaves to the explaining one.
+enum class Written { Done, Skipped, Refused };
+
+Written put_field(Output& out, const Encoder& encoder, const quorlane::DocumentRecord& record, int field) {
+  const auto text = [&](std::string_view value) {
+    out.reserve(encoder.most_bytes(static_cast<Py_ssize_t>(value.size())) * 2);
+    return encoder.append_text(out, value, record.text_encoding) ? Written::Done : Written::Refused;
+  };
+  const auto date = [&](const quorlane::Date& value) {
+    out.reserve(quorlane::kMaxDottedDateBytes);
+    char dotted[quorlane::kMaxDottedDateBytes];
+    out.put(dotted, static_cast<std::size_t>(quorlane::put_dotted_date(dotted, value) - dotted));
+    return Written::Done;
+  };
+  const auto visit = [&](const auto& value) -> Written {
+    using T = std::decay_t<decltype(value)>;
+    if constexpr (std::is_same_v<T, std::string_view>) {
+      return text(value);
+    } else if constexpr (std::is_same_v<T, quorlane::OptionalText>) {
+      return value.has_value() ? text(value.value()) : Written::Skipped;
+    } else if constexpr (std::is_same_v<T, quorlane::Date>) {
+      return date(value);
+    } else if constexpr (std::is_same_v<T, std::optional<quorlane::Date>>) {
+      return value ? date(*value) : Written::Skipped;
+    } else {
+      const std::string amount = quorlane::format_amount(value);
+      out.reserve(amount.size());
+      out.put(amount);
+      return Written::Done;
+    }
+  };
+  switch (field) {
+#define QUORLANE_FIELD_CASE(attribute, key, kind) \
+  case quorlane::document_field_index::attribute: return visit(record.attribute);
+    QUORLANE_DOCUMENT_FIELDS(QUORLANE_FIELD_CASE)
+#undef QUORLANE_FIELD_CASE
+  }
+  return Written::Refused;
+}
 
 // The value of one attribute: through the class's descriptor when the object is of that class.
 PyObject* attribute(PyObject* object, const Line& line, PyTypeObject* type) {
@@ -147,7 +213,7 @@ std::string bytes_of(PyObject* bytes) {
 
 }  // namespace
 
-PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+PyObject* render_documents(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
   if (nargs != 9) {
     PyErr_SetString(PyExc_TypeError, "render_documents takes 9 arguments");
     return nullptr;
@@ -175,8 +241,16 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
   const std::string line_end = bytes_of(newline);
   const std::string closing_line = bytes_of(closing) + line_end;
 
-  const Py_ssize_t count = PyList_GET_SIZE(documents);
-  PyTypeObject* type = count ? Py_TYPE(PyList_GET_ITEM(documents, 0)) : nullptr;
+  // The documents as the call found them, each held: a getter may run Python code that changes the list.
+  Ref held = Ref::steal(PyList_AsTuple(documents));
+  if (!held) return nullptr;
+  const Py_ssize_t count = PyTuple_GET_SIZE(held.get());
+  PyTypeObject* type = count ? Py_TYPE(PyTuple_GET_ITEM(held.get(), 0)) : nullptr;
+  const ModuleState& state = state_of(module);
+  const auto refused = [&] {
+    PyErr_SetNone(state.not_rendered);
+    return nullptr;
+  };
   std::vector<Line> lines;
   std::size_t longest_key = 0;
   for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(names); ++i) {
@@ -187,6 +261,14 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
       PyObject* found = PyObject_GetAttr(reinterpret_cast<PyObject*>(type), line.name);
       Ref owned = Ref::steal(found);
       if (found && Py_TYPE(found)->tp_descr_get && Py_TYPE(found)->tp_descr_set) {
+        if (type == state.api->document_type && is_own_getter(found, line.name, type)) {
+          const char* name = PyUnicode_AsUTF8(line.name);
+          if (name == nullptr) return nullptr;
+          const int field = quorlane::document_field_of_attribute(name);
+          const quorlane::FieldKind kind = field >= 0 ? quorlane::kDocumentFields[field].kind : quorlane::FieldKind::Text;
+          const bool is_date = kind == quorlane::FieldKind::Date || kind == quorlane::FieldKind::OptionalDate;
+          if (is_date == line.date) line.field = field;
+        }
         line.descriptor = std::move(owned);
       } else {
         PyErr_Clear();
@@ -200,16 +282,31 @@ PyObject* render_documents(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
   out.reserve(static_cast<std::size_t>(PyBytes_GET_SIZE(head)));
   out.put(bytes_of(head));
   for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* document = PyList_GET_ITEM(documents, i);
+    PyObject* document = PyTuple_GET_ITEM(held.get(), i);
+    const quorlane::DocumentRecord* record = state.api->document_record(document);
     for (const Line& line : lines) {
+      if (record != nullptr && line.field >= 0) {
+        const std::size_t start = out.size();
+        out.reserve(longest_key);
+        out.put(line.key);
+        const Written written = put_field(out, encoder, *record, line.field);
+        if (written == Written::Refused) return refused();
+        if (written == Written::Skipped) {
+          out.truncate(start);
+          continue;
+        }
+        out.reserve(line_end.size());
+        out.put(line_end);
+        continue;
+      }
       Ref value = Ref::steal(attribute(document, line, type));
       if (!value) return nullptr;
       if (value.get() == Py_None) continue;
-      if (!PyUnicode_Check(value.get())) Py_RETURN_NONE;
+      if (!PyUnicode_Check(value.get())) return refused();
       out.reserve(longest_key + line_end.size() + encoder.most_bytes(PyUnicode_GET_LENGTH(value.get())) +
                   quorlane::kMaxDottedDateBytes);
       out.put(line.key);
-      if (!(line.date ? append_date(out, value.get()) : encoder.append(out, value.get()))) Py_RETURN_NONE;
+      if (!(line.date ? append_date(out, value.get()) : encoder.append(out, value.get()))) return refused();
       out.put(line_end);
     }
     out.reserve(closing_line.size());

@@ -2,6 +2,7 @@
 // a section's attributes are asked for: most callers look at a few sections, or a few keys of each.
 #include "sections.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -9,73 +10,92 @@
 #include <unordered_map>
 #include <vector>
 
+#include "quorlane/attribute_map.h"
+#include "quorlane/records.h"
 #include "quorlane/sections.h"
 #include "class_creation.h"
 #include "entry_point.h"
+#include "module_state.h"
 #include "ref.h"
+#include "statement_errors.h"
 #include "statement_input.h"
 #include "str_conversion.h"
-#include "strs_by_position.h"
 
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 constexpr const char* kCapsuleName = "quorlane._accel.sections";
 
 // The core's sections, the statement their texts lie in, and the str made so far: each key's and document
-// type's (they recur across sections), and the key, value and pair at each position of the section made last (sections repeat
-// their keys in the same order, and many of their values).
+// type's (they recur across sections), and the key, value and pair at each position of the section made last
+// (sections repeat their keys in the same order, and many of their values).
 struct Sections {
   Ref statement;
+  const quorlane_glue::ModuleApi* api = nullptr;
   quorlane::StatementSections core;
   std::unordered_map<std::string_view, Ref> keys;
   struct LastPair {
-    std::string_view key_text;  // a view into the statement's texts, which live as long as this
-    PyObject* key = nullptr;    // borrowed from `keys`
-    PyObject* value = nullptr;  // borrowed from `values`
+    std::string_view key_text;    // views into the statement's texts, which live as long as this
+    std::string_view value_text;
+    PyObject* key = nullptr;  // borrowed from `keys`
+    Ref value;
     Ref pair;
   };
   std::vector<LastPair> last_pairs;
-  quorlane_py::StrsByPosition values;
 
   // The str of a text that recurs (a key, a document type), made once: borrowed, or null with an exception.
   PyObject* shared(std::string_view text) {
     auto found = keys.find(text);
     if (found == keys.end()) {
-      Ref made = Ref::steal(quorlane_py::new_str(text, core.text_encoding));
+      Ref made = Ref::steal(quorlane_glue::new_str(text, core.text_encoding));
       if (!made) return nullptr;
       found = keys.emplace(text, std::move(made)).first;
     }
     return found->second.get();
   }
 
-  // The (key, value) tuple of the attribute at `position` of a section: the one made for the section before
-  // where both are equal. New reference, or null with an exception.
+  // The (key, value) tuple of the attribute at `position` of a section: the one made before for the same line
+  // text where it is still kept (most sections repeat most of their pairs: the statement's own account, its
+  // banks, dates), else the one made for the section before at that position where both are equal. New
+  // reference, or null with an exception.
   PyObject* pair(std::size_t position, const quorlane::AttributeSpan& attribute) {
+    const std::string_view line(attribute.key, attribute.key_size + 1 + attribute.value_size);
+    if (auto found = recent.find(line); found != recent.end()) return Ref::borrow(found->second.get()).release();
     if (position >= last_pairs.size()) last_pairs.resize(position + 1);
     LastPair& last = last_pairs[position];
     const std::string_view key_text = attribute.key_text();
-    PyObject* key_str = last.key && last.key_text == key_text ? last.key : shared(key_text);
-    if (!key_str) return nullptr;
-    PyObject* value_str = values.at(position, attribute.value_text(), core.text_encoding);
-    if (!value_str) return nullptr;
-    if (!last.pair || key_str != last.key || value_str != last.value) {
+    const std::string_view value_text = attribute.value_text();
+    const bool same_key = last.key != nullptr && last.key_text == key_text;
+    const bool same_value = last.value && last.value_text == value_text;
+    if (!same_key || !same_value || !last.pair) {
+      PyObject* key_str = same_key ? last.key : shared(key_text);
+      if (!key_str) return nullptr;
+      if (!same_value) {
+        Ref made = Ref::steal(quorlane_glue::new_str(value_text, core.text_encoding));
+        if (!made) return nullptr;
+        last.value = std::move(made);
+        last.value_text = value_text;
+      }
       Ref made = Ref::steal(PyTuple_New(2));
       if (!made) return nullptr;
-      Py_INCREF(key_str);
-      Py_INCREF(value_str);
-      PyTuple_SET_ITEM(made.get(), 0, key_str);
-      PyTuple_SET_ITEM(made.get(), 1, value_str);
+      PyTuple_SET_ITEM(made.get(), 0, Ref::borrow(key_str).release());
+      PyTuple_SET_ITEM(made.get(), 1, Ref::borrow(last.value.get()).release());
       // Tuples of str take part in no cycle: untracked now, the collector does not walk millions of them (it
       // would untrack them itself, but only after walking them once).
       PyObject_GC_UnTrack(made.get());
-      last = LastPair{key_text, key_str, value_str, std::move(made)};
+      last.key = key_str;
+      last.key_text = key_text;
+      last.pair = std::move(made);
     }
-    Py_INCREF(last.pair.get());
-    return last.pair.get();
+    if (recent.size() >= kMostRecent) recent.clear();  // a bound on what is kept alive for later sections
+    recent.emplace(line, Ref::borrow(last.pair.get()));
+    return Ref::borrow(last.pair.get()).release();
   }
+
+  static constexpr std::size_t kMostRecent = 4096;
+  std::unordered_map<std::string_view, Ref> recent;  // by the line's text "key=value"
 };
 
 void free_sections(PyObject* capsule) {
@@ -88,8 +108,6 @@ struct SectionObject {
   PyObject_HEAD
   PyObject* kind;        // "header", "account" or "document", shared
   PyObject* doc_type;    // a document's type (shared among the sections of a reading), or None
-  PyObject* start_line;
-  PyObject* end_line;
   PyObject* handle;      // the capsule holding the reading's Sections
   Py_ssize_t index;
   PyObject* attributes;  // the (key, value) pairs, once made; null before
@@ -186,26 +204,53 @@ PyObject* Section_get_all(PyObject* self, PyObject* key) {
   return values.release();
 }
 
+// The interval an account section converts to, as the reader converts it: alone, where the statement's
+// intervals are merged by account and stripped of duplicates.
+PyObject* Section_interval(PyObject* self, PyObject*) {
+  auto* section = reinterpret_cast<SectionObject*>(self);
+  Sections* sections = sections_of(section);
+  const quorlane::SectionSpan& span = span_of(section);
+  if (span.kind != quorlane::SectionKind::Account) {
+    PyErr_SetString(PyExc_ValueError, "only an account section has an interval");
+    return nullptr;
+  }
+  quorlane::AttributeMap attributes;
+  for (std::size_t i = 0; i < span.attribute_count; ++i) {
+    const quorlane::AttributeSpan& attribute = sections->core.attributes[span.first_attribute + i];
+    const quorlane::Encoding encoding = sections->core.text_encoding;
+    attributes.insert_copy(quorlane::to_utf8(attribute.key_text(), encoding),
+                           quorlane::to_utf8(attribute.value_text(), encoding));
+  }
+  auto interval = quorlane::convert_interval(attributes, span.end_line);
+  if (!interval) {
+    PyErr_SetString(PyExc_ValueError, interval.error().c_str());
+    return nullptr;
+  }
+  return sections->api->new_interval(interval.value());
+}
+
 PyObject* Section_repr(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
   const quorlane::SectionSpan& span = span_of(section);
   if (section->doc_type == Py_None) {
-    return PyUnicode_FromFormat("<Section %U lines %S-%S, %zd attributes>", section->kind, section->start_line,
-                                section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+    return PyUnicode_FromFormat("<Section %U lines %llu-%llu, %zd attributes>", section->kind,
+                                static_cast<unsigned long long>(span.start_line),
+                                static_cast<unsigned long long>(span.end_line),
+                                static_cast<Py_ssize_t>(span.attribute_count));
   }
   return PyUnicode_FromFormat("<Section %U %R lines %S-%S, %zd attributes>", section->kind, section->doc_type,
-                              section->start_line, section->end_line, static_cast<Py_ssize_t>(span.attribute_count));
+                              static_cast<unsigned long long>(span.start_line),
+                              static_cast<unsigned long long>(span.end_line),
+                              static_cast<Py_ssize_t>(span.attribute_count));
 }
 
 void Section_dealloc(PyObject* self) {
   auto* section = reinterpret_cast<SectionObject*>(self);
   Py_XDECREF(section->kind);
   Py_XDECREF(section->doc_type);
-  Py_XDECREF(section->start_line);
-  Py_XDECREF(section->end_line);
   Py_XDECREF(section->handle);
   Py_XDECREF(section->attributes);
-  quorlane_py::free_instance(self);
+  quorlane_glue::free_instance(self);
 }
 
 template <PyObject* SectionObject::*Field>
@@ -215,35 +260,44 @@ PyObject* field(PyObject* self, void*) noexcept {
   return value;
 }
 
+// A line of the section, made into an int when it is asked for.
+template <std::uint64_t quorlane::SectionSpan::*Line>
+PyObject* line(PyObject* self, void*) noexcept {
+  return PyLong_FromUnsignedLongLong(span_of(reinterpret_cast<SectionObject*>(self)).*Line);
+}
+
 PyGetSetDef section_getset[] = {
     {"kind", field<&SectionObject::kind>, nullptr, "\"header\", \"account\" or \"document\".", nullptr},
     {"doc_type", field<&SectionObject::doc_type>, nullptr,
      "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds.", nullptr},
-    {"start_line", field<&SectionObject::start_line>, nullptr,
+    {"start_line", line<&quorlane::SectionSpan::start_line>, nullptr,
      "The opening line: 1 for the header (\"1CClientBankExchange\"), \"СекцияРасчСчет\", \"СекцияДокумент=...\".",
      nullptr},
-    {"end_line", field<&SectionObject::end_line>, nullptr,
+    {"end_line", line<&quorlane::SectionSpan::end_line>, nullptr,
      "The closing line: \"КонецРасчСчет\", \"КонецДокумента\"; the header's last attribute line.", nullptr},
-    {"attributes", quorlane_py::entry_point<Section_attributes>, nullptr,
+    {"attributes", quorlane_glue::entry_point<Section_attributes>, nullptr,
      "The (key, value) pairs in file order, repeated keys kept, values as written.", nullptr},
-    {"lines", quorlane_py::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
+    {"lines", quorlane_glue::entry_point<Section_lines>, nullptr, "The line of each attribute, in the same order.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef section_methods[] = {
-    {"get", quorlane_py::as_method(quorlane_py::entry_point<Section_get>),
-     METH_FASTCALL, "get(key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
-    {"get_all", quorlane_py::entry_point<Section_get_all>, METH_O,
-     "get_all(key, /)\n--\n\nEvery value of the key, in file order."},
+    {"get", quorlane_glue::as_method(quorlane_glue::entry_point<Section_get>),
+     METH_FASTCALL, "get($self, key, default=None, /)\n--\n\nThe key's last value (the one the reader keeps), or default."},
+    {"get_all", quorlane_glue::entry_point<Section_get_all>, METH_O,
+     "get_all($self, key, /)\n--\n\nEvery value of the key, in file order."},
+    {"interval", quorlane_glue::entry_point<Section_interval>, METH_NOARGS,
+     "interval($self, /)\n--\n\nThe quorlane_py.Interval an account section converts to, on its own (a statement's own\n"
+     "intervals are merged by account); ValueError for another kind of section."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot section_slots[] = {
     {Py_tp_doc, const_cast<char*>("One section of a statement as written (quorlane.read_sections makes them).")},
-    {Py_tp_new, reinterpret_cast<void*>(quorlane_py::refuse_construction)},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(Section_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Section_repr>)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Section_repr>)},
     {Py_tp_getset, section_getset},
     {Py_tp_methods, section_methods},
     {0, nullptr},
@@ -253,11 +307,13 @@ PyType_Spec section_spec = {"Section", sizeof(SectionObject), 0, Py_TPFLAGS_DEFA
 
 // A Section of the reading for each of its sections, in file order.
 PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* handle) {
-  Ref kinds[3] = {Ref::steal(PyUnicode_InternFromString("header")),
-                  Ref::steal(PyUnicode_InternFromString("account")),
-                  Ref::steal(PyUnicode_InternFromString("document"))};
-  for (const Ref& kind : kinds) {
-    if (!kind) return nullptr;
+  using quorlane::SectionKind;
+  Ref kinds[3];  // by SectionKind, named by the core
+  for (const SectionKind kind : {SectionKind::Document, SectionKind::Account, SectionKind::Header}) {
+    const std::string_view name = quorlane::section_kind_name(kind);
+    kinds[static_cast<int>(kind)] =
+        Ref::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+    if (!kinds[static_cast<int>(kind)]) return nullptr;
   }
   const auto& spans = sections.core.sections;
   Ref list = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(spans.size())));
@@ -270,15 +326,10 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
       if (!shared) return nullptr;
       type_text = Ref::borrow(shared);
     }
-    Ref start = Ref::steal(PyLong_FromUnsignedLongLong(span.start_line));
-    Ref end = Ref::steal(PyLong_FromUnsignedLongLong(span.end_line));
-    if (!start || !end) return nullptr;
     auto* section = PyObject_New(SectionObject, type);  // a heap class's instance holds a reference to it
     if (!section) return nullptr;
     section->kind = Ref::borrow(kinds[static_cast<int>(span.kind)].get()).release();
     section->doc_type = type_text.release();
-    section->start_line = start.release();
-    section->end_line = end.release();
     section->handle = Ref::borrow(handle).release();
     section->index = static_cast<Py_ssize_t>(i);
     section->attributes = nullptr;
@@ -287,38 +338,124 @@ PyObject* section_objects(PyTypeObject* type, Sections& sections, PyObject* hand
   return list.release();
 }
 
+// ---- SectionReading ----
+
+struct ReadingObject {
+  PyObject_HEAD
+  PyObject* statement;
+  PyObject* sections;
+  PyObject* header;
+  PyObject* documents;
+};
+
+void Reading_dealloc(PyObject* self) {
+  auto* reading = reinterpret_cast<ReadingObject*>(self);
+  Py_XDECREF(reading->statement);
+  Py_XDECREF(reading->sections);
+  Py_XDECREF(reading->header);
+  Py_XDECREF(reading->documents);
+  quorlane_glue::free_instance(self);
+}
+
+PyObject* Reading_repr(PyObject* self) {
+  auto* reading = reinterpret_cast<ReadingObject*>(self);
+  Ref encoding = Ref::steal(PyObject_GetAttrString(reading->statement, "encoding"));
+  if (!encoding) return nullptr;
+  return PyUnicode_FromFormat("<SectionReading %U, %zd sections, %zd documents>", encoding.get(),
+                              PyTuple_GET_SIZE(reading->sections), PyTuple_GET_SIZE(reading->documents));
+}
+
+template <PyObject* ReadingObject::*Field>
+PyObject* reading_field(PyObject* self, void*) noexcept {
+  PyObject* value = reinterpret_cast<ReadingObject*>(self)->*Field;
+  Py_INCREF(value);
+  return value;
+}
+
+PyGetSetDef reading_getset[] = {
+    {"statement", reading_field<&ReadingObject::statement>, nullptr, "What quorlane_py.parse returns.", nullptr},
+    {"sections", reading_field<&ReadingObject::sections>, nullptr,
+     "Every section in file order: the header first; documents that became warnings included.", nullptr},
+    {"header", reading_field<&ReadingObject::header>, nullptr, "The header's section.", nullptr},
+    {"documents", reading_field<&ReadingObject::documents>, nullptr,
+     "The section of each of statement.documents, in the same order.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot reading_slots[] = {
+    {Py_tp_doc, const_cast<char*>("A statement read whole (quorlane.read_sections makes them): the statement as "
+                                  "quorlane_py.parse returns it, and its sections as written.")},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Reading_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Reading_repr>)},
+    {Py_tp_getset, reading_getset},
+    {0, nullptr},
+};
+
+PyType_Spec reading_spec = {"SectionReading", sizeof(ReadingObject), 0, Py_TPFLAGS_DEFAULT, reading_slots};
+
+// The sections of the documents the statement kept: a document that became a warning is named by its closing
+// line.
+PyObject* kept_documents(const std::vector<quorlane::StatementWarning>& warnings,
+                         const std::vector<quorlane::SectionSpan>& spans, PyObject* sections) {
+  std::vector<std::uint64_t> dropped;
+  for (const quorlane::StatementWarning& warning : warnings) dropped.push_back(warning.lineno);
+  std::vector<PyObject*> kept;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const quorlane::SectionSpan& span = spans[i];
+    if (span.kind != quorlane::SectionKind::Document) continue;
+    if (std::find(dropped.begin(), dropped.end(), span.end_line) != dropped.end()) continue;
+    kept.push_back(PyTuple_GET_ITEM(sections, static_cast<Py_ssize_t>(i)));
+  }
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(kept.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), Ref::borrow(kept[i]).release());
+  }
+  return tuple.release();
+}
+
 }  // namespace
 
 PyTypeObject* new_section_type() {
-  return reinterpret_cast<PyTypeObject*>(quorlane_py::new_class(section_spec, "quorlane"));
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(section_spec, "quorlane"));
 }
 
-PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
-  if (nargs != 1) {
-    PyErr_SetString(PyExc_TypeError, "read_sections takes one statement");
+PyTypeObject* new_section_reading_type() {
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(reading_spec, "quorlane"));
+}
+
+PyObject* read_sections(PyObject* module, PyObject* statement) {
+  quorlane_glue::StatementInput input;
+  if (!quorlane_glue::statement_input(statement, input)) return nullptr;
+  const ModuleState& state = state_of(module);
+  auto read = input.with([](auto text) { return quorlane::read_sections(text); });
+  if (!read) {
+    quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
   }
-  return with_statement(args[0], [&](auto input) -> PyObject* {
-    auto read = quorlane::read_sections(input);
-    if (!read) Py_RETURN_NONE;  // not a statement: the reader's own error tells why
-    auto sections = std::make_unique<Sections>();
-    sections->statement = Ref::borrow(args[0]);  // the texts lie in it
-    sections->core = std::move(read).value();
-    Sections& held = *sections;
-    Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
-    if (!capsule) return nullptr;
-    sections.release();  // the capsule owns them now
-    Ref type = Ref::steal(PyObject_GetAttrString(module, "Section"));
-    if (!type) return nullptr;
-    if (!PyType_Check(type.get())) {
-      PyErr_SetString(PyExc_TypeError, "quorlane._accel.Section is not the module's class");
-      return nullptr;
-    }
-    Ref objects = Ref::steal(section_objects(reinterpret_cast<PyTypeObject*>(type.get()), held, capsule.get()));
-    if (!objects) return nullptr;
-    const std::string_view encoding = quorlane::encoding_name(held.core.encoding);
-    return Py_BuildValue("(s#O)", encoding.data(), static_cast<Py_ssize_t>(encoding.size()), objects.get());
-  });
+  quorlane::SectionsReading& reading = read.value();
+  auto sections = std::make_unique<Sections>();
+  sections->statement = Ref::borrow(statement);  // the texts lie in it
+  sections->api = state.api;
+  sections->core = std::move(reading.sections);
+  Sections& held = *sections;
+  Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
+  if (!capsule) return nullptr;
+  sections.release();  // the capsule owns them now
+  Ref objects = Ref::steal(section_objects(state.section_type, held, capsule.get()));
+  if (!objects) return nullptr;
+  Ref documents = Ref::steal(kept_documents(reading.statement.warnings, held.core.sections, objects.get()));
+  if (!documents) return nullptr;
+  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement)));
+  if (!parsed) return nullptr;
+  auto* object = PyObject_New(ReadingObject, state.section_reading_type);
+  if (!object) return nullptr;
+  object->statement = parsed.release();
+  object->header = Ref::borrow(PyTuple_GET_ITEM(objects.get(), 0)).release();
+  object->sections = objects.release();
+  object->documents = documents.release();
+  return reinterpret_cast<PyObject*>(object);
 }
 
 }  // namespace quorlane_accel

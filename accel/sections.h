@@ -9,7 +9,10 @@ namespace quorlane_accel {
 // exception.
 PyTypeObject* new_section_type();
 
-// read_sections(statement): see the module's docstring of the function. Takes its Section class from the module.
-PyObject* read_sections(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
+// The class quorlane.SectionReading, made the same way.
+PyTypeObject* new_section_reading_type();
+
+// read_sections(statement): see the module's docstring of the function.
+PyObject* read_sections(PyObject* module, PyObject* statement);
 
 }  // namespace quorlane_accel

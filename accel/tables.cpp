@@ -11,20 +11,24 @@
 #include <vector>
 
 #include "args.h"
-#include "arrow_table.h"
 #include "class_creation.h"
 #include "entry_point.h"
-#include "quorlane/parse.h"
-#include "quorlane/sections.h"
+#include "module_state.h"
 #include "ref.h"
+#include "problems.h"
+#include "statement_errors.h"
 #include "statement_input.h"
-#include "statement_tables.h"
+#include "without_lock.h"
+#include "quorlane/statement_tables.h"
 #include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane::ArrowField;
+using quorlane::ArrowTable;
+using quorlane::SharedTable;
+using quorlane_glue::Ref;
 
 constexpr const char* kSchemaCapsule = "arrow_schema";
 constexpr const char* kStreamCapsule = "arrow_array_stream";
@@ -64,19 +68,19 @@ PyObject* new_capsule(const char* name, Fill fill) {
 }
 
 PyObject* Table_arrow_c_schema(PyObject* self, PyObject*) {
-  return new_capsule<ArrowSchema>(kSchemaCapsule, [&](ArrowSchema* out) { export_schema(table_of(self), out); });
+  return new_capsule<ArrowSchema>(kSchemaCapsule, [&](ArrowSchema* out) { quorlane::export_schema(table_of(self), out); });
 }
 
 PyObject* Table_arrow_c_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const params[] = {"requested_schema"};
   PyObject* slots[1] = {nullptr};
-  if (!quorlane_py::bind_arguments(quorlane_py::Signature{"__arrow_c_stream__()", params, 0}, args, nargs, kwnames,
+  if (!quorlane_glue::bind_arguments(quorlane_glue::Signature{"__arrow_c_stream__()", params, 0}, args, nargs, kwnames,
                                    slots)) {
     return nullptr;
   }
   // A requested schema may be ignored, by the interface's rules: the consumer casts if it must.
   const SharedTable& table = *reinterpret_cast<TableObject*>(self)->table;
-  return new_capsule<ArrowArrayStream>(kStreamCapsule, [&](ArrowArrayStream* out) { export_stream(table, out); });
+  return new_capsule<ArrowArrayStream>(kStreamCapsule, [&](ArrowArrayStream* out) { quorlane::export_stream(table, out); });
 }
 
 PyObject* Table_num_rows(PyObject* self, void*) { return PyLong_FromLongLong(table_of(self).rows()); }
@@ -86,7 +90,7 @@ PyObject* Table_column_names(PyObject* self, void*) {
   Ref names = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(fields.size())));
   if (!names) return nullptr;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    PyObject* name = quorlane_py::new_str(fields[i].name);
+    PyObject* name = quorlane_glue::new_str(fields[i].name);
     if (!name) return nullptr;
     PyTuple_SET_ITEM(names.get(), static_cast<Py_ssize_t>(i), name);
   }
@@ -101,22 +105,22 @@ PyObject* Table_repr(PyObject* self) {
 
 void Table_dealloc(PyObject* self) {
   delete reinterpret_cast<TableObject*>(self)->table;
-  quorlane_py::free_instance(self);
+  quorlane_glue::free_instance(self);
 }
 
 PyGetSetDef table_getset[] = {
-    {"num_rows", quorlane_py::entry_point<Table_num_rows>, nullptr, "The number of rows.", nullptr},
-    {"column_names", quorlane_py::entry_point<Table_column_names>, nullptr, "The columns' names, in order.", nullptr},
+    {"num_rows", quorlane_glue::entry_point<Table_num_rows>, nullptr, "The number of rows.", nullptr},
+    {"column_names", quorlane_glue::entry_point<Table_column_names>, nullptr, "The columns' names, in order.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef table_methods[] = {
-    {"__arrow_c_schema__", quorlane_py::entry_point<Table_arrow_c_schema>, METH_NOARGS,
-     "__arrow_c_schema__()\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
+    {"__arrow_c_schema__", quorlane_glue::entry_point<Table_arrow_c_schema>, METH_NOARGS,
+     "__arrow_c_schema__($self, /)\n--\n\nThe table's schema as a PyCapsule holding an ArrowSchema (a struct of the columns)."},
     {"__arrow_c_stream__",
-     quorlane_py::as_method(quorlane_py::entry_point<Table_arrow_c_stream>),
+     quorlane_glue::as_method(quorlane_glue::entry_point<Table_arrow_c_stream>),
      METH_FASTCALL | METH_KEYWORDS,
-     "__arrow_c_stream__(requested_schema=None)\n--\n\n"
+     "__arrow_c_stream__($self, requested_schema=None)\n--\n\n"
      "The table as a PyCapsule holding an ArrowArrayStream of its record batches; each export shares the\n"
      "table's buffers, which live until the last consumer releases them."},
     {nullptr, nullptr, 0, nullptr},
@@ -124,9 +128,9 @@ PyMethodDef table_methods[] = {
 
 PyType_Slot table_slots[] = {
     {Py_tp_doc, const_cast<char*>("An Arrow table of a statement (quorlane.read_table makes them).")},
-    {Py_tp_new, reinterpret_cast<void*>(quorlane_py::refuse_construction)},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(Table_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(quorlane_py::entry_point<Table_repr>)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<Table_repr>)},
     {Py_tp_getset, table_getset},
     {Py_tp_methods, table_methods},
     {0, nullptr},
@@ -142,57 +146,119 @@ PyObject* new_table(PyTypeObject* type, ArrowTable&& table) {
   return reinterpret_cast<PyObject*>(object);
 }
 
+// ---- StatementTable ----
+
+struct StatementTableObject {
+  PyObject_HEAD
+  PyObject* encoding;
+  PyObject* documents;  // a Table
+  PyObject* intervals;  // a Table
+  PyObject* warnings;   // a list of (lineno, message)
+};
+
+StatementTableObject& statement_table(PyObject* self) { return *reinterpret_cast<StatementTableObject*>(self); }
+
+PyObject* StatementTable_arrow_c_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return Table_arrow_c_stream(statement_table(self).documents, args, nargs, kwnames);
+}
+
+PyObject* StatementTable_arrow_c_schema(PyObject* self, PyObject*) {
+  return Table_arrow_c_schema(statement_table(self).documents, nullptr);
+}
+
+Py_ssize_t StatementTable_length(PyObject* self) {
+  return static_cast<Py_ssize_t>(table_of(statement_table(self).documents).rows());
+}
+
+PyObject* StatementTable_column_names(PyObject* self, void*) {
+  return Table_column_names(statement_table(self).documents, nullptr);
+}
+
+PyObject* StatementTable_repr(PyObject* self) {
+  const StatementTableObject& table = statement_table(self);
+  return PyUnicode_FromFormat("<StatementTable %U, %lld documents, %lld intervals, %zd warnings>", table.encoding,
+                              static_cast<long long>(table_of(table.documents).rows()),
+                              static_cast<long long>(table_of(table.intervals).rows()),
+                              PyList_GET_SIZE(table.warnings));
+}
+
+void StatementTable_dealloc(PyObject* self) {
+  StatementTableObject& table = statement_table(self);
+  Py_XDECREF(table.encoding);
+  Py_XDECREF(table.documents);
+  Py_XDECREF(table.intervals);
+  Py_XDECREF(table.warnings);
+  quorlane_glue::free_instance(self);
+}
+
+template <PyObject* StatementTableObject::*Field>
+PyObject* statement_table_field(PyObject* self, void*) noexcept {
+  PyObject* value = statement_table(self).*Field;
+  Py_INCREF(value);
+  return value;
+}
+
+PyGetSetDef statement_table_getset[] = {
+    {"encoding", statement_table_field<&StatementTableObject::encoding>, nullptr, "\"utf-8\" or \"cp1251\".", nullptr},
+    {"documents", statement_table_field<&StatementTableObject::documents>, nullptr,
+     "The documents' Table: one row per document of quorlane_py.parse, in the same order.", nullptr},
+    {"intervals", statement_table_field<&StatementTableObject::intervals>, nullptr,
+     "The accounts' intervals as a Table.", nullptr},
+    {"warnings", statement_table_field<&StatementTableObject::warnings>, nullptr,
+     "The (lineno, message) pairs of the documents the reader dropped.", nullptr},
+    {"column_names", quorlane_glue::entry_point<StatementTable_column_names>, nullptr,
+     "The documents' columns' names, in order.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef statement_table_methods[] = {
+    {"__arrow_c_schema__", quorlane_glue::entry_point<StatementTable_arrow_c_schema>, METH_NOARGS,
+     "__arrow_c_schema__($self, /)\n--\n\nThe documents' schema, as Table.__arrow_c_schema__ gives it."},
+    {"__arrow_c_stream__", quorlane_glue::as_method(quorlane_glue::entry_point<StatementTable_arrow_c_stream>),
+     METH_FASTCALL | METH_KEYWORDS,
+     "__arrow_c_stream__($self, requested_schema=None)\n--\n\nThe documents' rows, as Table.__arrow_c_stream__ gives them."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot statement_table_slots[] = {
+    {Py_tp_doc, const_cast<char*>("The documents of a statement as an Arrow table, with its intervals and warnings "
+                                  "(quorlane.read_table makes them).")},
+    {Py_tp_new, reinterpret_cast<void*>(quorlane_glue::refuse_construction)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(StatementTable_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(quorlane_glue::entry_point<StatementTable_repr>)},
+    {Py_mp_length, reinterpret_cast<void*>(StatementTable_length)},
+    {Py_tp_getset, statement_table_getset},
+    {Py_tp_methods, statement_table_methods},
+    {0, nullptr},
+};
+
+PyType_Spec statement_table_spec = {"StatementTable", sizeof(StatementTableObject), 0, Py_TPFLAGS_DEFAULT,
+                                    statement_table_slots};
+
+PyObject* new_warnings(const std::vector<quorlane::StatementWarning>& warnings) {
+  return quorlane_glue::new_list(warnings, [](const quorlane::StatementWarning& warning) -> PyObject* {
+    Ref message = Ref::steal(quorlane_glue::new_str(warning.message));
+    if (!message) return nullptr;
+    return Py_BuildValue("(KO)", static_cast<unsigned long long>(warning.lineno), message.get());
+  });
+}
+
+PyObject* new_statement_table(const ModuleState& state, quorlane::StatementTables&& tables) {
+  Ref encoding = Ref::steal(quorlane_glue::new_str(quorlane::encoding_name(tables.encoding)));
+  Ref documents = Ref::steal(new_table(state.table_type, std::move(tables.documents)));
+  Ref intervals = Ref::steal(new_table(state.table_type, std::move(tables.intervals)));
+  Ref warnings = Ref::steal(new_warnings(tables.warnings));
+  if (!encoding || !documents || !intervals || !warnings) return nullptr;
+  auto* object = PyObject_New(StatementTableObject, state.statement_table_type);
+  if (object == nullptr) return nullptr;
+  object->encoding = encoding.release();
+  object->documents = documents.release();
+  object->intervals = intervals.release();
+  object->warnings = warnings.release();
+  return reinterpret_cast<PyObject*>(object);
+}
+
 // ---- reading ----
-
-// What one reading came to: the tables, the value none of them can hold, or nothing (the reader failed).
-struct Reading {
-  quorlane::Encoding encoding = quorlane::Encoding::Utf8;
-  std::vector<quorlane::StatementWarning> warnings;
-  std::optional<StatementTables> tables;
-  std::optional<Refusal> refusal;
-};
-
-std::size_t size_of(std::string_view bytes) noexcept { return bytes.size(); }
-std::size_t size_of(quorlane::CodePoints text) noexcept { return text.count; }
-
-Reading finished(TableBuilder& builder, const quorlane::ReaderResult& result) {
-  Reading reading;
-  reading.encoding = result.encoding;
-  reading.warnings = result.warnings;
-  auto built = builder.finish(result);
-  if (built) {
-    reading.tables = std::move(built).value();
-  } else {
-    reading.refusal = std::move(built).error();
-  }
-  return reading;
-}
-
-template <class Input>
-Reading read(Input input, const TableOptions& options, bool with_sections) {
-  std::optional<quorlane::StatementSections> sections;
-  if (with_sections) {
-    auto read = quorlane::read_sections(input);
-    if (!read) return Reading();
-    sections = std::move(read).value();
-  }
-  TableBuilder builder(options, sections ? &*sections : nullptr, size_of(input));
-  auto parsed = quorlane::parse_statement(input, {}, {}, &builder);
-  if (!parsed) return Reading();
-  return finished(builder, parsed.value());
-}
-
-// Lets other threads run while the core reads; takes the lock back on every way out, an exception included.
-class WithoutLock {
- public:
-  WithoutLock() noexcept : state_(PyEval_SaveThread()) {}
-  WithoutLock(const WithoutLock&) = delete;
-  WithoutLock& operator=(const WithoutLock&) = delete;
-  ~WithoutLock() { PyEval_RestoreThread(state_); }
-
- private:
-  PyThreadState* state_;
-};
 
 // A str argument as UTF-8; false with an exception.
 bool utf8_of(PyObject* text, std::string& out) {
@@ -200,11 +266,11 @@ bool utf8_of(PyObject* text, std::string& out) {
     PyErr_Format(PyExc_TypeError, "expected str, not %.200s", Py_TYPE(text)->tp_name);
     return false;
   }
-  return quorlane_py::append_utf8(out, text);
+  return quorlane_glue::append_utf8(out, text);
 }
 
 // The options of read_table's arguments after the statement; false with an exception.
-bool options_of(PyObject* const* args, TableOptions& options) {
+bool options_of(PyObject* const* args, quorlane::TableOptions& options) {
   PyObject* name = args[0];
   PyObject* keys = args[1];
   PyObject* scale = args[2];
@@ -221,7 +287,12 @@ bool options_of(PyObject* const* args, TableOptions& options) {
       return false;
     }
     for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(keys); ++i) {
-      if (!utf8_of(PyTuple_GET_ITEM(keys, i), options.keys.emplace_back())) return false;
+      PyObject* key = PyTuple_GET_ITEM(keys, i);
+      if (!utf8_of(key, options.keys.emplace_back())) return false;
+      if (!quorlane::is_arrow_name(options.keys.back())) {
+        PyErr_Format(PyExc_ValueError, "the key %R holds NUL, which no column's name can", key);
+        return false;
+      }
     }
   }
   if (scale != Py_None) {
@@ -240,30 +311,31 @@ bool options_of(PyObject* const* args, TableOptions& options) {
     return false;
   }
   options.batch_bytes = static_cast<std::size_t>(limit);
+  if (options.file && options.file->size() > options.batch_bytes) {
+    PyErr_SetString(PyExc_ValueError, "the name takes more bytes than a column of one batch holds");
+    return false;
+  }
   return true;
 }
 
-PyObject* new_warnings(const std::vector<quorlane::StatementWarning>& warnings) {
-  return quorlane_py::new_list(warnings, [](const quorlane::StatementWarning& warning) -> PyObject* {
-    Ref message = Ref::steal(quorlane_py::new_str(warning.message));
-    if (!message) return nullptr;
-    return Py_BuildValue("(KO)", static_cast<unsigned long long>(warning.lineno), message.get());
-  });
-}
-
-PyObject* refused(const Refusal& refusal) {
-  Ref code = Ref::steal(quorlane_py::new_str(refusal.code));
-  Ref key = Ref::steal(quorlane_py::new_str(refusal.key));
-  Ref message = Ref::steal(quorlane_py::new_str(refusal.message));
-  if (!code || !key || !message) return nullptr;
-  return Py_BuildValue("(sOKOO)", "refused", code.get(), static_cast<unsigned long long>(refusal.lineno), key.get(),
-                       message.get());
+// TableError for a value no column can hold, placed where the value starts.
+PyObject* refuse(const ModuleState& state, const quorlane::Refusal& refusal) {
+  ProblemPlace place{std::nullopt, refusal.lineno, std::nullopt};
+  if (refusal.column != 0) place.column = refusal.column;
+  std::optional<std::string_view> key;
+  if (!refusal.key.empty()) key = refusal.key;
+  return raise_problem(state.table_error, "line " + std::to_string(refusal.lineno), key, refusal.message, place,
+                       refusal.code);
 }
 
 }  // namespace
 
 PyTypeObject* new_table_type() {
-  return reinterpret_cast<PyTypeObject*>(quorlane_py::new_class(table_spec, "quorlane._accel"));
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(table_spec, "quorlane._accel"));
+}
+
+PyTypeObject* new_statement_table_type() {
+  return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(statement_table_spec, "quorlane"));
 }
 
 PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
@@ -271,43 +343,24 @@ PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs) 
     PyErr_SetString(PyExc_TypeError, "read_table takes a statement, a name, keys, a scale and a batch size");
     return nullptr;
   }
-  TableOptions options;
+  quorlane::TableOptions options;
   if (!options_of(args + 1, options)) return nullptr;
-  Ref type = Ref::steal(PyObject_GetAttrString(module, "Table"));
-  if (!type) return nullptr;
-  if (!PyType_Check(type.get())) {
-    PyErr_SetString(PyExc_TypeError, "quorlane._accel.Table is not the module's class");
+  const ModuleState& state = state_of(module);
+  if (args[0] == Py_None) return new_statement_table(state, quorlane::empty_tables(options));
+  quorlane_glue::StatementInput input;
+  if (!quorlane_glue::statement_input(args[0], input)) return nullptr;
+  // The reading touches no Python object, and the statement (bytes or a str, both immutable) stays referenced by
+  // the caller's argument for the whole call.
+  auto read = [&] {
+    quorlane_glue::WithoutLock unlocked;
+    return input.with([&](auto text) { return quorlane::read_tables(text, options); });
+  }();
+  if (!read) {
+    quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
   }
-  const bool with_sections = options.all_keys || !options.keys.empty();
-  const auto answer = [&](Reading& reading) -> PyObject* {
-    if (reading.refusal) return refused(*reading.refusal);
-    if (!reading.tables) Py_RETURN_NONE;  // the reader's own error, which quorlane_py.parse raises
-    auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
-    Ref documents = Ref::steal(new_table(as_type, std::move(reading.tables->documents)));
-    if (!documents) return nullptr;
-    Ref intervals = Ref::steal(new_table(as_type, std::move(reading.tables->intervals)));
-    if (!intervals) return nullptr;
-    Ref warnings = Ref::steal(new_warnings(reading.warnings));
-    if (!warnings) return nullptr;
-    const std::string_view encoding = quorlane::encoding_name(reading.encoding);
-    return Py_BuildValue("(ss#OOO)", "read", encoding.data(), static_cast<Py_ssize_t>(encoding.size()), documents.get(),
-                         intervals.get(), warnings.get());
-  };
-  if (args[0] == Py_None) {  // the tables of no statement: the columns alone
-    TableBuilder builder(options, nullptr, 0);
-    builder.start();
-    Reading reading = finished(builder, quorlane::ReaderResult());
-    return answer(reading);
-  }
-  return with_statement(args[0], [&](auto input) -> PyObject* {
-    Reading reading;
-    {
-      WithoutLock unlocked;
-      reading = read(input, options, with_sections);
-    }
-    return answer(reading);
-  });
+  if (!read.value()) return refuse(state, read.value().error());
+  return new_statement_table(state, std::move(read).value().value());
 }
 
 }  // namespace quorlane_accel

@@ -9,8 +9,11 @@ namespace quorlane_accel {
 // exception.
 PyTypeObject* new_table_type();
 
+// The class quorlane.StatementTable, made the same way.
+PyTypeObject* new_statement_table_type();
+
 // read_table(statement, name, keys, scale, batch_bytes): see the module's docstring of the function. Takes its
-// Table class from the module.
+// Table class from the module's state.
 PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
 
 }  // namespace quorlane_accel

@@ -1,22 +1,23 @@
 #include "text.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
+#include "quorlane/document_fields.h"
 #include "quorlane/line_breaks.h"
 #include "quorlane/lines.h"
 #include "quorlane/plausibility.h"
 #include "quorlane/quoted.h"
 #include "quorlane/values.h"
 #include "quorlane/windows_1251.h"
-#include "document_attributes.h"
 #include "ref.h"
-#include "statement_input.h"
+#include "str_conversion.h"
 
 namespace quorlane_accel {
 namespace {
 
-using quorlane_py::Ref;
+using quorlane_glue::Ref;
 
 bool is_str(PyObject* text) {
   if (PyUnicode_Check(text)) return true;
@@ -24,9 +25,7 @@ bool is_str(PyObject* text) {
   return false;
 }
 
-PyObject* new_str(std::string_view utf8) {
-  return PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()), "strict");
-}
+using quorlane_glue::new_str;
 
 // A str of the characters below U+3000 for which `member` holds.
 template <class Member>
@@ -67,43 +66,76 @@ const char* kind_name(quorlane::FieldKind kind) {
     case quorlane::FieldKind::Date: return "date";
     case quorlane::FieldKind::OptionalDate: return "optional date";
     case quorlane::FieldKind::Amount: return "amount";
+    case quorlane::FieldKind::OptionalAmount: return "optional amount";
   }
   return "";
 }
 
-// The document field table in quorlane_py.Document's attribute order: (attribute, key, kind) each.
-PyObject* document_fields() {
-  constexpr std::size_t count = std::size(quorlane_py::kDocumentAttributeFields);
-  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(count)));
+// A field table as (attribute, key, kind) triples, in `order` (indexes into `fields`).
+template <class Fields, class Order>
+PyObject* field_table(const Fields& fields, const Order& order) {
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(std::size(order))));
   if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < count; ++i) {
-    const quorlane::DocumentField& field = quorlane::kDocumentFields[quorlane_py::kDocumentAttributeFields[i]];
+  Py_ssize_t i = 0;
+  for (const int index : order) {
+    const quorlane::DocumentField& field = fields[static_cast<std::size_t>(index)];
     PyObject* item = Py_BuildValue("(s#s#s)", field.attribute.data(), static_cast<Py_ssize_t>(field.attribute.size()),
                                    field.key.data(), static_cast<Py_ssize_t>(field.key.size()), kind_name(field.kind));
     if (!item) return nullptr;
-    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
+    PyTuple_SET_ITEM(tuple.get(), i++, item);
   }
   return tuple.release();
 }
 
-int add_constant(PyObject* module, const char* name, PyObject* made) {
-  Ref value = Ref::steal(made);
-  if (!value) return -1;
-  if (PyModule_AddObject(module, name, value.get()) < 0) return -1;
-  (void)value.release();  // stolen on success
-  return 0;
-}
+constexpr std::array<int, quorlane::interval_field::count> kIntervalOrder = {0, 1, 2, 3, 4, 5};
+static_assert(quorlane::interval_field::count == 6);
 
 }  // namespace
 
 PyObject* quoted(PyObject*, PyObject* text) {
   if (!is_str(text)) return nullptr;
-  return new_str(quorlane::quoted(code_points(text)));
+  return new_str(quorlane::quoted(quorlane_glue::code_points(text)));
+}
+
+PyObject* encode(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 2 || !is_str(args[0]) || !is_str(args[1])) {
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "encode(text, encoding) takes two str");
+    return nullptr;
+  }
+  PyObject* text = args[0];
+  const char* encoding = PyUnicode_AsUTF8(args[1]);
+  if (encoding == nullptr) return nullptr;
+  if (std::string_view(encoding) == "utf-8") return PyUnicode_AsUTF8String(text);
+  if (std::string_view(encoding) != "cp1251") {
+    PyErr_SetString(PyExc_ValueError, "the encoding must be \"utf-8\" or \"cp1251\"");
+    return nullptr;
+  }
+  const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+  Ref bytes = Ref::steal(PyBytes_FromStringAndSize(nullptr, length));
+  if (!bytes) return nullptr;
+  char* out = PyBytes_AS_STRING(bytes.get());
+  const Py_ssize_t stopped = quorlane_glue::each_code_point(text, [&](char32_t c) {
+    const unsigned char byte = quorlane::kWindows1251Encoder.byte(c);
+    if (byte == 0 && c != 0) return false;
+    *out++ = static_cast<char>(byte);
+    return true;
+  });
+  if (stopped != length) {
+    // As Python's codecs say it, so that callers read the place from the error.
+    PyObject* error = PyObject_CallFunction(PyExc_UnicodeEncodeError, "sOnns", "cp1251", text, stopped, stopped + 1,
+                                            "character maps to <undefined>");
+    if (error != nullptr) {
+      PyErr_SetObject(PyExc_UnicodeEncodeError, error);
+      Py_DECREF(error);
+    }
+    return nullptr;
+  }
+  return bytes.release();
 }
 
 PyObject* plausible(PyObject*, PyObject* text) {
   if (!is_str(text)) return nullptr;
-  return PyBool_FromLong(quorlane::is_plausible(code_points(text)));
+  return PyBool_FromLong(quorlane::is_plausible(quorlane_glue::code_points(text)));
 }
 
 PyObject* dotted_date(PyObject*, PyObject* iso) {
@@ -127,12 +159,16 @@ PyObject* iso_date(PyObject*, PyObject* text) {
   return new_str(quorlane::format_date(date.value()));
 }
 
-int add_text_constants(PyObject* module) {
-  if (add_constant(module, "WINDOWS_1251", windows_1251_table()) < 0) return -1;
-  if (add_constant(module, "LINE_BREAKS", characters_where(quorlane::is_line_break_anywhere)) < 0) return -1;
-  if (add_constant(module, "PLAUSIBILITY_CHARS", PyLong_FromSize_t(quorlane::kPlausibilityChars)) < 0) return -1;
-  if (add_constant(module, "MARKERS", markers()) < 0) return -1;
-  return add_constant(module, "DOCUMENT_FIELDS", document_fields());
+bool add_text_constants(quorlane_glue::Registrar& registrar) {
+  using quorlane_glue::Ref;
+  return registrar.add("WINDOWS_1251", Ref::steal(windows_1251_table())) &&
+         registrar.add("LINE_BREAKS", Ref::steal(characters_where(quorlane::is_line_break_anywhere))) &&
+         registrar.add("PLAUSIBILITY_CHARS", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibilityChars))) &&
+         registrar.add("PLAUSIBLE_PERCENT", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibleMinPercent))) &&
+         registrar.add("MARKERS", Ref::steal(markers())) &&
+         registrar.add("DOCUMENT_TABLE",
+                       Ref::steal(field_table(quorlane::kDocumentFields, quorlane::kDocumentColumns))) &&
+         registrar.add("INTERVAL_TABLE", Ref::steal(field_table(quorlane::kIntervalFields, kIntervalOrder)));
 }
 
 }  // namespace quorlane_accel

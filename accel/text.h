@@ -6,14 +6,17 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include "registrar.h"
+
 namespace quorlane_accel {
 
 PyObject* quoted(PyObject* module, PyObject* text);
 PyObject* plausible(PyObject* module, PyObject* text);
+PyObject* encode(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
 PyObject* dotted_date(PyObject* module, PyObject* iso);
 PyObject* iso_date(PyObject* module, PyObject* text);
 
-// Sets the module's constants; -1 with an exception.
-int add_text_constants(PyObject* module);
+// Registers the module's constants; false with an exception.
+bool add_text_constants(quorlane_glue::Registrar& registrar);
 
 }  // namespace quorlane_accel

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <cstring>
+
+#include "text/decoders.h"
 
 #include "quorlane/decode.h"
 #include "quorlane/lines.h"
@@ -67,10 +71,28 @@ std::string reference(std::string_view text, Encoding encoding) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 7, (data[0] & 1) != 0};
+  const quorlane::ReadOptions options{1 + std::size_t{data[0]} * 7};
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const bool valid = quorlane::is_valid_utf8(input, false);
-  check(quorlane::is_valid_utf8(input, true) == valid);
+  // The two kernel sets agree: on UTF-8, on windows-1251, and on the bytes taken as UCS-2 units.
+  const auto& portable = quorlane::detail::portable_kernels();
+  const auto& active = quorlane::detail::active_kernels();
+  const bool valid = portable.is_valid_utf8(input);
+  check(active.is_valid_utf8(input) == valid);
+  std::string decoded[2];
+  for (int k = 0; k < 2; ++k) {
+    decoded[k].resize(input.size() * quorlane::detail::kCp1251MaxBytesPerChar + quorlane::detail::kDecodeSlack);
+    char* end = (k == 0 ? portable : active).decode_cp1251(input, decoded[k].data());
+    decoded[k].resize(static_cast<std::size_t>(end - decoded[k].data()));
+  }
+  check(decoded[0] == decoded[1]);
+  std::vector<std::uint16_t> units(input.size() / 2);
+  if (!units.empty()) std::memcpy(units.data(), input.data(), units.size() * 2);
+  for (int k = 0; k < 2; ++k) {
+    decoded[k].assign(units.size() * 3 + quorlane::detail::kDecodeSlack, '\0');
+    char* end = (k == 0 ? portable : active).ucs2_to_utf8(units.data(), units.size(), decoded[k].data());
+    decoded[k].resize(end == nullptr ? 0 : static_cast<std::size_t>(end - decoded[k].data()));
+  }
+  check(decoded[0] == decoded[1]);
 
   // Opened as a reading opens it: bytes found not to be UTF-8 after all are opened again.
   for (const quorlane::Utf8Verdict utf8 : {quorlane::Utf8Verdict::Unknown, quorlane::Utf8Verdict::Invalid}) {

@@ -1,9 +1,8 @@
 // Account: an account number with its intervals. `intervals` hands out copies, so the account never changes.
 #include <string>
 
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/quoted.h"
-#include "entry_point.h"
 #include "result_classes.h"
 #include "field_values.h"
 #include "record_class.h"

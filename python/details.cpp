@@ -7,10 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "args.h"
-#include "class_creation.h"
-#include "entry_point.h"
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {
@@ -234,59 +231,25 @@ PyObject* create_class(const ClassDef& def, PyGetSetDef* getset) {
   };
   // The interpreter keeps the name pointer (a literal, so it outlives the type) and copies the rest.
   PyType_Spec spec = {def.name, static_cast<int>(sizeof(DetailObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(spec);
+  return new_class(spec, kModuleName);
 }
-
-template <class... Fs>
-struct Overloaded : Fs... {
-  using Fs::operator()...;
-};
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
 
 }  // namespace
 
-bool register_detail_classes(Registrar& registrar) {
+bool register_detail_classes(Registrar& registrar, ErrorClasses& classes) {
+  static_assert(std::size(kClasses) == ErrorClasses::kDetailCount, "the detail classes in the mapping's order");
+  classes.new_detail = [](ErrorClasses::Detail kind, std::uint64_t lineno, std::span<const std::string_view> texts) {
+    return make_detail(static_cast<Kind>(kind), lineno, texts);
+  };
   for (std::size_t i = 0; i < kKindCount; ++i) {
     if (!detail_types[i]) {
       detail_types[i] = create_class(kClasses[i], kGetsets[i]);
       if (!detail_types[i]) return false;
     }
+    classes.details[i] = detail_types[i];
     if (!registrar.add(kClasses[i].name, detail_types[i])) return false;
   }
   return true;
-}
-
-PyObject* new_detail(const quorlane::SyntaxDetail& detail) {
-  using std::string_view;
-  return std::visit(
-      Overloaded{
-          [](const quorlane::UnexpectedSection& d) {
-            const string_view texts[] = {d.found, quorlane::context_name(d.context)};
-            return make_detail(kUnexpectedSection, d.lineno, texts);
-          },
-          [](const quorlane::UnexpectedAttribute& d) {
-            const string_view texts[] = {d.key, d.value};
-            return make_detail(kUnexpectedAttribute, d.lineno, texts);
-          },
-          [](const quorlane::UnrecognizedLine& d) {
-            const string_view texts[] = {d.line};
-            return make_detail(kUnrecognizedLine, d.lineno, texts);
-          },
-          [](const quorlane::MissingField& d) {
-            const string_view texts[] = {d.field, quorlane::context_name(d.context)};
-            return make_detail(kMissingField, d.lineno, texts);
-          },
-          [](const quorlane::AccountParseError& d) {
-            const string_view texts[] = {d.message};
-            return make_detail(kAccountParseError, d.lineno, texts);
-          },
-          [](const quorlane::HookError& d) {
-            const string_view texts[] = {d.message};
-            return make_detail(kHookError, d.lineno, texts);
-          },
-      },
-      detail);
 }
 
 }  // namespace quorlane_py

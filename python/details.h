@@ -2,16 +2,13 @@
 // AccountParseError, DocumentParseError and HookError.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
+#include "statement_errors.h"
 #include "quorlane/errors.h"
 
 namespace quorlane_py {
 
-// Creates the classes (once per process) and registers them in their order.
-bool register_detail_classes(Registrar& registrar);
-
-// The detail object for a core syntax detail, made without calling the class's constructor.
-// New reference, or null with an exception.
-PyObject* new_detail(const quorlane::SyntaxDetail& detail);
+// Creates the classes (once per process), registers them in their order and puts them into `classes`.
+bool register_detail_classes(Registrar& registrar, ErrorClasses& classes);
 
 }  // namespace quorlane_py

@@ -5,8 +5,7 @@
 
 #include "quorlane/decode.h"
 #include "quorlane/quoted.h"
-#include "document_attributes.h"
-#include "entry_point.h"
+#include "glue.h"
 #include "result_classes.h"
 #include "field_values.h"
 #include "record_class.h"
@@ -37,12 +36,12 @@ struct SameAsUtf8 {
 bool same_document_text(const quorlane::Document& a, const quorlane::Document& b) {
   if (a->text_encoding == b->text_encoding) {
 #define QUORLANE_SAME(field) &&same_text(a->field, b->field)
-    return true QUORLANE_DOCUMENT_ATTRIBUTES(QUORLANE_SAME);
+    return true QUORLANE_DOCUMENT_COLUMNS(QUORLANE_SAME);
 #undef QUORLANE_SAME
   }
   const SameAsUtf8 same{*a, *b};
 #define QUORLANE_SAME(field) &&same(a->field, b->field)
-  return true QUORLANE_DOCUMENT_ATTRIBUTES(QUORLANE_SAME);
+  return true QUORLANE_DOCUMENT_COLUMNS(QUORLANE_SAME);
 #undef QUORLANE_SAME
 }
 
@@ -92,7 +91,7 @@ PyObject* repr(PyObject* self) {
 
 PyGetSetDef getset[] = {
 #define QUORLANE_GETTER(field) {#field, entry_point<get<&quorlane::DocumentRecord::field>>, nullptr, nullptr, nullptr},
-    QUORLANE_DOCUMENT_ATTRIBUTES(QUORLANE_GETTER)
+    QUORLANE_DOCUMENT_COLUMNS(QUORLANE_GETTER)
 #undef QUORLANE_GETTER
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -106,6 +105,10 @@ PyObject* document_class() {
 
 PyObject* new_document(quorlane::Document&& document) noexcept {
   return Class::make(the_class, std::move(document));
+}
+
+const quorlane::DocumentRecord* document_record(PyObject* object) noexcept {
+  return the_class != nullptr && Py_TYPE(object) == the_class ? &value_of(object) : nullptr;
 }
 
 }  // namespace quorlane_py

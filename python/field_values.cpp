@@ -1,6 +1,6 @@
 #include "field_values.h"
 
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/quoted.h"
 
 namespace quorlane_py {

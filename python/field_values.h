@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/records.h"
 #include "quorlane/values.h"
 

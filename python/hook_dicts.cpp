@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "str_conversion.h"
+#include "glue.h"
 
 namespace quorlane_py {
 namespace {

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ref.h"
+#include "glue.h"
 #include "strs_by_position.h"
 #include "quorlane/attribute_map.h"
 

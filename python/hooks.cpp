@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "pending_error.h"
+#include "glue.h"
 #include "section_type.h"
-#include "str_conversion.h"
 
 namespace quorlane_py {
 namespace {
@@ -61,7 +60,7 @@ std::string take_failure_text() {
 
 }  // namespace
 
-quorlane::HookOutcome PythonHook::on_section(quorlane::SectionType type, quorlane::AttributeMap& attrs,
+quorlane::HookOutcome PythonHook::on_section(quorlane::SectionKind type, quorlane::AttributeMap& attrs,
                                              const quorlane::AttributeMap& header) {
   GilScope gil;
   Ref attrs_dict = Ref::steal(dicts_->new_attrs(attrs));

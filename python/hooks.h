@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "hook_dicts.h"
-#include "ref.h"
+#include "glue.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {
@@ -14,7 +14,7 @@ class PythonHook final : public quorlane::SectionHook {
  public:
   // Takes over one reference to the hook object; `dicts` outlives the hook.
   PythonHook(Ref hook, HookDicts& dicts) noexcept : hook_(std::move(hook)), dicts_(&dicts) {}
-  quorlane::HookOutcome on_section(quorlane::SectionType type, quorlane::AttributeMap& attrs,
+  quorlane::HookOutcome on_section(quorlane::SectionKind type, quorlane::AttributeMap& attrs,
                                    const quorlane::AttributeMap& header) override;
 
  private:

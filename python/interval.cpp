@@ -1,5 +1,5 @@
 // Interval: one period of an account with its balances.
-#include "entry_point.h"
+#include "glue.h"
 #include "result_classes.h"
 #include "field_values.h"
 #include "record_class.h"
@@ -34,21 +34,19 @@ PyObject* repr(PyObject* self) {
 }
 
 PyGetSetDef getset[] = {
-    {"date_start", entry_point<get<&quorlane::Interval::date_start>>, nullptr, nullptr, nullptr},
-    {"date_end", entry_point<get<&quorlane::Interval::date_end>>, nullptr, nullptr, nullptr},
-    {"start_amount", entry_point<get<&quorlane::Interval::start_amount>>, nullptr, nullptr, nullptr},
-    {"end_amount", entry_point<get<&quorlane::Interval::end_amount>>, nullptr, nullptr, nullptr},
-    {"total_income", entry_point<get<&quorlane::Interval::total_income>>, nullptr, nullptr, nullptr},
-    {"total_expense", entry_point<get<&quorlane::Interval::total_expense>>, nullptr, nullptr, nullptr},
+#define QUORLANE_GETTER(field, key, kind) \
+  {#field, entry_point<get<&quorlane::Interval::field>>, nullptr, nullptr, nullptr},
+    QUORLANE_INTERVAL_FIELDS(QUORLANE_GETTER)
+#undef QUORLANE_GETTER
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 }  // namespace
 
 bool same_interval_text(const quorlane::Interval& a, const quorlane::Interval& b) noexcept {
-  return same_text(a.date_start, b.date_start) && same_text(a.date_end, b.date_end) &&
-         same_text(a.start_amount, b.start_amount) && same_text(a.end_amount, b.end_amount) &&
-         same_text(a.total_income, b.total_income) && same_text(a.total_expense, b.total_expense);
+#define QUORLANE_SAME(field, key, kind) &&same_text(a.field, b.field)
+  return true QUORLANE_INTERVAL_FIELDS(QUORLANE_SAME);
+#undef QUORLANE_SAME
 }
 
 PyObject* interval_class() {

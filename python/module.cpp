@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "args.h"
-#include "registrar.h"
-#include "str_conversion.h"
+#include "glue.h"
+#include "module_api.h"
+#include "result_classes.h"
+#include "statement_input.h"
 #include "details.h"
-#include "entry_point.h"
 #include "exceptions.h"
 #include "hooks.h"
 #include "quorlane/parse.h"
@@ -66,18 +66,27 @@ PyModuleDef module_def = {
 // The module object, created once per process; a second initialisation returns it again.
 PyObject* the_module = nullptr;
 
-// Registers the module's 18 attributes in their fixed order.
+// The classes the reader's errors become, filled as they are created (once per process).
+ErrorClasses error_classes;
+
+// What the package's extension takes from the module (see module_api.h).
+ModuleApi module_api = {sizeof(ModuleApi), &error_classes, nullptr, document_record, build_statement, new_interval};
+
+// Registers the module's 18 attributes in their fixed order, and the capsule beside them.
 bool register_all(PyObject* module) {
   Registrar registrar(module);
   if (!register_result_classes(registrar) || !register_section_type(registrar) ||
-      !register_detail_classes(registrar)) {
+      !register_detail_classes(registrar, error_classes)) {
     return false;
   }
   Ref module_name = Ref::steal(PyUnicode_FromString(kModuleName));
   if (!module_name) return false;
   Ref function = Ref::steal(PyCFunction_NewEx(&parse_def, module, module_name.get()));
   if (!function || !registrar.add("parse", function.get())) return false;
-  return register_exceptions(registrar);
+  if (!register_exceptions(registrar, error_classes)) return false;
+  module_api.document_type = reinterpret_cast<PyTypeObject*>(document_class());
+  Ref capsule = Ref::steal(PyCapsule_New(&module_api, kModuleApiCapsule, nullptr));
+  return capsule && PyObject_SetAttrString(module, kModuleApiAttribute, capsule.get()) == 0;
 }
 
 // The hooks argument: None or absent means no hooks; otherwise any sequence but a str, whose items are
@@ -104,44 +113,6 @@ bool collect_hooks(PyObject* arg, std::vector<Ref>& hooks) {
   return false;
 }
 
-constexpr const char* kStatementTypeMessage = "statement must be bytes or str";
-
-// The statement as the core takes it: bytes (and an ASCII str) read in place, or the code points of any
-// other str, which the core turns into UTF-8 itself (piece by piece when the text is large), so that the
-// caller's str is not given a cached UTF-8 copy as large as itself.
-struct StatementInput {
-  std::string_view bytes;
-  quorlane::CodePoints text;
-  bool is_text = false;
-};
-
-// False with TypeError set. The caller keeps the argument alive while the input is used.
-bool statement_input(PyObject* arg, StatementInput& input) {
-  if (PyUnicode_Check(arg)) {
-#if PY_VERSION_HEX < 0x030C0000
-    if (PyUnicode_READY(arg) < 0) {
-      PyErr_Clear();
-      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
-      return false;
-    }
-#endif
-    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(arg));
-    if (PyUnicode_IS_ASCII(arg)) {
-      input.bytes = {static_cast<const char*>(PyUnicode_DATA(arg)), length};  // ASCII is its own UTF-8
-    } else {
-      input.text = {PyUnicode_DATA(arg), length, static_cast<unsigned>(PyUnicode_KIND(arg))};
-      input.is_text = true;
-    }
-    return true;
-  }
-  if (PyBytes_Check(arg)) {
-    input.bytes = {PyBytes_AS_STRING(arg), static_cast<std::size_t>(PyBytes_GET_SIZE(arg))};
-    return true;
-  }
-  PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
-  return false;
-}
-
 // The interpreter lock stays held throughout.
 PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const params[] = {"statement", "hooks"};
@@ -157,14 +128,9 @@ PyObject* parse(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs, P
   PythonHooks python_hooks(std::move(hook_objects));
   const quorlane::HookList hooks = python_hooks.list();
 
-  auto result = input.is_text ? quorlane::parse_statement(input.text, hooks) : quorlane::parse_statement(input.bytes, hooks);
+  auto result = input.with([&](auto text) { return quorlane::parse_statement(text, hooks); });
   if (!result) {
-    if (std::holds_alternative<quorlane::NotUtf8>(result.error())) {
-      // A str holding a lone surrogate: it has no UTF-8 form, so it is no text the statement can be.
-      PyErr_SetString(PyExc_TypeError, kStatementTypeMessage);
-    } else {
-      raise_statement_error(result.error());
-    }
+    raise_statement_error(result.error(), error_classes);
     return nullptr;
   }
   return build_statement(std::move(result).value());

@@ -8,8 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "class_creation.h"
-#include "entry_point.h"
+#include "glue.h"
 #include "field_values.h"
 
 namespace quorlane_py {
@@ -36,7 +35,7 @@ struct RecordClass {
         {0, nullptr},
     };
     PyType_Spec spec = {name, sizeof(Object), 0, Py_TPFLAGS_DEFAULT, slots};
-    return reinterpret_cast<PyTypeObject*>(new_class(spec));
+    return reinterpret_cast<PyTypeObject*>(new_class(spec, kModuleName));
   }
 
   // A new instance of `type` holding T(args...). New reference, or null with an exception.

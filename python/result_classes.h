@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "ref.h"
+#include "glue.h"
 #include "quorlane/decode.h"
 #include "quorlane/records.h"
 
@@ -21,6 +21,8 @@ PyObject* new_account(quorlane::Account&& account) noexcept;
 
 PyObject* document_class();
 PyObject* new_document(quorlane::Document&& document) noexcept;
+// The record of a Document; null for an object of any other class.
+const quorlane::DocumentRecord* document_record(PyObject* object) noexcept;
 
 PyObject* statement_class();
 // Takes over the four containers; the counts are the ones its repr shows.

@@ -2,26 +2,26 @@
 
 #include <cstdint>
 
-#include "class_creation.h"
+#include "glue.h"
 
 namespace quorlane_py {
 namespace {
 
 struct SectionTypeObject {
   PyObject_HEAD
-  quorlane::SectionType kind;
+  quorlane::SectionKind kind;
 };
 
 // The class object, created once per process.
 PyObject* section_type_class = nullptr;
 
-quorlane::SectionType kind_of(PyObject* self) noexcept { return reinterpret_cast<SectionTypeObject*>(self)->kind; }
+quorlane::SectionKind kind_of(PyObject* self) noexcept { return reinterpret_cast<SectionTypeObject*>(self)->kind; }
 
 bool is_section_type(PyObject* object) noexcept {
   return PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(section_type_class));
 }
 
-PyObject* allocate(quorlane::SectionType kind) noexcept {
+PyObject* allocate(quorlane::SectionKind kind) noexcept {
   if (!section_type_class) {
     PyErr_SetString(PyExc_SystemError, "SectionType is not initialised");
     return nullptr;
@@ -33,7 +33,7 @@ PyObject* allocate(quorlane::SectionType kind) noexcept {
 }
 
 PyObject* section_type_repr(PyObject* self) noexcept {
-  return PyUnicode_FromString(kind_of(self) == quorlane::SectionType::Document ? "SectionType.Document"
+  return PyUnicode_FromString(kind_of(self) == quorlane::SectionKind::Document ? "SectionType.Document"
                                                                                 : "SectionType.Account");
 }
 
@@ -62,14 +62,14 @@ PyObject* create_class() {
   };
   // Defining equality without a hash leaves the instances unhashable.
   PyType_Spec spec = {"SectionType", static_cast<int>(sizeof(SectionTypeObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-  return new_class(spec);
+  return new_class(spec, kModuleName);
 }
 
 // The class attributes Document and Account, in that order, made once with the class.
 bool add_members(PyObject* type) noexcept {
-  Ref document = Ref::steal(allocate(quorlane::SectionType::Document));
+  Ref document = Ref::steal(allocate(quorlane::SectionKind::Document));
   if (!document || !set_class_attribute(type, "Document", document.get())) return false;
-  Ref account = Ref::steal(allocate(quorlane::SectionType::Account));
+  Ref account = Ref::steal(allocate(quorlane::SectionKind::Account));
   return account && set_class_attribute(type, "Account", account.get());
 }
 
@@ -89,6 +89,6 @@ bool register_section_type(Registrar& registrar) {
   return registrar.add("SectionType", section_type_class);
 }
 
-PyObject* new_section_type(quorlane::SectionType type) noexcept { return allocate(type); }
+PyObject* new_section_type(quorlane::SectionKind type) noexcept { return allocate(type); }
 
 }  // namespace quorlane_py

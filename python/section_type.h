@@ -1,7 +1,7 @@
 // SectionType: tells a hook which kind of section it sees.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {
@@ -10,6 +10,6 @@ namespace quorlane_py {
 bool register_section_type(Registrar& registrar);
 
 // A new SectionType instance (not one of the class attributes). New reference, or null with an exception.
-PyObject* new_section_type(quorlane::SectionType type) noexcept;
+PyObject* new_section_type(quorlane::SectionKind type) noexcept;
 
 }  // namespace quorlane_py

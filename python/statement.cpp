@@ -4,9 +4,7 @@
 #include <new>
 #include <string>
 
-#include "class_creation.h"
-#include "entry_point.h"
-#include "str_conversion.h"
+#include "glue.h"
 #include "quorlane/quoted.h"
 #include "result_classes.h"
 #include "field_values.h"
@@ -107,7 +105,7 @@ PyType_Spec spec = {"Statement", sizeof(StatementObject), 0, Py_TPFLAGS_DEFAULT 
 }  // namespace
 
 PyObject* statement_class() {
-  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(spec));
+  if (!the_class) the_class = reinterpret_cast<PyTypeObject*>(new_class(spec, kModuleName));
   return reinterpret_cast<PyObject*>(the_class);
 }
 

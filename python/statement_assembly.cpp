@@ -1,7 +1,7 @@
 #include "statement_assembly.h"
 
 #include "result_classes.h"
-#include "str_conversion.h"
+#include "glue.h"
 
 namespace quorlane_py {
 namespace {

@@ -1,7 +1,7 @@
 // The result classes as a whole: their registration, and the assembly of a Statement from a reading.
 #pragma once
 
-#include "registrar.h"
+#include "glue.h"
 #include "quorlane/reader.h"
 
 namespace quorlane_py {

@@ -1,4 +1,6 @@
-from typing import Any, Literal, Optional, Union, final, overload
+from typing import Any, Literal, Optional, Union, final
+
+import quorlane_py
 
 @final
 class Section:
@@ -26,6 +28,25 @@ class Section:
         """The value the reader keeps for the key: its last."""
     def get_all(self, key: str, /) -> list[str]:
         """Every value of the key, in file order."""
+    def interval(self) -> quorlane_py.Interval:
+        """An account section's interval, as the reader converts it."""
+
+@final
+class SectionReading:
+    """A statement read whole (quorlane.read_sections makes them)."""
+
+    @property
+    def statement(self) -> quorlane_py.Statement:
+        """What quorlane_py.parse returns for the statement."""
+    @property
+    def sections(self) -> tuple[Section, ...]:
+        """Every section in file order, the header first; documents that became warnings included."""
+    @property
+    def header(self) -> Section:
+        """The header's section."""
+    @property
+    def documents(self) -> tuple[Section, ...]:
+        """The section of each of statement.documents, in the same order."""
 
 @final
 class Table:
@@ -38,22 +59,36 @@ class Table:
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
-def read_sections(statement: Union[bytes, str], /) -> Optional[tuple[str, tuple[Section, ...]]]: ...
-_Read = tuple[Literal["read"], str, Table, Table, list[tuple[int, str]]]
-_Refused = tuple[Literal["refused"], str, int, str, str]
+@final
+class StatementTable:
+    """The documents of a statement as an Arrow table, with its intervals and warnings (quorlane.read_table makes
+    them)."""
 
-@overload
-def read_table(statement: None, name: Optional[str], keys: Union[bool, tuple[str, ...], None],
-               scale: Optional[int], batch_bytes: int, /) -> _Read: ...
-@overload
-def read_table(statement: Union[bytes, str], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
-               scale: Optional[int], batch_bytes: int, /) -> Union[_Read, _Refused, None]: ...
-def convert(statement: Union[bytes, str], target: str, newline: str, /) -> Union[
-        bytes, tuple[str, int, int, int], tuple[str, None, None, None], None]: ...
+    @property
+    def encoding(self) -> str: ...
+    @property
+    def documents(self) -> Table: ...
+    @property
+    def intervals(self) -> Table: ...
+    @property
+    def warnings(self) -> list[tuple[int, str]]: ...
+    @property
+    def column_names(self) -> tuple[str, ...]: ...
+    def __len__(self) -> int: ...
+    def __arrow_c_schema__(self) -> object: ...
+    def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
+
+class NotRendered(ValueError): ...
+
+def read_sections(statement: Union[bytes, str], /) -> SectionReading: ...
+def read_table(statement: Union[bytes, str, None], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
+               scale: Optional[int], batch_bytes: int, /) -> StatementTable: ...
+def convert(statement: Union[bytes, str], target: Optional[str], newline: str, /) -> bytes: ...
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],
                      keys: tuple[bytes, ...], dates: tuple[bool, ...], newline: bytes, closing: bytes,
-                     encoding: str, /) -> Optional[bytes]: ...
+                     encoding: str, /) -> bytes: ...
 def quoted(text: str, /) -> str: ...
+def encode(text: str, encoding: str, /) -> bytes: ...
 def plausible(text: str, /) -> bool: ...
 def dotted_date(iso: str, /) -> Optional[str]: ...
 def iso_date(text: str, /) -> Optional[str]: ...
@@ -61,5 +96,7 @@ def iso_date(text: str, /) -> Optional[str]: ...
 WINDOWS_1251: str
 LINE_BREAKS: str
 PLAUSIBILITY_CHARS: int
+PLAUSIBLE_PERCENT: int
 MARKERS: tuple[str, ...]
-DOCUMENT_FIELDS: tuple[tuple[str, str, str], ...]
+DOCUMENT_TABLE: tuple[tuple[str, str, str], ...]
+INTERVAL_TABLE: tuple[tuple[str, str, str], ...]

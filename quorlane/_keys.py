@@ -30,7 +30,7 @@ DOCUMENT_ORDER = (
 # The reader's document field table, in quorlane_py.Document's attribute order: (attribute, key, kind), kind
 # one of "text", "optional text", "date", "optional date", "amount". The document type comes from the section's
 # opening line ("СекцияДокумент=..."), not from a key.
-DOCUMENT_TABLE: tuple[tuple[str, str, str], ...] = _accel.DOCUMENT_FIELDS
+DOCUMENT_TABLE: tuple[tuple[str, str, str], ...] = _accel.DOCUMENT_TABLE
 
 # quorlane_py.Document's attributes in its own order (the order of to_dict and of CSV columns).
 DOCUMENT_FIELDS = tuple(attribute for attribute, _, _ in DOCUMENT_TABLE)
@@ -42,12 +42,16 @@ DOCUMENT_DATE_KEYS = frozenset(key for _, key, kind in DOCUMENT_TABLE if kind.en
 # The keys a Document is written with, in the standard's order.
 DOCUMENT_KEYS = tuple(key for key in DOCUMENT_ORDER if key in DOCUMENT_ATTRIBUTE)
 
-# An account section: (key, attribute of quorlane_py.Interval) in the order written; the account number
-# ("РасчСчет") goes after the dates.
-INTERVAL_KEYS_BEFORE_NUMBER = (("ДатаНачала", "date_start"), ("ДатаКонца", "date_end"))
-INTERVAL_KEYS_AFTER_NUMBER = (("НачальныйОстаток", "start_amount"), ("ВсегоПоступило", "total_income"),
-                              ("ВсегоСписано", "total_expense"), ("КонечныйОстаток", "end_amount"))
-INTERVAL_FIELDS = ("date_start", "date_end", "start_amount", "end_amount", "total_income", "total_expense")
+# The reader's interval field table, in quorlane_py.Interval's attribute order: (attribute, key, kind).
+INTERVAL_TABLE: tuple[tuple[str, str, str], ...] = _accel.INTERVAL_TABLE
+INTERVAL_FIELDS = tuple(attribute for attribute, _, _ in INTERVAL_TABLE)
+
+# An account section: (key, attribute of quorlane_py.Interval) in the order the standard writes them: the dates,
+# then the account number ("РасчСчет"), then the opening balance, the income, the expense and the closing balance.
+_INTERVAL_KEY = {attribute: key for attribute, key, _ in INTERVAL_TABLE}
+INTERVAL_KEYS_BEFORE_NUMBER = tuple((_INTERVAL_KEY[a], a) for a in ("date_start", "date_end"))
+INTERVAL_KEYS_AFTER_NUMBER = tuple((_INTERVAL_KEY[a], a) for a in ("start_amount", "total_income", "total_expense",
+                                                                   "end_amount"))
 
 # The number of the field on the payment order form (0401060) that each document key fills.
 FORM_FIELD = {

@@ -16,14 +16,18 @@ NEWLINES = ("\r\n", "\n")
 # windows-1251 as the reader decodes it (the WHATWG index), from the reader's own table: Python's cp1251 codec
 # agrees on every byte except 0x98, which it leaves unmapped and the index maps to U+0098.
 CP1251_DECODING: str = _accel.WINDOWS_1251
-_CP1251_ENCODING = codecs.charmap_build(CP1251_DECODING)
 
 # Characters that other readers (and Python's str.splitlines) take for a line end, and NUL, which C readers
 # take for the end of the text. Our reader keeps all of them but the line feed inside a value.
 _STRICT_FORBIDDEN = re.compile("[" + re.escape(_accel.LINE_BREAKS) + "]")
 
-# Marker lines of the format: a key equal to one of them is read by some readers as the marker itself.
+# Marker lines of the format, from the reader's table: a key equal to one of them is read by some readers as the
+# marker itself. A document's opening line is its marker, "=" and the document's type.
 MARKERS: tuple[str, ...] = _accel.MARKERS
+FILE_START, ACCOUNT_START, ACCOUNT_END, DOCUMENT_START, DOCUMENT_END, FILE_END = MARKERS
+
+# What the strict writers refuse besides the line feed (which the format's own line end makes a problem of its own).
+STRICT_FORBIDDEN_BUT_LF = re.compile("[" + re.escape(_accel.LINE_BREAKS.replace("\n", "")) + "]")
 
 
 def encoding_name(encoding: str) -> str:
@@ -43,11 +47,9 @@ def check_newline(newline: str) -> str:
     return newline
 
 
-def encode(text: str, encoding: str) -> bytes:
-    """The text in the encoding; UnicodeEncodeError for a character it cannot hold."""
-    if encoding == "cp1251":
-        return codecs.charmap_encode(text, "strict", _CP1251_ENCODING)[0]
-    return text.encode("utf-8")
+# The text in the encoding ("utf-8" or "cp1251", windows-1251 by the reader's own table, through its one
+# encoder); UnicodeEncodeError for a character it cannot hold.
+encode = _accel.encode
 
 
 def decode_cp1251(data: bytes) -> str:
@@ -70,7 +72,7 @@ def key_problems(section: str, key: str, *, exact: bool = False, hint: bool = Tr
     if "=" in key:
         yield WriteError(section, key, f'key {quoted(key)} contains "=" at position {key.index("=")}; a key '
                          'ends at the first "="', key.index("="), code="key-has-equals")
-    if key == "СекцияДокумент":
+    if key == DOCUMENT_START:
         yield WriteError(section, key, f"key {quoted(key)} would open a document section", code="key-opens-section")
     elif not exact and key in MARKERS:
         yield WriteError(section, key, f"key {quoted(key)} is a marker word, which other readers take for the "
@@ -120,11 +122,8 @@ def encoding_problems(section: str, key: str, text: str, encoding: str, *,
                          f"cannot be encoded in {encoding}", error.start, code="unencodable")
 
 
-def has_strict_forbidden(text: str) -> bool:
-    return _STRICT_FORBIDDEN.search(text) is not None
-
-
 # The reader's test of windows-1251 input: enough of its first PLAUSIBILITY_WINDOW characters must be letters,
 # digits, punctuation and blanks.
 PLAUSIBILITY_WINDOW: int = _accel.PLAUSIBILITY_CHARS
+PLAUSIBLE_PERCENT: int = _accel.PLAUSIBLE_PERCENT
 plausible = _accel.plausible

@@ -8,12 +8,9 @@ from typing import NamedTuple
 
 import quorlane_py
 
-from ._accel import MARKERS
 from .sections import Section, SectionReading
 
 __all__ = ["Finding", "reconcile"]
-
-_FILE_START, _ACCOUNT_START, _ACCOUNT_END, _, _, _FILE_END = MARKERS
 
 # Every sum and comparison exact: the reader takes amounts of up to 29 digits with up to 28 of them fractional, so
 # that one amount aligned with another spans 57 digits, and a sum of many a few more. Decimal's default context
@@ -28,15 +25,6 @@ class Finding(NamedTuple):
     line: int
     level: str
     message: str
-
-
-def _interval(section: Section) -> quorlane_py.Interval:
-    """The section's interval as the reader converts it, alone: the statement's own intervals are merged by account
-    and stripped of duplicates, and so no longer tell which section each came from."""
-    lines = [_FILE_START, _ACCOUNT_START, *(f"{key}={value}" for key, value in section.attributes), _ACCOUNT_END,
-             _FILE_END, ""]
-    (account,) = quorlane_py.parse("\n".join(lines)).accounts.values()
-    return account.intervals[0]
 
 
 def _day(iso: str) -> tuple[int, int, int]:
@@ -104,7 +92,7 @@ def _reconcile(reading: SectionReading) -> list[Finding]:
     for section in reading.sections:
         if section.kind != "account":
             continue
-        interval = _interval(section)
+        interval = section.interval()  # the section's own figures: the statement's are merged by account
         number = section.get("РасчСчет") or ""
         where = f"account {number}, {_period(interval)}"
         opening, closing = Decimal(interval.start_amount), interval.end_amount

@@ -5,6 +5,8 @@ byte order mark, the one byte that is not UTF-8, the declared Кодировка
 from __future__ import annotations
 
 import codecs
+from collections.abc import Iterator
+from contextlib import contextmanager
 from typing import Optional, Union
 
 import quorlane_py
@@ -45,12 +47,20 @@ def diagnosed(error: quorlane_py.ParseError, statement: Union[bytes, str]) -> qu
     return error
 
 
-def parse(statement: Union[bytes, str]) -> quorlane_py.Statement:
-    """quorlane_py.parse, whose exceptions carry their diagnosis."""
+@contextmanager
+def explained(statement: Union[bytes, str]) -> Iterator[None]:
+    """The reader's exceptions raised while reading the statement, with their diagnosis: the bytes are looked at
+    again only when the reading has failed."""
     try:
-        return quorlane_py.parse(statement)
+        yield
     except quorlane_py.ParseError as error:
         raise diagnosed(error, statement) from None
+
+
+def parse(statement: Union[bytes, str]) -> quorlane_py.Statement:
+    """quorlane_py.parse, whose exceptions carry their diagnosis."""
+    with explained(statement):
+        return quorlane_py.parse(statement)
 
 
 def _not_a_statement(data: bytes) -> str:

@@ -70,5 +70,6 @@ class TableError(Problem, ValueError):
     """A value of a statement that no column of its table can hold as it is (read_table raises it): an amount
     with more fractional digits than the amount columns' scale (code "amount-scale") or more digits than a 128-bit
     decimal holds ("amount-digits"), a date beyond date32 ("date-range"), a text beyond what a column of one
-    batch holds ("text-size"), or a key whose column would repeat a column's name ("column-name"). `line` and
-    `column` are where the value starts in the statement's text; `section` is "line N"."""
+    batch holds ("text-size"), or a key whose column would repeat a column's name or whose name holds NUL, which
+    Arrow's names cannot hold ("column-name"). `line` and `column` are where the value starts in the statement's
+    text; `section` is "line N"."""

@@ -59,13 +59,13 @@ def dumps_outgoing(documents: Iterable[OutgoingDocument], *, sender: str, recipi
     if header_problems or problems:
         raise (header_problems + problems)[0]
 
-    lines = ["1CClientBankExchange", *(f"{key}={value}" for key, value in header)]
+    lines = [_text.FILE_START, *(f"{key}={value}" for key, value in header)]
     split = purpose_lines == "split"
     for document in documents:
-        lines.append(f"СекцияДокумент={document.kind.value}")
+        lines.append(f"{_text.DOCUMENT_START}={document.kind.value}")
         lines.extend(f"{key}={value}" for key, value in document_pairs(document, split_purpose=split))
-        lines.append("КонецДокумента")
-    lines.append("КонецФайла")
+        lines.append(_text.DOCUMENT_END)
+    lines.append(_text.FILE_END)
     return _text.encode("\r\n".join(lines) + "\r\n", encoding)
 
 

@@ -2,9 +2,8 @@
 
 from __future__ import annotations
 
-import re
 from operator import attrgetter
-from typing import BinaryIO, Callable, Optional
+from typing import BinaryIO
 
 import quorlane_py
 
@@ -13,20 +12,17 @@ from ._keys import (DOCUMENT_ATTRIBUTE, DOCUMENT_DATE_KEYS, DOCUMENT_KEYS, INTER
                     INTERVAL_KEYS_BEFORE_NUMBER)
 from .errors import WriteError
 
-_render_documents: Optional[Callable[..., Optional[bytes]]]
-try:
-    from ._accel import render_documents as _render_documents
-except ImportError:  # a build without the accelerator (PyPy): the documents are written in Python
-    _render_documents = None
-
 __all__ = ["dumps", "dump"]
+
+# The document sections written straight into bytes; NotRendered leaves them to the writer that explains problems.
+_render_documents = _accel.render_documents
 
 # A document section: the opening line, then one line per key whose value is not None, then the closing line.
 _NAMES = ("doc_type", *(DOCUMENT_ATTRIBUTE[key] for key in DOCUMENT_KEYS))
-_KEYS = ("СекцияДокумент", *DOCUMENT_KEYS)
+_KEYS = (_text.DOCUMENT_START, *DOCUMENT_KEYS)
 _IS_DATE = tuple(key in DOCUMENT_DATE_KEYS for key in _KEYS)
 _ROW = attrgetter(*_NAMES)
-_CLOSING = "КонецДокумента"
+_CLOSING = _text.DOCUMENT_END
 
 
 def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newline: str = "\r\n",
@@ -65,17 +61,20 @@ def dumps(statement: quorlane_py.Statement, *, encoding: str | None = None, newl
     if not statement.accounts and not documents:
         raise WriteError("statement", None, "a statement needs at least one account or document section")
 
-    head_lines = ["1CClientBankExchange"]
+    head_lines = [_text.FILE_START]
     _write_header(head_lines, statement.header, exact, newline, encoding)
     _write_accounts(head_lines, statement.accounts, exact, newline, encoding)
     head = _text.encode(newline.join(head_lines) + newline, encoding)
-    tail = _text.encode("КонецФайла" + newline, encoding)
+    tail = _text.encode(_text.FILE_END + newline, encoding)
 
     data = None
-    if _render_documents is not None and not exact:
+    if not exact:
         keys = tuple(_text.encode(key + "=", encoding) for key in _KEYS)
-        data = _render_documents(documents, head, tail, _NAMES, keys, _IS_DATE, newline.encode("ascii"),
-                                 _text.encode(_CLOSING, encoding), encoding)
+        try:
+            data = _render_documents(documents, head, tail, _NAMES, keys, _IS_DATE, newline.encode("ascii"),
+                                     _text.encode(_CLOSING, encoding), encoding)
+        except _accel.NotRendered:  # a value the fast writer does not take: the one that explains it does
+            pass
     if data is None:
         data = head + _documents_in_python(documents, exact, newline, encoding) + tail
     if encoding == "cp1251":
@@ -134,7 +133,7 @@ def _write_accounts(lines: list[str], accounts: dict[str, quorlane_py.Account], 
             raise WriteError(section, "РасчСчет", f"the account is filed under {_text.quoted(number)} but its number "
                              f"is {_text.quoted(account.number)}; it would be read back under its number")
         for interval in _reading_order(account.intervals):
-            lines.append("СекцияРасчСчет")
+            lines.append(_text.ACCOUNT_START)
             for key, name in INTERVAL_KEYS_BEFORE_NUMBER:
                 value = getattr(interval, name)
                 if value is not None:
@@ -144,7 +143,7 @@ def _write_accounts(lines: list[str], accounts: dict[str, quorlane_py.Account], 
                 value = getattr(interval, name)
                 if value is not None:
                     lines.append(f"{key}={value}")
-            lines.append("КонецРасчСчет")
+            lines.append(_text.ACCOUNT_END)
 
 
 def _reading_order(intervals: list[quorlane_py.Interval]) -> list[quorlane_py.Interval]:
@@ -185,7 +184,6 @@ def _template(types: tuple[type, ...]) -> tuple[str, int]:
 
 
 _DATE_INDEXES = tuple(i for i, is_date in enumerate(_IS_DATE) if is_date)
-_STRICT_FORBIDDEN_BUT_LF = re.compile("[\x00\r\x0b\x0c\x1c\x1d\x1e\x85\u2028\u2029]")
 
 
 def _documents_in_python(documents: list[quorlane_py.Document], exact: bool, newline: str, encoding: str) -> bytes:
@@ -211,7 +209,7 @@ def _documents_in_python(documents: list[quorlane_py.Document], exact: bool, new
     if exact:
         sound = sound and not (newline == "\n" and "\r\n" in text)
     else:
-        sound = sound and _STRICT_FORBIDDEN_BUT_LF.search(text) is None
+        sound = sound and _text.STRICT_FORBIDDEN_BUT_LF.search(text) is None
     if sound:
         if newline != "\n":
             text = text.replace("\n", newline)
@@ -237,6 +235,6 @@ def _check_cp1251_reads_back(data: bytes) -> None:
     is valid UTF-8 for UTF-8, but this output never is: every section's opening line starts with "Се", bytes
     D1 E5 in windows-1251, which no UTF-8 sequence has.)"""
     if not _text.plausible(_text.decode_cp1251(data[:_text.PLAUSIBILITY_WINDOW])):
-        raise WriteError("statement", None, "the cp1251 output would not be taken for a statement: more than 4 "
-                         "per cent of its first 20480 characters are neither letters, digits, punctuation nor "
-                         "whitespace; write it in utf-8")
+        raise WriteError("statement", None, "the cp1251 output would not be taken for a statement: more than "
+                         f"{100 - _text.PLAUSIBLE_PERCENT} per cent of its first {_text.PLAUSIBILITY_WINDOW} "
+                         "characters are neither letters, digits, punctuation nor whitespace; write it in utf-8")

@@ -8,10 +8,9 @@ from __future__ import annotations
 
 from typing import Iterable, Optional, Tuple, Union
 
-import quorlane_py
-
-from . import _accel, diagnosis
-from .errors import TableError
+from . import _accel
+from ._accel import StatementTable
+from .diagnosis import explained
 
 __all__ = ["StatementTable", "empty_table", "read_table"]
 
@@ -21,38 +20,11 @@ _BATCH_BYTES = 2**31 - 1
 
 Keys = Union[bool, Iterable[str], None]
 
-
-class StatementTable:
-    """The documents of a statement as an Arrow table (one row per document of quorlane_py.parse, in the same
-    order), with `intervals`, its accounts' intervals as a second table, `warnings`, the (lineno, message) pairs
-    of the documents the reader dropped, and `encoding`, "utf-8" or "cp1251". `documents` and `intervals` are
-    quorlane._accel.Table objects; this object and both tables give their rows through `__arrow_c_stream__`."""
-
-    __slots__ = ("encoding", "documents", "intervals", "warnings")
-
-    def __init__(self, encoding: str, documents: _accel.Table, intervals: _accel.Table,
-                 warnings: list[tuple[int, str]]) -> None:
-        self.encoding = encoding
-        self.documents = documents
-        self.intervals = intervals
-        self.warnings = warnings
-
-    def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object:
-        return self.documents.__arrow_c_stream__(requested_schema)
-
-    def __arrow_c_schema__(self) -> object:
-        return self.documents.__arrow_c_schema__()
-
-    def __len__(self) -> int:
-        return self.documents.num_rows
-
-    @property
-    def column_names(self) -> Tuple[str, ...]:
-        return self.documents.column_names
-
-    def __repr__(self) -> str:
-        return (f"<StatementTable {self.encoding}, {len(self)} documents, {self.intervals.num_rows} intervals, "
-                f"{len(self.warnings)} warnings>")
+# StatementTable: the documents of a statement as an Arrow table (one row per document of quorlane_py.parse, in
+# the same order), with `intervals`, its accounts' intervals as a second table, `warnings`, the (lineno, message)
+# pairs of the documents the reader dropped, and `encoding`, "utf-8" or "cp1251". `documents` and `intervals` are
+# quorlane._accel.Table objects; the StatementTable and both tables give their rows through
+# `__arrow_c_stream__`; len() is the number of documents, `column_names` the documents' columns.
 
 
 def read_table(statement: Union[bytes, str], *, name: Optional[str] = None, extra_keys: Keys = None,
@@ -67,16 +39,11 @@ def read_table(statement: Union[bytes, str], *, name: Optional[str] = None, extr
     each key given, or with True for every key outside the fields that a document has, holding the last value
     written. `amount_scale` fixes the amount columns' scale; by default it is the finest written, at least 2.
 
-    Raises the exceptions quorlane_py.parse raises for the same statement (with their `diagnosis`), and
-    TableError for a value that no column can hold as it is."""
-    keys = _keys(extra_keys)
-    read = _accel.read_table(statement, _name(name), keys, _scale(amount_scale), _BATCH_BYTES)
-    if read is None:
-        diagnosis.parse(statement)  # raises the reader's own error, from the reader's own mapping
-        raise RuntimeError("read_table failed on a statement that quorlane_py.parse reads")  # not reached
-    if read[0] == "refused":
-        raise _refusal(statement, *read[1:])
-    return StatementTable(*read[1:])
+    The statement is read once. Raises the exceptions quorlane_py.parse raises for the same statement (with their
+    `diagnosis`), and TableError for a value that no column can hold as it is, placed where the value starts."""
+    keys, scale = _keys(extra_keys), _scale(amount_scale)
+    with explained(statement):
+        return _accel.read_table(statement, _name(name), keys, scale, _BATCH_BYTES)
 
 
 def empty_table(*, name: Optional[str] = None, extra_keys: Optional[Iterable[str]] = None,
@@ -85,8 +52,7 @@ def empty_table(*, name: Optional[str] = None, extra_keys: Optional[Iterable[str
     that want one up front (a Dask frame's meta, Spark's mapInArrow)."""
     if extra_keys is True:
         raise TypeError("extra_keys=True takes its columns from a statement: name the keys")
-    read = _accel.read_table(None, _name(name), _keys(extra_keys), _scale(amount_scale), _BATCH_BYTES)
-    return StatementTable(*read[1:])
+    return _accel.read_table(None, _name(name), _keys(extra_keys), _scale(amount_scale), _BATCH_BYTES)
 
 
 def _name(name: Optional[str]) -> Optional[str]:
@@ -106,7 +72,7 @@ def _keys(extra_keys: Keys) -> Union[bool, Tuple[str, ...], None]:
     for key in keys:
         if not isinstance(key, str):
             raise TypeError(f"a key must be a str, not {type(key).__name__}")
-    taken = set(_accel.read_table(None, "", None, None, _BATCH_BYTES)[2].column_names)  # every column but the keys'
+    taken = set(_accel.read_table(None, "", None, None, _BATCH_BYTES).column_names)  # every column but the keys'
     for index, key in enumerate(keys):
         if key in taken or key in keys[:index]:
             raise ValueError(f"the column {key!r} is there already")
@@ -121,18 +87,3 @@ def _scale(amount_scale: Optional[int]) -> Optional[int]:
     if not 0 <= amount_scale <= 38:
         raise ValueError("amount_scale must be from 0 to 38")
     return amount_scale
-
-
-def _refusal(statement: Union[bytes, str], code: str, lineno: int, key: str, message: str) -> TableError:
-    """The refusal of a value in the section closed at `lineno`, placed at the start of its key's last value."""
-    from .sections import _read
-
-    line: int = lineno
-    column: Optional[int] = None
-    for section in _read(statement)[1]:
-        if section.kind != "header" and section.end_line == lineno:
-            lines = [number for (written, _), number in zip(section.attributes, section.lines) if written == key]
-            if lines:
-                line, column = lines[-1], len(key) + 2
-            break
-    return TableError(f"line {line}", key or None, message, line=line, column=column, code=code)

@@ -7,7 +7,7 @@ from typing import Any
 
 from . import streams
 from .output import replaced_file
-from .reading import Failed, parse, read_bytes, shown
+from .reading import Failed, failure, read_bytes, shown
 
 
 def register(commands: Any) -> None:
@@ -34,9 +34,8 @@ def run(args: argparse.Namespace) -> int:
     data = read_bytes(args.input)
     try:
         converted = convert(data, args.encoding, "\r\n" if args.newline == "crlf" else "\n")
-    except quorlane_py.ParseError:
-        parse(args.input, data)  # raises Failed with the reader's own line
-        raise
+    except quorlane_py.ParseError as error:
+        raise failure(args.input, error) from None
     except WriteError as error:
         place = f"{error.line}:{error.column}:" if error.line is not None else ""
         raise Failed(shown(f"{args.input}:{place} {error.message}")) from None

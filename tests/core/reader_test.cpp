@@ -76,9 +76,9 @@ const SyntaxDetail& detail_of(const Result<ReaderResult, StatementError>& result
 
 class FunctionHook : public SectionHook {
  public:
-  using Function = std::function<HookOutcome(SectionType, AttributeMap&, const AttributeMap&)>;
+  using Function = std::function<HookOutcome(SectionKind, AttributeMap&, const AttributeMap&)>;
   explicit FunctionHook(Function f) : f_(std::move(f)) {}
-  HookOutcome on_section(SectionType type, AttributeMap& attrs, const AttributeMap& header) override {
+  HookOutcome on_section(SectionKind type, AttributeMap& attrs, const AttributeMap& header) override {
     ++calls;
     return f_(type, attrs, header);
   }
@@ -222,7 +222,7 @@ TEST(ReaderTransitions, UnfinishedEndings) {
 }
 
 TEST(ReaderTransitions, SectionLeftOpenReachesNoHook) {
-  FunctionHook hook([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
+  FunctionHook hook([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
   SectionHook* hooks[] = {&hook};
   auto result = parse(concat({kHeader, document("1"), {"СекцияРасчСчет", "РасчСчет=1"}}), hooks);
   ASSERT_FALSE(result.ok());
@@ -231,7 +231,7 @@ TEST(ReaderTransitions, SectionLeftOpenReachesNoHook) {
 }
 
 TEST(ReaderTransitions, UnrecognizedLineAnywhereWinsBeforeAnyHook) {
-  FunctionHook hook([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome(Err(std::string("no"))); });
+  FunctionHook hook([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome(Err(std::string("no"))); });
   SectionHook* hooks[] = {&hook};
   auto result = parse(concat({kHeader, document("1"), kEnd, {"", "КонецФайла "}}), hooks);
   const auto* error = std::get_if<UnrecognizedLine>(&detail_of(result));
@@ -377,8 +377,8 @@ TEST(ReaderIntervals, SameStartGoesBeforeTheLastOfThem) {
 // ---- hooks ----
 
 TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
-  std::vector<std::pair<SectionType, std::vector<std::string>>> seen;
-  FunctionHook recorder([&](SectionType type, AttributeMap& attrs, const AttributeMap& header) {
+  std::vector<std::pair<SectionKind, std::vector<std::string>>> seen;
+  FunctionHook recorder([&](SectionKind type, AttributeMap& attrs, const AttributeMap& header) {
     std::vector<std::string> keys;
     for (const auto& entry : attrs.entries()) keys.emplace_back(entry.key);
     EXPECT_EQ(header.size(), kHeader.size() - 1);
@@ -386,8 +386,8 @@ TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
     seen.emplace_back(type, std::move(keys));
     return HookOutcome{};
   });
-  FunctionHook editor([](SectionType type, AttributeMap& attrs, const AttributeMap&) {
-    if (type == SectionType::Document) {
+  FunctionHook editor([](SectionKind type, AttributeMap& attrs, const AttributeMap&) {
+    if (type == SectionKind::Document) {
       const std::string number = std::string(*attrs.find("Номер")) + "-edited";
       attrs.insert_copy("Номер", number);       // replaced in place
       attrs.erase("ВидОплаты");                 // deleted
@@ -398,8 +398,8 @@ TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
     }
     return HookOutcome{};
   });
-  FunctionHook checker([](SectionType type, AttributeMap& attrs, const AttributeMap&) {
-    if (type == SectionType::Document) {
+  FunctionHook checker([](SectionKind type, AttributeMap& attrs, const AttributeMap&) {
+    if (type == SectionKind::Document) {
       EXPECT_EQ(attrs.entries().front().key, "Номер");
       EXPECT_EQ(attrs.entries().back().key, "СекцияДокумент");
     }
@@ -409,9 +409,9 @@ TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
   auto result = parse(concat({kHeader, document("7", {"ВидОплаты=01"}), account("1", "01.01.2024"), kEnd}), hooks);
   ASSERT_TRUE(result.ok()) << message(result.error());
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].first, SectionType::Document);
+  EXPECT_EQ(seen[0].first, SectionKind::Document);
   EXPECT_EQ(seen[0].second.size(), 13u);
-  EXPECT_EQ(seen[1].first, SectionType::Account);
+  EXPECT_EQ(seen[1].first, SectionKind::Account);
   const Document& doc = result.value().documents.at(0);
   EXPECT_EQ(doc->doc_number, "7-edited");
   EXPECT_FALSE(doc->payment_type.has_value());
@@ -421,8 +421,8 @@ TEST(ReaderHooks, SeeSectionsInOrderAndEditThem) {
 }
 
 TEST(ReaderHooks, DeletingRequiredKeys) {
-  FunctionHook remover([](SectionType type, AttributeMap& attrs, const AttributeMap&) {
-    attrs.erase(type == SectionType::Account ? "РасчСчет" : "Сумма");
+  FunctionHook remover([](SectionKind type, AttributeMap& attrs, const AttributeMap&) {
+    attrs.erase(type == SectionKind::Account ? "РасчСчет" : "Сумма");
     return HookOutcome{};
   });
   SectionHook* hooks[] = {&remover};
@@ -440,11 +440,11 @@ TEST(ReaderHooks, DeletingRequiredKeys) {
 
 TEST(ReaderHooks, FirstErrorStopsAtTheClosingLine) {
   int documents = 0;
-  FunctionHook failing([&](SectionType type, AttributeMap&, const AttributeMap&) {
-    if (type == SectionType::Document && ++documents == 2) return HookOutcome(Err(std::string("ValueError: bad")));
+  FunctionHook failing([&](SectionKind type, AttributeMap&, const AttributeMap&) {
+    if (type == SectionKind::Document && ++documents == 2) return HookOutcome(Err(std::string("ValueError: bad")));
     return HookOutcome{};
   });
-  FunctionHook later([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
+  FunctionHook later([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
   SectionHook* hooks[] = {&failing, &later};
   auto result = parse(concat({kHeader, document("1"), document("2"), document("3"), kEnd}), hooks);
   const auto* error = std::get_if<HookError>(&detail_of(result));
@@ -524,7 +524,7 @@ TEST(ReaderHooks, HooksThatChangeNothingChangeNothing) {
       document("6", {"Дата=01.01.2024", "Дата=31.02.2024"}),
       document("7", {"Дата=31.02.2024", "Дата=01.01.2024"}),
   });
-  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
+  FunctionHook noop([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
   SectionHook* hooks[] = {&noop};
   auto plain = parse(concat({kHeader, documents, kEnd}));
   auto hooked = parse(concat({kHeader, documents, kEnd}), hooks);
@@ -565,7 +565,7 @@ TEST(ReaderTransitions, UnrecognizedLineWinsWithAndWithoutHooks) {
       {"in a file that would be unfinished", concat({kHeader, {"мусор"}}), 4},
       {"the first of two", concat({kHeader, {"один", "два"}}), 4},
   };
-  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
+  FunctionHook noop([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
   SectionHook* hooks[] = {&noop};
   for (const Case& c : cases) {
     for (const HookList list : {HookList(), HookList(hooks)}) {
@@ -609,7 +609,7 @@ TEST(ReaderTransitions, RandomStatementsReadTheSameWithAndWithoutHooks) {
       "НазначениеПлатежа=Оплата", "ПлательщикИНН=1", "ПлательщикБИК=2", "ПлательщикБанк1=Банк", "ПлательщикСчет=3",
       "ПолучательИНН=4", "ПолучательБИК=5", "ПолучательБанк1=Банк 2", "ПолучательСчет=6", "Плательщик=А",
       "ВидОплаты=01", "Номер=2"};
-  FunctionHook noop([](SectionType, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
+  FunctionHook noop([](SectionKind, AttributeMap&, const AttributeMap&) { return HookOutcome{}; });
   SectionHook* hooks[] = {&noop};
   std::mt19937 random(12345);
   int succeeded = 0;

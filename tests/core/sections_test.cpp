@@ -22,7 +22,7 @@ const std::string kStatement =
 std::string written_out(const StatementSections& sections) {
   std::string out;
   for (const SectionSpan& section : sections.sections) {
-    out += std::to_string(static_cast<int>(section.kind)) + " " + std::to_string(section.start_line) + "-" +
+    out += std::string(section_kind_name(section.kind)) + " " + std::to_string(section.start_line) + "-" +
            std::to_string(section.end_line) + " " + to_utf8(section.type, sections.text_encoding) + "\n";
     for (std::size_t i = 0; i < section.attribute_count; ++i) {
       const AttributeSpan& a = sections.attributes[section.first_attribute + i];
@@ -34,24 +34,25 @@ std::string written_out(const StatementSections& sections) {
 }
 
 const std::string kExpected =
-    "0 1-4 \n2:ВерсияФормата=1.03\n3:РасчСчет=1\n4:РасчСчет=2\n"
-    "1 6-10 \n7:ДатаНачала=01.01.2024\n8:РасчСчет=1\n9:НачальныйОстаток=0\n"
-    "2 11-16 Платежное поручение\n12:Номер=1\n13:Ключ=\n14:=без ключа\n15:Номер=2 № a=b\n";
+    "header 1-4 \n2:ВерсияФормата=1.03\n3:РасчСчет=1\n4:РасчСчет=2\n"
+    "account 6-10 \n7:ДатаНачала=01.01.2024\n8:РасчСчет=1\n9:НачальныйОстаток=0\n"
+    "document 11-16 Платежное поручение\n12:Номер=1\n13:Ключ=\n14:=без ключа\n15:Номер=2 № a=b\n";
 
 TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
   for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{64}, std::size_t{1} << 16}) {
-    const ReadOptions options{piece, piece % 2 == 0};
+    const ReadOptions options{piece};
     SCOPED_TRACE(piece);
     for (const std::string& bytes : {kStatement, to_cp1251(kStatement)}) {
       auto read = read_sections(bytes, options);
       ASSERT_TRUE(read);
-      EXPECT_EQ(written_out(read.value()), kExpected);
+      EXPECT_EQ(written_out(read.value().sections), kExpected);
+      EXPECT_EQ(describe(Reading(std::move(read).value().statement)), describe(parse_statement(bytes, {}, options)));
     }
     for (const unsigned width : {2u, 4u}) {
       const Points points = points_of(kStatement, width);
       auto read = read_sections(points.view(), options);
       ASSERT_TRUE(read);
-      EXPECT_EQ(written_out(read.value()), kExpected);
+      EXPECT_EQ(written_out(read.value().sections), kExpected);
     }
   }
 }
@@ -60,7 +61,7 @@ TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
   std::string lf = kStatement;
   for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
   for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 16}) {
-    const ReadOptions options{piece, true};
+    const ReadOptions options{piece};
     SCOPED_TRACE(piece);
     const Points points = points_of(kStatement, 2);
     auto from_points = convert_statement(points.view(), Encoding::Utf8, Newline::Lf, options);
@@ -73,22 +74,39 @@ TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
 }
 
 TEST(Convert, NamesTheLineAndColumnOfWhatItCannotKeep) {
-  const std::string text = kStatement + "x€😀\n";  // the euro is in windows-1251, the emoji is not
-  auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8, true});
+  // The euro is in windows-1251, the emoji is not.
+  const std::string text = replaced(kStatement, "Ключ=\r\n", "Ключ=x€😀\r\n");
+  auto converted = convert_statement(text, Encoding::Cp1251, Newline::CrLf, ReadOptions{8});
   ASSERT_TRUE(converted);
   ASSERT_FALSE(converted.value());
   const auto* unencodable = std::get_if<Unencodable>(&converted.value().error());
   ASSERT_NE(unencodable, nullptr);
-  EXPECT_EQ(unencodable->lineno, 19u);
-  EXPECT_EQ(unencodable->column, 3u);
+  EXPECT_EQ(unencodable->lineno, 13u);
+  EXPECT_EQ(unencodable->column, 8u);
   EXPECT_EQ(unencodable->code_point, U'😀');
 
-  auto lost_cr = convert_statement(std::string("1CClientBankExchange\nA=b\r\r\n"), Encoding::Utf8, Newline::Lf);
+  auto lost_cr = convert_statement(replaced(kStatement, "Ключ=\r\n", "Ключ=\r\r\n"), Encoding::Utf8, Newline::Lf);
   ASSERT_TRUE(lost_cr && !lost_cr.value());
   const auto* cr = std::get_if<CarriageReturnAtEnd>(&lost_cr.value().error());
   ASSERT_NE(cr, nullptr);
-  EXPECT_EQ(cr->lineno, 2u);
-  EXPECT_EQ(cr->column, 4u);
+  EXPECT_EQ(cr->lineno, 13u);
+  EXPECT_EQ(cr->column, 6u);
+}
+
+// The conversion rides along with the reading: a statement the reader refuses gives the reader's error, before
+// anything the text could not keep.
+TEST(Convert, GivesTheReadersErrorFirst) {
+  const std::string unencodable = replaced(kStatement, "Ключ=\r\n", "Ключ=😀\r\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"hello\r\n", "NotStatement"},
+      {unencodable.substr(0, unencodable.find("КонецФайла")), "Unfinished"},
+      {unencodable + "просто строка\r\n", "Syntax 19"},
+  };
+  for (const auto& [input, expected] : cases) {
+    auto converted = convert_statement(input, Encoding::Cp1251, Newline::CrLf);
+    ASSERT_FALSE(converted) << input;
+    EXPECT_EQ(describe_error(converted.error()), expected) << input;
+  }
 }
 
 }  // namespace

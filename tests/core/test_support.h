@@ -75,6 +75,21 @@ inline Points points_of(std::string_view utf8, unsigned width) {
   return points;
 }
 
+// The text with its first `from` replaced by `to` (which must be there).
+inline std::string replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) std::abort();
+  return text.replace(at, from.size(), to);
+}
+
+// The kind of an error, with the line of a syntax error: "NotStatement", "Unfinished", "Syntax 7", "NotUtf8".
+inline std::string describe_error(const StatementError& error) {
+  if (std::holds_alternative<NotStatement>(error)) return "NotStatement";
+  if (std::holds_alternative<Unfinished>(error)) return "Unfinished";
+  if (std::holds_alternative<NotUtf8>(error)) return "NotUtf8";
+  return "Syntax " + std::to_string(lineno(error).value_or(0));
+}
+
 // A document's values (its line first), as text: equal texts mean equal records, in whatever encoding each
 // keeps its texts.
 inline std::string describe(const DocumentRecord& d) {
@@ -120,8 +135,8 @@ inline std::string describe(const Reading& reading) {
 // Keeps what a reading hands it, described, as a reading's description shows its documents.
 class DescribingSink : public DocumentSink {
  public:
-  void start() override { documents.clear(); }
-  void take(const DocumentRecord& record) override { documents += describe(record); }
+  void start(const StatementSections*) override { documents.clear(); }
+  void take(const DocumentRecord& record, const FieldLines&) override { documents += describe(record); }
 
   std::string documents;
 };

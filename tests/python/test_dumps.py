@@ -82,8 +82,11 @@ def assert_reads_back(written: quorlane_py.Statement, data: bytes, encoding: str
 
 def dumps_both_ways(st_: quorlane_py.Statement, **options: object) -> bytes | str:
     """The output (or the error text) of the accelerated writer, checked against the Python writer's."""
+    def not_rendered(*_: object) -> bytes:
+        raise quorlane._accel.NotRendered
+
     outcomes = []
-    for accelerated in (statement_writer._render_documents, None):
+    for accelerated in (statement_writer._render_documents, not_rendered):
         saved = statement_writer._render_documents
         statement_writer._render_documents = accelerated
         try:
@@ -208,3 +211,21 @@ def test_dump_writes_to_a_binary_file(tmp_path):
     with open(tmp_path / "out.txt", "wb") as out:
         quorlane.dump(written, out, encoding="cp1251")
     assert (tmp_path / "out.txt").read_bytes() == quorlane.dumps(written, encoding="cp1251")
+
+
+def test_a_getter_that_empties_the_documents_while_they_are_written(monkeypatch):
+    """The writer holds the documents it was given: a replaced attribute may run any code."""
+    written = quorlane_py.parse(statement(account(), document(), document({"Номер": "2"})))
+    expected = quorlane.dumps(written)
+    purpose = quorlane_py.Document.purpose
+
+    def emptying(doc):
+        written.documents.clear()
+        return purpose.__get__(doc)
+
+    try:
+        quorlane_py.Document.purpose = purpose  # as it is: only whether the class takes attributes
+    except TypeError:  # an interpreter whose classes made in C take none (PyPy)
+        pytest.skip("the class takes no new attributes here")
+    monkeypatch.setattr(quorlane_py.Document, "purpose", property(emptying))
+    assert quorlane.dumps(written) == expected

@@ -7,16 +7,17 @@ import pytest
 import quorlane_py
 
 
+# No search path is given: stubtest finds each stub where a type checker in user code finds it, beside its module
+# (site-packages after pip install, or the build tree on PYTHONPATH).
 @pytest.mark.slow
 @pytest.mark.needs("stubtest")
-def test_stub_matches_the_module(tmp_path):
-    # No search path is given: stubtest finds the stub package where a type checker in user code finds it,
-    # beside the module (site-packages after pip install, or the build tree on PYTHONPATH).
+@pytest.mark.parametrize("module", ["quorlane_py", "quorlane._accel"])
+def test_stub_matches_the_module(tmp_path, module):
     env = dict(os.environ)
     env["MYPY_CACHE_DIR"] = str(tmp_path / "cache")
     env.pop("MYPYPATH", None)
     result = subprocess.run(
-        [sys.executable, "-m", "mypy.stubtest", "quorlane_py"],
+        [sys.executable, "-m", "mypy.stubtest", module],
         env=env,
         cwd=tmp_path,
         capture_output=True,

@@ -5,6 +5,8 @@ from __future__ import annotations
 
 import datetime
 import gc
+import subprocess
+import sys
 import threading
 from decimal import Decimal
 from pathlib import Path
@@ -26,7 +28,7 @@ except ImportError:  # PyPy and machines without the extra: only what needs no c
 needs_pyarrow = pytest.mark.skipif(pa is None, reason="pyarrow is not installed")
 
 REAL = sorted((Path(__file__).parent.parent / "data" / "real").glob("*.txt"))
-FIELDS = [attribute for attribute, _, _ in quorlane._accel.DOCUMENT_FIELDS]
+FIELDS = [attribute for attribute, _, _ in quorlane._accel.DOCUMENT_TABLE]
 INTERVAL_FIELDS = ("date_start", "date_end", "start_amount", "end_amount", "total_income", "total_expense")
 EPOCH = datetime.date(1970, 1, 1).toordinal()
 
@@ -90,7 +92,7 @@ def check_table(table, data, name=None):
                      **{f: value(f, getattr(d, f)) for f in FIELDS}) for d, s in zip(parsed.documents, sections)]
     assert rows(documents) == expected
     for field in documents.schema:
-        kind = dict((a, k) for a, _, k in quorlane._accel.DOCUMENT_FIELDS).get(field.name, "optional text")
+        kind = dict((a, k) for a, _, k in quorlane._accel.DOCUMENT_TABLE).get(field.name, "optional text")
         wanted = {"date": pa.date32(), "amount": pa.decimal128(38, scale)}.get(kind.replace("optional ", ""),
                                                                                pa.string())
         assert field.type == (pa.int64() if field.name == "lineno" else wanted), field.name
@@ -207,17 +209,36 @@ def test_the_capsules_hand_out_the_tables_buffers_without_a_copy():
 
 
 @needs_pyarrow
-def test_a_large_statement_comes_in_several_batches(monkeypatch):
-    data = statement(account(), *[document({"Номер": str(n)}) for n in range(40)])
-    whole = pa.table(quorlane.read_table(data))
+@pytest.mark.parametrize("name, header", [(None, None), ("n" * 100, None), ("n" * 100, {"РасчСчет": "4" * 500})],
+                         ids=["fields", "file", "account"])
+def test_a_large_statement_comes_in_batches_whose_every_column_keeps_within_the_limit(monkeypatch, name, header):
+    # The file's and the account's columns are made at the end, the others while reading: all are cut alike.
+    sections = [document({"Номер": str(n)}) for n in range(40)]
+    data = statement(*sections, header=header) if header else statement(account(), *sections)
+    whole = pa.table(quorlane.read_table(data, name=name))
     monkeypatch.setattr(quorlane.table, "_BATCH_BYTES", 2000)
-    cut = pa.table(quorlane.read_table(data, name="x"))
-    assert cut.column("amount").num_chunks > 2
-    assert cut.drop_columns(["file"]).equals(whole)
+    batches = list(pa.RecordBatchReader.from_stream(quorlane.read_table(data, name=name)))
+    assert len(batches) > 2
+    for batch in batches:
+        batch.validate(full=True)
+        for column in batch.columns:
+            if column.type == pa.string():
+                assert sum(len(text.encode()) for text in column.to_pylist() if text) <= 2000
+    assert pa.Table.from_batches(batches).equals(whole)
     monkeypatch.setattr(quorlane.table, "_BATCH_BYTES", 50)  # one purpose is longer
     with pytest.raises(quorlane.TableError) as raised:
         quorlane.read_table(data)
     assert (raised.value.code, raised.value.key) == ("text-size", "НазначениеПлатежа")
+
+
+@pytest.mark.parametrize("keys", [["amount\x00"], True])
+def test_a_key_holding_nul_names_no_column(keys):
+    # Arrow's names are C strings: "amount\0" would become a second "amount".
+    data = statement(account(), [*document()[:-1], "amount\x00=1", "КонецДокумента"])
+    with pytest.raises(ValueError, match="NUL") as raised:
+        quorlane.read_table(data, extra_keys=keys)
+    if keys is True:
+        assert (raised.value.code, raised.value.key) == ("column-name", "amount\x00")
 
 
 @needs_pyarrow
@@ -246,6 +267,28 @@ def test_threads_read_at_once():
     assert all(a.equals(b) for a, b in zip(got, expected))
 
 
+# Three daemon threads reading without the interpreter lock when the main thread returns: the interpreter ends
+# while they read, and none of them may take the lock back (which would abort the process).
+ENDING_WHILE_READING = """
+import threading, time, quorlane
+from conftest import account, document, statement
+data = statement(account(), *[document({"Номер": str(n)}) for n in range(20000)]).encode("cp1251")
+def read():
+    while True:
+        quorlane.read_table(data)
+for _ in range(3):
+    threading.Thread(target=read, daemon=True).start()
+time.sleep(0.3)
+"""
+
+
+def test_the_interpreter_ends_while_daemon_threads_read():
+    for _ in range(2):
+        ended = subprocess.run([sys.executable, "-c", ENDING_WHILE_READING], cwd=Path(__file__).parent,
+                               capture_output=True, timeout=60)
+        assert (ended.returncode, ended.stderr) == (0, b"")
+
+
 def test_the_capsules_are_the_interfaces():
     table = quorlane.read_table(statement(account(), document()))
     assert 'arrow_array_stream' in repr(table.__arrow_c_stream__()) and 'arrow_schema' in repr(
@@ -269,3 +312,11 @@ def test_polars_and_duckdb_take_the_table():
     assert frame["amount"].to_list() == [Decimal("5.125"), Decimal("7.000"), Decimal("12000.000")]
     found = duckdb.sql("select count(*), sum(amount), min(doc_date), any_value(typeof(amount)) from documents").fetchall()[0]
     assert found == (3, Decimal("12012.125"), datetime.date(2024, 3, 5), "DECIMAL(38,3)")
+
+
+def test_the_classes_are_the_modules_own_whatever_its_names_hold(monkeypatch):
+    monkeypatch.setattr(quorlane._accel, "Table", dict)
+    monkeypatch.setattr(quorlane._accel, "Section", int)
+    data = statement(account(), document())
+    assert type(quorlane.read_table(data).documents).__name__ == "Table"
+    assert type(quorlane.read_sections(data).header).__name__ == "Section"

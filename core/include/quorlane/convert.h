@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -34,20 +35,35 @@ struct NotReadBack {};
 
 using Unconvertible = std::variant<Unencodable, CarriageReturnAtEnd, NotReadBack>;
 
-// The text, or what it could not keep.
-using Converted = Result<std::string, Unconvertible>;
+// Where a conversion writes the text: one buffer for the whole of it, asked for when the reading starts.
+class TextOutput {
+ public:
+  virtual ~TextOutput() = default;
+  // A buffer of at least `most` bytes for text in `target`, in place of any given before (a reading that starts
+  // over); throws std::bad_alloc.
+  virtual char* buffer(std::size_t most, Encoding target) = 0;
+  // The text took the first `size` bytes of the last buffer.
+  virtual void finish(std::size_t size) noexcept = 0;
+};
 
-// The text of statement bytes (decoded as parse_statement decodes them: UTF-8, or windows-1251, or UTF-16
-// after its byte order mark, which is not text and is not written) in `target`, each line ended by `newline`
-// but a last line that had no line end. A StatementError where the text cannot be had (parse_statement tells
-// the same for such input).
+// The reading's verdict first: the statement's error, exactly as parse_statement gives it; then what the text
+// could not keep (nothing: the text is in the output).
+using Conversion = Result<Status<Unconvertible>, StatementError>;
+
+// A statement read once to the reader's verdict, as parse_statement reads it, then its text written (decoded
+// as parse_statement decodes it: UTF-8, or windows-1251, or UTF-16 after its byte order mark, which is not
+// text and is not written) in `target` (by default the encoding the statement is read in), each line ended by
+// `newline` but a last line that had no line end.
+Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
+                             TextOutput& out, const ReadOptions& options = {});
+Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,
+                             const ReadOptions& options = {});
+
+// The same into a string, or what it could not keep.
+using Converted = Result<std::string, Unconvertible>;
 Result<Converted, StatementError> convert_statement(std::string_view input, Encoding target, Newline newline,
                                                     const ReadOptions& options = {});
 Result<Converted, StatementError> convert_statement(CodePoints text, Encoding target, Newline newline,
                                                     const ReadOptions& options = {});
-
-// Appends valid UTF-8 text written in windows-1251 (by the WHATWG index) to `out`; answers the offset in `utf8`
-// of the first character windows-1251 lacks (then `out` holds what came before it), or npos.
-std::size_t append_cp1251(std::string_view utf8, std::string& out);
 
 }  // namespace quorlane

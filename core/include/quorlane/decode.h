@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -21,6 +22,17 @@ struct CodePoints {
   std::size_t count = 0;
   unsigned width = 1;
 };
+
+// The one switch on the width of code points: calls visit(units, count) with the units as they are held
+// (std::uint8_t, std::uint16_t or std::uint32_t each), and returns what it returns.
+template <class Visit>
+decltype(auto) with_units(CodePoints points, Visit&& visit) {
+  switch (points.width) {
+    case 1: return visit(static_cast<const std::uint8_t*>(points.data), points.count);
+    case 2: return visit(static_cast<const std::uint16_t*>(points.data), points.count);
+    default: return visit(static_cast<const std::uint32_t*>(points.data), points.count);
+  }
+}
 
 // A text written in `encoding` (UTF-8, or windows-1251 by the WHATWG index), as UTF-8.
 std::string to_utf8(std::string_view text, Encoding encoding);
@@ -41,9 +53,17 @@ inline char* write_utf8(std::string_view text, Encoding encoding, char* out) noe
   return out + text.size();
 }
 
-// True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF).
-// Uses the AVX2 validator when the processor has it and `vectors` is set; both validators give the same
-// answer.
-bool is_valid_utf8(std::string_view bytes, bool vectors = true) noexcept;
+// The room write_utf8 needs for text given as code points: its UTF-8 at most, and what its fast paths write past
+// the end.
+std::size_t utf8_room(CodePoints text) noexcept;
+
+// Writes the UTF-8 form of the code points at `out`, which has utf8_room(text) bytes: the one loop from code
+// points to UTF-8, which the text source uses too. Returns its end, or null at a lone surrogate, which UTF-8
+// cannot hold (what was written before it is then undefined).
+char* write_utf8(CodePoints text, char* out) noexcept;
+
+// True when the whole input is valid UTF-8 (strict: no surrogates, no overlong forms, at most U+10FFFF), by
+// the validator chosen for the processor.
+bool is_valid_utf8(std::string_view bytes) noexcept;
 
 }  // namespace quorlane

@@ -8,8 +8,6 @@
 
 namespace quorlane {
 
-inline constexpr char32_t kLineFeed = U'\n';  // this reader's one line end
-
 // Below U+0020: NUL, LF, VT, FF, CR, FS, GS, RS.
 inline constexpr std::uint32_t kLineBreakingControls = (1u << 0x00) | (1u << 0x0A) | (1u << 0x0B) | (1u << 0x0C) |
                                                        (1u << 0x0D) | (1u << 0x1C) | (1u << 0x1D) | (1u << 0x1E);

@@ -36,33 +36,22 @@ class OptionalText {
   std::size_t size_ = 0;
 };
 
-// The account section's key table: for each value of an Interval, in member order, the member's name (also
-// its Python attribute) and the statement key that feeds it.
-namespace interval_field {
-enum : int { date_start, date_end, start_amount, end_amount, total_income, total_expense, count };
-}  // namespace interval_field
-struct IntervalField {
-  std::string_view attribute;
-  std::string_view key;
-};
-inline constexpr std::array<IntervalField, interval_field::count> kIntervalFields = {{
-    {"date_start", "ДатаНачала"},
-    {"date_end", "ДатаКонца"},
-    {"start_amount", "НачальныйОстаток"},
-    {"end_amount", "КонечныйОстаток"},
-    {"total_income", "ВсегоПоступило"},
-    {"total_expense", "ВсегоСписано"},
-}};
+// What a field of each kind is held as in a record.
+template <FieldKind Kind> struct FieldValue;
+template <> struct FieldValue<FieldKind::Text> { using type = std::string_view; };
+template <> struct FieldValue<FieldKind::OptionalText> { using type = OptionalText; };
+template <> struct FieldValue<FieldKind::Date> { using type = Date; };
+template <> struct FieldValue<FieldKind::OptionalDate> { using type = std::optional<Date>; };
+template <> struct FieldValue<FieldKind::Amount> { using type = Amount; };
+template <> struct FieldValue<FieldKind::OptionalAmount> { using type = std::optional<Amount>; };
 
-// One account section: a period and its balances.
+// One account section: a period and its balances, a member for each field of the interval table
+// (document_fields.h), of the same name and in its order.
 struct Interval {
-  Date date_start;                     // "ДатаНачала"
-  std::optional<Date> date_end;        // "ДатаКонца"
-  Amount start_amount;                 // "НачальныйОстаток"
-  std::optional<Amount> end_amount;    // "КонечныйОстаток"
-  std::optional<Amount> total_income;  // "ВсегоПоступило"
-  std::optional<Amount> total_expense; // "ВсегоСписано"
-  std::uint64_t lineno = 0;            // the section's line number: its closing line ("КонецРасчСчет")
+#define QUORLANE_RECORD_MEMBER(attribute, key, kind) FieldValue<FieldKind::kind>::type attribute;
+  QUORLANE_INTERVAL_FIELDS(QUORLANE_RECORD_MEMBER)
+#undef QUORLANE_RECORD_MEMBER
+  std::uint64_t lineno = 0;  // the section's line number: its closing line ("КонецРасчСчет")
 };
 
 // Equal in all six values (not in the line); amounts by numeric value, an absent value equals only an absent
@@ -76,14 +65,6 @@ struct Account {
   std::string number;  // the value of "РасчСчет", unchanged
   std::vector<Interval> intervals;  // ascending by start date (see the reader's filing rule)
 };
-
-// What a field of each kind is held as in a record.
-template <FieldKind Kind> struct FieldValue;
-template <> struct FieldValue<FieldKind::Text> { using type = std::string_view; };
-template <> struct FieldValue<FieldKind::OptionalText> { using type = OptionalText; };
-template <> struct FieldValue<FieldKind::Date> { using type = Date; };
-template <> struct FieldValue<FieldKind::OptionalDate> { using type = std::optional<Date>; };
-template <> struct FieldValue<FieldKind::Amount> { using type = Amount; };
 
 // The values of one document section: a member for each field of the table in document_fields.h, of the same
 // name and in its order (doc_number, doc_type, payment_type, doc_date, ...). It lives in the same block as its

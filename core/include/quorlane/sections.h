@@ -1,7 +1,6 @@
 // Every section of a statement as it is written: the header, then the account and document sections in file
 // order, each with its attributes in file order, repeated keys kept, values as written. This is what the
-// reader's records leave out (keys outside their fields, earlier values of a repeated key). Meant for a
-// statement that parse_statement accepts: its structure is not checked again.
+// reader's records leave out (keys outside their fields, earlier values of a repeated key).
 #pragma once
 
 #include <cstddef>
@@ -12,12 +11,12 @@
 
 #include "quorlane/decode.h"
 #include "quorlane/errors.h"
+#include "quorlane/reader.h"
 #include "quorlane/result.h"
 #include "quorlane/text_source.h"
 
 namespace quorlane {
 
-enum class SectionKind : unsigned char { Header, Account, Document };
 
 // One "key=value" line of a section: its key, and the value right after the key's "=".
 struct AttributeSpan {
@@ -52,9 +51,18 @@ struct StatementSections {
   std::unique_ptr<TextSource> text;
 };
 
-// The sections of statement bytes, read with the same decoding and line rules as parse_statement, or its
-// errors where the text or its lines fail. The input must outlive the result.
-Result<StatementSections, StatementError> read_sections(std::string_view input, const ReadOptions& options = {});
-Result<StatementSections, StatementError> read_sections(CodePoints text, const ReadOptions& options = {});
+// A statement read once for both: what parse_statement gives (without hooks) and its sections as written.
+struct SectionsReading {
+  ReaderResult statement;
+  StatementSections sections;
+};
+
+// Statement bytes read as parse_statement reads them, the sections collected from the same lines; its error
+// where parse_statement gives one. With `documents`, the documents go there (see DocumentSink), each handed over
+// when its section is complete in `sections`. The input must outlive the result.
+Result<SectionsReading, StatementError> read_sections(std::string_view input, const ReadOptions& options = {},
+                                                      DocumentSink* documents = nullptr);
+Result<SectionsReading, StatementError> read_sections(CodePoints text, const ReadOptions& options = {},
+                                                      DocumentSink* documents = nullptr);
 
 }  // namespace quorlane

@@ -20,8 +20,6 @@ namespace quorlane {
 struct ReadOptions {
   // The input is made into text this many bytes (or code points) at a time, cut at the next line end.
   std::size_t piece_size = std::size_t{64} << 10;
-  // The vectorised decoders and checks, where the processor has them; the scalar ones give the same text.
-  bool vectors = true;
 };
 
 // What is known of statement bytes being valid UTF-8 as a whole.

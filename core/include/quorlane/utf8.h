@@ -14,11 +14,6 @@ inline constexpr std::size_t kMaxUtf8Bytes = 4;  // the longest UTF-8 form of on
 
 constexpr bool is_surrogate(char32_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
 
-// The number of bytes of c's UTF-8 form.
-constexpr std::size_t utf8_length(char32_t c) noexcept {
-  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
 // Writes c's UTF-8 form at `out` and returns its end. Precondition: c is a scalar value (not a surrogate, at
 // most U+10FFFF); callers that may meet a surrogate check is_surrogate() first.
 constexpr char* put_utf8(char* out, char32_t c) noexcept {

@@ -1,9 +1,10 @@
 // windows-1251 as the reader decodes it: the WHATWG index, in which every byte is a character (unlike some
-// platform code pages, 0x98 is U+0098). The one copy of the table: the core's decoders are built from it, and
-// the package's writer encodes with it.
+// platform code pages, 0x98 is U+0098). The one copy of the table: the core's decoders and its one encoder are
+// built from it, and the package's writers encode with that encoder.
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace quorlane {
 
@@ -41,5 +42,56 @@ constexpr int windows_1251_byte(char32_t c) noexcept {
   }
   return -1;
 }
+
+// The one encoder into windows-1251, for loops over text: every character below U+0800 (Cyrillic among them) by
+// a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by a search of a sorted
+// list. Made at compile time.
+class Windows1251Encoder {
+ public:
+  constexpr Windows1251Encoder() {
+    for (unsigned byte = 0; byte < 0x100; ++byte) {
+      const char32_t c = windows_1251_char(static_cast<unsigned char>(byte));
+      if (c < direct_.size()) {
+        direct_[c] = static_cast<unsigned char>(byte);
+      } else {
+        far_[far_count_++] = Far{c, static_cast<unsigned char>(byte)};
+      }
+    }
+    for (std::size_t i = 1; i < far_count_; ++i) {  // an insertion sort, as constexpr as it gets
+      for (std::size_t k = i; k > 0 && far_[k].c < far_[k - 1].c; --k) {
+        const Far moved = far_[k];
+        far_[k] = far_[k - 1];
+        far_[k - 1] = moved;
+      }
+    }
+  }
+
+  // The byte that holds c; 0 where windows-1251 lacks it (and for U+0000, which every caller refuses first).
+  constexpr unsigned char byte(char32_t c) const noexcept {
+    if (c < direct_.size()) return direct_[c];
+    std::size_t low = 0;
+    std::size_t high = far_count_;
+    while (low < high) {
+      const std::size_t middle = (low + high) / 2;
+      if (far_[middle].c < c) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    return low < far_count_ && far_[low].c == c ? far_[low].byte : 0;
+  }
+
+ private:
+  struct Far {
+    char32_t c = 0;
+    unsigned char byte = 0;
+  };
+  std::array<unsigned char, 0x800> direct_{};
+  std::array<Far, 128> far_{};
+  std::size_t far_count_ = 0;
+};
+
+inline constexpr Windows1251Encoder kWindows1251Encoder;
 
 }  // namespace quorlane

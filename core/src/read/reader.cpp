@@ -5,8 +5,11 @@
 
 #include <utility>
 
+#include <optional>
+
 #include "account_book.h"
 #include "gathered_fields.h"
+#include "section_collector.h"
 #include "text/decoders.h"
 
 namespace quorlane {
@@ -36,20 +39,21 @@ StatementError syntax(SyntaxDetail detail) { return StatementError{std::move(det
 
 class Reader {
  public:
-  Reader(LineCursor& lines, HookList hooks, DocumentSink* sink)
-      : lines_(lines), hooks_(hooks), sink_(sink), text_encoding_(lines.text_encoding()),
-        vectors_(lines.options().vectors) {
+  Reader(LineCursor& lines, HookList hooks, DocumentSink* sink, StatementSections* sections)
+      : lines_(lines), hooks_(hooks), sink_(sink), text_encoding_(lines.text_encoding()) {
+    if (sections != nullptr) collector_.emplace(*sections, lines);
     result_.encoding = lines.encoding();
     if (sink_ == nullptr) {
       result_.documents.reserve(lines.size_hint() / kBytesPerDocumentGuess);
     } else {
-      sink_->start();
+      sink_->start(sections);
     }
   }
 
   Result<ReaderResult, StatementError> run() {
     ClassifiedLine line;
     while (lines_.next(line)) {
+      if (collector_) collector_->see(line);
       if (!line.is_marker) {
         switch (state_) {
           case State::InHeader:
@@ -59,11 +63,19 @@ class Reader {
             if (hooks_.empty()) {
               // No hook can see this section's map: gather the values by field at once.
               const int field = detail::document_field(line.key, text_encoding_);
-              if (field >= 0) fields_.set(field, line.value);
+              if (field >= 0) {
+                fields_.set(field, line.value);
+                fields_.lines[static_cast<std::size_t>(field)] = line.lineno;
+              }
               continue;
             }
-            [[fallthrough]];
+            insert(section_, line.key, line.value);
+            continue;
           case State::InAccount:
+            if (sink_ != nullptr) {
+              const int field = detail::interval_field(line.key, text_encoding_);
+              if (field >= 0) interval_lines_[static_cast<std::size_t>(field)] = line.lineno;
+            }
             insert(section_, line.key, line.value);
             continue;
           default:
@@ -78,13 +90,16 @@ class Reader {
         case Marker::AccountStart:
           if (state_ != State::InHeader && state_ != State::ReadNextSection) break;
           open_section(line);
+          interval_lines_ = {};
           state_ = State::InAccount;
           continue;
         case Marker::DocumentStart:
           if (state_ != State::InHeader && state_ != State::ReadNextSection) break;
           open_section(line);
           fields_.present = 0;
+          fields_.lines = {};
           document_type_ = line.value;
+          document_line_ = line.lineno;
           state_ = State::InDocument;
           continue;
         case Marker::AccountEnd:
@@ -113,7 +128,7 @@ class Reader {
  private:
   // A text of the lines, as UTF-8.
   std::string utf8(std::string_view text) const {
-    return text_encoding_ == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text, vectors_);
+    return text_encoding_ == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
   }
 
   // A pair of a line put into a map, which holds UTF-8: UTF-8 lines are viewed until the map is made owned
@@ -126,8 +141,8 @@ class Reader {
     // Both decoded into one buffer kept for the whole reading, which the map then copies from.
     scratch_.resize((key.size() + value.size()) * detail::kCp1251MaxBytesPerChar + 2 * detail::kDecodeSlack);
     char* const start = scratch_.data();
-    char* const key_end = detail::decode_cp1251_into(key, start, vectors_);
-    char* const value_end = detail::decode_cp1251_into(value, key_end + detail::kDecodeSlack, vectors_);
+    char* const key_end = detail::decode_cp1251_into(key, start);
+    char* const value_end = detail::decode_cp1251_into(value, key_end + detail::kDecodeSlack);
     map.insert_copy({start, static_cast<std::size_t>(key_end - start)},
                     {key_end + detail::kDecodeSlack, static_cast<std::size_t>(value_end - key_end - detail::kDecodeSlack)});
   }
@@ -144,10 +159,10 @@ class Reader {
   void open_section(const ClassifiedLine& line) {
     if (state_ == State::InHeader) result_.header.make_owned();
     section_.clear();
-    lines_.release_before(line.key.data());
+    if (!collector_) lines_.release_before(line.key.data());
   }
 
-  Status<StatementError> run_hooks(SectionType type, std::uint64_t lineno) {
+  Status<StatementError> run_hooks(SectionKind type, std::uint64_t lineno) {
     for (SectionHook* hook : hooks_) {
       HookOutcome outcome = hook->on_section(type, section_, result_.header);
       if (!outcome) return Err(syntax(HookError{lineno, std::move(outcome).error()}));
@@ -156,7 +171,7 @@ class Reader {
   }
 
   Status<StatementError> close_account(std::uint64_t lineno) {
-    if (auto hooked = run_hooks(SectionType::Account, lineno); !hooked) return hooked;
+    if (auto hooked = run_hooks(SectionKind::Account, lineno); !hooked) return hooked;
     auto interval = convert_interval(section_, lineno);
     if (!interval) return Err(syntax(AccountParseError{lineno, std::move(interval).error()}));
     const std::string_view* number = section_.find(kAccountNumberKey);
@@ -164,20 +179,22 @@ class Reader {
       return Err(syntax(MissingField{lineno, std::string(kAccountNumberKey), ReaderContext::Account}));
     }
     accounts_.file(*number, interval.value());
+    if (sink_ != nullptr && hooks_.empty()) sink_->take_interval_lines(lineno, interval_lines_);
     return {};
   }
 
   Status<StatementError> close_document(std::uint64_t lineno) {
     if (hooks_.empty()) {
       fields_.set(document_field_index::doc_type, document_type_);
+      fields_.lines[document_field_index::doc_type] = document_line_;
       if (sink_ != nullptr) {
-        hand_document(lineno, detail::view_document_fields(fields_, text_encoding_, lineno));
+        hand_document(lineno, detail::view_document_fields(fields_, text_encoding_, lineno), fields_.lines);
       } else {
         file_document(lineno, detail::convert_document_fields(fields_, text_encoding_, lineno, store_));
       }
       return {};
     }
-    if (auto hooked = run_hooks(SectionType::Document, lineno); !hooked) return hooked;
+    if (auto hooked = run_hooks(SectionKind::Document, lineno); !hooked) return hooked;
     // Added after the hooks, so that the opening line's type wins over anything a hook stored under the key.
     if (text_encoding_ == Encoding::Utf8) {
       section_.insert_view(kDocumentTypeKey, document_type_);
@@ -185,16 +202,16 @@ class Reader {
       section_.insert_copy(kDocumentTypeKey, utf8(document_type_));
     }
     if (sink_ != nullptr) {
-      hand_document(lineno, view_document(section_, lineno));
+      hand_document(lineno, view_document(section_, lineno), FieldLines{});
     } else {
       file_document(lineno, convert_document(section_, lineno, store_));
     }
     return {};
   }
 
-  void hand_document(std::uint64_t lineno, Result<DocumentRecord, std::string>&& record) {
+  void hand_document(std::uint64_t lineno, Result<DocumentRecord, std::string>&& record, const FieldLines& lines) {
     if (record) {
-      sink_->take(record.value());
+      sink_->take(record.value(), lines);
     } else {
       result_.warnings.push_back(StatementWarning{lineno, std::move(record).error()});
     }
@@ -212,21 +229,24 @@ class Reader {
   HookList hooks_;
   DocumentSink* const sink_;  // null: the documents are kept in the result
   const Encoding text_encoding_;  // of the lines' keys and values
-  const bool vectors_;
   std::string scratch_;  // a windows-1251 line's key and value as UTF-8, on their way into a map
   State state_ = State::Init;
   ReaderResult result_;
   AttributeMap section_;  // reused for every section: clearing keeps its capacity
   detail::DocumentFields fields_;  // a document's values when there are no hooks
   std::string_view document_type_;
+  std::uint64_t document_line_ = 0;  // of the document's opening line, which gives its type
+  IntervalLines interval_lines_{};  // of an account section's values, for a sink
   detail::AccountBook accounts_;
   TextStore store_;  // documents' texts
+  std::optional<detail::SectionCollector> collector_;  // the sections as written, when they are asked for
 };
 
 }  // namespace
 
-Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks, DocumentSink* documents) {
-  return Reader(lines, hooks, documents).run();
+Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks, DocumentSink* documents,
+                                                    StatementSections* sections) {
+  return Reader(lines, hooks, documents, hooks.empty() ? sections : nullptr).run();
 }
 
 }  // namespace quorlane

@@ -93,43 +93,55 @@ bool any_surrogate(const Unit* p, std::size_t n) noexcept {
 
 }  // namespace
 
-Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, [[maybe_unused]] bool vectors) {
-  char* end = nullptr;
-  switch (points.width) {
-    case 1:
-      end = put_points(static_cast<const std::uint8_t*>(points.data), points.count, out);
-      break;
-    case 2:
+char* ucs2_to_utf8_portable(const std::uint16_t* units, std::size_t count, char* out) noexcept {
+  return put_points(units, count, out);
+}
+
+char* ucs2_to_utf8_avx2(const std::uint16_t* units, std::size_t count, char* out) noexcept {
 #ifdef QUORLANE_HAVE_SIMD_UCS2
-      if (vectors && cpu_has_avx2()) {
-        end = ucs2_vectorised(static_cast<const std::uint16_t*>(points.data), points.count, out);
-        break;
-      }
+  return ucs2_vectorised(units, count, out);
+#else
+  return put_points(units, count, out);
 #endif
-      end = put_points(static_cast<const std::uint16_t*>(points.data), points.count, out);
-      break;
-    default:
-      end = put_points(static_cast<const std::uint32_t*>(points.data), points.count, out);
-      break;
-  }
+}
+
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out) {
+  char* const end = with_units(points, [&](const auto* units, std::size_t count) {
+    if constexpr (sizeof(*units) == 2) {
+      return active_kernels().ucs2_to_utf8(units, count, out);
+    } else {
+      return put_points(units, count, out);
+    }
+  });
   if (end == nullptr) return Err(StatementError(NotUtf8{}));  // a lone surrogate has no UTF-8 form
   return end;
 }
 
+}  // namespace quorlane::detail
+
+namespace quorlane {
+
+std::size_t utf8_room(CodePoints text) noexcept {
+  return text.count * detail::utf8_bytes_per_point(text.width) + detail::kDecodeSlack;
+}
+
+char* write_utf8(CodePoints text, char* out) noexcept {
+  auto end = detail::code_points_to_utf8(text, out);
+  return end ? end.value() : nullptr;
+}
+
+}  // namespace quorlane
+
+namespace quorlane::detail {
+
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept {
-  switch (points.width) {
-    case 1: return whole_lines(static_cast<const std::uint8_t*>(points.data), points.count, least);
-    case 2: return whole_lines(static_cast<const std::uint16_t*>(points.data), points.count, least);
-    default: return whole_lines(static_cast<const std::uint32_t*>(points.data), points.count, least);
-  }
+  return with_units(points, [&](const auto* units, std::size_t count) { return whole_lines(units, count, least); });
 }
 
 bool has_lone_surrogate(CodePoints points) noexcept {
-  switch (points.width) {
-    case 1: return false;
-    case 2: return any_surrogate(static_cast<const std::uint16_t*>(points.data), points.count);
-    default: return any_surrogate(static_cast<const std::uint32_t*>(points.data), points.count);
-  }
+  return with_units(points, [](const auto* units, std::size_t count) {
+    return sizeof(*units) > 1 && any_surrogate(units, count);  // one byte holds no surrogate
+  });
 }
 
 CodePoints code_points_slice(CodePoints points, std::size_t from, std::size_t count) noexcept {

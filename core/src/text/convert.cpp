@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
 
 #include "quorlane/plausibility.h"
+#include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
 #include "quorlane/utf8.h"
 #include "quorlane/windows_1251.h"
@@ -18,38 +20,7 @@
 namespace quorlane {
 namespace {
 
-// windows-1251 for the characters above ASCII: every character of two UTF-8 bytes (below U+0800: Cyrillic
-// among them) by a direct lookup, the few above (dashes, quotes, the euro, the numero and trade marks) by search.
-class Cp1251Encoder {
- public:
-  Cp1251Encoder() {
-    direct_.fill(0);
-    for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-      const char32_t c = windows_1251_char(static_cast<unsigned char>(byte));
-      if (c < direct_.size()) {
-        direct_[c] = static_cast<unsigned char>(byte);
-      } else {
-        far_[far_count_++] = {c, static_cast<unsigned char>(byte)};
-      }
-    }
-    std::sort(far_.begin(), far_.begin() + far_count_);
-  }
-
-  // The byte for a character above ASCII, or 0 where windows-1251 lacks it.
-  unsigned char byte(char32_t c) const noexcept {
-    if (c < direct_.size()) return direct_[c];
-    const auto* end = far_.begin() + far_count_;
-    const auto* found = std::lower_bound(far_.begin(), end, std::pair<char32_t, unsigned char>{c, 0});
-    return found != end && found->first == c ? found->second : 0;
-  }
-
- private:
-  std::array<unsigned char, 0x800> direct_;
-  std::array<std::pair<char32_t, unsigned char>, 128> far_;
-  std::size_t far_count_ = 0;
-};
-
-std::size_t append_with(const Cp1251Encoder& encoder, std::string_view utf8, std::string& out) {
+std::size_t append_with(const Windows1251Encoder& encoder, std::string_view utf8, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
   const std::size_t start = out.size();
@@ -92,51 +63,62 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
   return {lineno, column};
 }
 
+// The conversion of a statement's text, piece by piece, once its reading gave no error. It stops at the first
+// thing the text cannot keep.
 class Converter {
  public:
-  Converter(Encoding target, Newline newline) : target_(target), newline_(newline) {
-    if (target == Encoding::Cp1251) encoder_.emplace();
+  Converter(std::optional<Encoding> target, Newline newline, TextOutput& out)
+      : wanted_(target), newline_(newline), output_(out) {}
+
+  // A reading starts, of `source`: everything written before is forgotten.
+  void start(const TextSource& source) {
+    target_ = wanted_.value_or(source.encoding());
+    written_ = source.text_encoding();
+    // A windows-1251 byte takes at most three bytes of UTF-8; any other way the text takes at most the bytes it
+    // has (a code point of a str at most as many UTF-8 bytes as twice its width), and a line feed that gains a
+    // carriage return two. The decoders write a little past the end.
+    const std::size_t most = written_ == Encoding::Cp1251 && target_ == Encoding::Utf8 ? 3 : 2;
+    out_ = output_.buffer(most * source.size_hint() + 2 * detail::kDecodeSlack, target_);
+    size_ = 0;
+    lineno_ = 1;
+    problem_.reset();
   }
 
-  Result<Converted, StatementError> run(TextSource& source) {
-    out_.clear();
-    lineno_ = 1;
-    // UTF-8 of Cyrillic text written in windows-1251 takes about twice its bytes; the other ways about as many.
-    const bool grows = target_ == Encoding::Utf8 && source.text_encoding() == Encoding::Cp1251;
-    out_.reserve(grows ? 2 * source.size_hint() : source.size_hint() + source.size_hint() / 8);
+  // Converts every piece of `source`, which start() was given.
+  Status<StatementError> run(TextSource& source) {
     for (;;) {
       auto piece = source.next_piece();
       if (!piece) return Err(std::move(piece).error());
-      if (piece.value().empty()) break;
-      if (auto done = add_piece(piece.value(), source.text_encoding()); !done) {
-        return Converted(Err(std::move(done).error()));
-      }
+      if (piece.value().empty() || problem_) return {};
+      if (auto done = add_piece(piece.value()); !done) problem_ = std::move(done).error();
       source.release_before(piece.value().data() + piece.value().size());
     }
-    if (target_ == Encoding::Cp1251) {
-      if (auto readable = check_read_back(); !readable) return Converted(Err(std::move(readable).error()));
+  }
+
+  Status<Unconvertible> finish() {
+    if (!problem_ && target_ == Encoding::Cp1251) {
+      if (auto readable = check_read_back(); !readable) problem_ = std::move(readable).error();
     }
-    return Converted(std::move(out_));
+    if (problem_) return Err(std::move(*problem_));
+    output_.finish(size_);
+    return {};
   }
 
  private:
-  Status<Unconvertible> add_piece(std::string_view piece, Encoding written) {
+  Status<Unconvertible> add_piece(std::string_view piece) {
     std::string_view text = piece;
-    if (written == Encoding::Cp1251 && target_ == Encoding::Utf8) {
+    if (written_ == Encoding::Cp1251 && target_ == Encoding::Utf8) {
       // Line ends are the same bytes in both encodings: where they stay, the piece is decoded in place.
       if (newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
-        const std::size_t start = out_.size();
-        out_.resize(start + piece.size() * detail::kCp1251MaxBytesPerChar + detail::kDecodeSlack);
-        char* end = detail::decode_cp1251_into(piece, out_.data() + start, true);
-        out_.resize(static_cast<std::size_t>(end - out_.data()));
+        size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_) - out_);
         lineno_ += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
         return {};
       }
       scratch_ = to_utf8(piece, Encoding::Cp1251);
       text = scratch_;
-    } else if (written == Encoding::Utf8 && target_ == Encoding::Cp1251) {
+    } else if (written_ == Encoding::Utf8 && target_ == Encoding::Cp1251) {
       scratch_.clear();
-      if (const std::size_t at = append_with(*encoder_, piece, scratch_); at != std::string_view::npos) {
+      if (const std::size_t at = append_with(kWindows1251Encoder, piece, scratch_); at != std::string_view::npos) {
         const auto [lineno, column] = place(piece, at, lineno_);
         std::size_t pos = at;
         return Err(Unconvertible(Unencodable{lineno, column, next_code_point(piece, pos)}));
@@ -146,9 +128,14 @@ class Converter {
     return add_lines(text);
   }
 
+  void append(std::string_view text) noexcept {
+    std::memcpy(out_ + size_, text.data(), text.size());
+    size_ += text.size();
+  }
+
   // The reader takes windows-1251 only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
-    const std::string start = to_utf8(std::string_view(out_).substr(0, kPlausibilityChars), Encoding::Cp1251);
+    const std::string start = to_utf8(std::string_view(out_, std::min(size_, kPlausibilityChars)), Encoding::Cp1251);
     if (!is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
     return {};
   }
@@ -156,7 +143,7 @@ class Converter {
   // Appends the lines of `text`, already in the target encoding, with the target's line ends.
   Status<Unconvertible> add_lines(std::string_view text) {
     if (newline_ == Newline::CrLf && every_line_ends_in_crlf(text)) {  // the common case: the text as it is
-      out_.append(text);
+      append(text);
       lineno_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
       return {};
     }
@@ -165,7 +152,7 @@ class Converter {
     while (pos < text.size()) {
       const char* lf = static_cast<const char*>(std::memchr(text.data() + pos, '\n', text.size() - pos));
       if (lf == nullptr) {  // a last line without a line end keeps everything
-        out_.append(text.substr(pos));
+        append(text.substr(pos));
         break;
       }
       std::size_t end = static_cast<std::size_t>(lf - text.data());
@@ -174,8 +161,8 @@ class Converter {
       if (newline_ == Newline::Lf && !line.empty() && line.back() == '\r') {
         return Err(Unconvertible(CarriageReturnAtEnd{lineno_, characters(line)}));
       }
-      out_.append(line);
-      out_.append(line_end);
+      append(line);
+      append(line_end);
       pos = static_cast<std::size_t>(lf - text.data()) + 1;
       ++lineno_;
     }
@@ -198,35 +185,108 @@ class Converter {
         std::count_if(text.begin(), text.end(), [](char c) { return !is_utf8_continuation(static_cast<unsigned char>(c)); }));
   }
 
-  Encoding target_;
-  Newline newline_;
-  std::optional<Cp1251Encoder> encoder_;
-  std::string out_;
+  const std::optional<Encoding> wanted_;
+  const Newline newline_;
+  TextOutput& output_;
+  Encoding target_ = Encoding::Utf8;
+  Encoding written_ = Encoding::Utf8;
+  char* out_ = nullptr;
+  std::size_t size_ = 0;
   std::string scratch_;
   std::uint64_t lineno_ = 1;
+  std::optional<Unconvertible> problem_;
 };
+
+// A reading needs no documents to give its verdict: they are looked at and dropped.
+class NoDocuments final : public DocumentSink {
+ public:
+  void start(const StatementSections*) override {}
+  void take(const DocumentRecord&, const FieldLines&) override {}
+};
+
+// Reads `source` to the reader's verdict, without keeping anything.
+Status<StatementError> check_statement(TextSource& source) {
+  NoDocuments documents;
+  auto read = [&](LineCursor& lines) { return read_statement(lines, {}, &documents); };
+  auto reading = read_lines_checking_after(source, read);
+  if (!reading) return Err(std::move(reading).error());
+  return {};
+}
+
+// Converts the text of a statement that read well, from a source opened anew by `open()`.
+template <class Open>
+Conversion convert_read(Open open, Converter& converter) {
+  TextSource source = open();
+  converter.start(source);
+  if (auto converted = converter.run(source); !converted) return Err(std::move(converted).error());
+  return converter.finish();
+}
+
+// The text in a string, through a buffer of exactly the size asked for, so that a sanitizer sees any write past
+// the size the converter promised.
+class StringOutput final : public TextOutput {
+ public:
+  char* buffer(std::size_t most, Encoding) override {
+    buffer_ = std::make_unique<char[]>(most);
+    return buffer_.get();
+  }
+  void finish(std::size_t size) noexcept override { size_ = size; }
+  std::string text() const { return std::string(buffer_.get(), size_); }
+
+ private:
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+// The statement is read to its verdict first, and its text converted only then: a statement the reader refuses
+// costs a reading, no more. Bytes found to be UTF-8 are not checked again.
+Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
+                             TextOutput& out, const ReadOptions& options) {
+  Utf8Verdict known = Utf8Verdict::Invalid;
+  auto checked = reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Status<StatementError> {
+    auto source = TextSource::of_bytes(input, options, utf8);
+    if (!source) return Err(std::move(source).error());
+    known = source.value().encoding() == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
+    return check_statement(source.value());
+  });
+  if (!checked) return Err(std::move(checked).error());
+  Converter converter(target, newline, out);
+  return convert_read([&] { return std::move(TextSource::of_bytes(input, options, known)).value(); }, converter);
+}
+
+Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,
+                             const ReadOptions& options) {
+  TextSource source = TextSource::of_code_points(text, options);
+  if (auto checked = check_statement(source); !checked) return Err(std::move(checked).error());
+  Converter converter(target, newline, out);
+  return convert_read([&] { return TextSource::of_code_points(text, options); }, converter);
+}
+
+namespace {
+
+template <class Input>
+Result<Converted, StatementError> converted_text(Input input, Encoding target, Newline newline,
+                                                 const ReadOptions& options) {
+  StringOutput out;
+  auto conversion = convert_statement(input, std::optional<Encoding>(target), newline, out, options);
+  if (!conversion) return Err(std::move(conversion).error());
+  if (!conversion.value()) return Converted(Err(std::move(conversion).value().error()));
+  return Converted(out.text());
+}
 
 }  // namespace
 
 Result<Converted, StatementError> convert_statement(std::string_view input, Encoding target, Newline newline,
                                                     const ReadOptions& options) {
-  Converter converter(target, newline);
-  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Result<Converted, StatementError> {
-    auto source = TextSource::of_bytes(input, options, utf8);
-    if (!source) return Err(std::move(source).error());
-    return converter.run(source.value());
-  });
+  return converted_text(input, target, newline, options);
 }
 
 Result<Converted, StatementError> convert_statement(CodePoints text, Encoding target, Newline newline,
                                                     const ReadOptions& options) {
-  Converter converter(target, newline);
-  TextSource source = TextSource::of_code_points(text, options);
-  return converter.run(source);
+  return converted_text(text, target, newline, options);
 }
 
-std::size_t append_cp1251(std::string_view utf8, std::string& out) {
-  return append_with(Cp1251Encoder(), utf8, out);
-}
 
 }  // namespace quorlane

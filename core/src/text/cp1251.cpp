@@ -125,18 +125,22 @@ char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept
 
 }  // namespace
 
-char* decode_cp1251_into(std::string_view input, char* out, [[maybe_unused]] bool vectors) noexcept {
+char* decode_cp1251_portable(std::string_view input, char* out) noexcept {
+  return decode_portable(reinterpret_cast<const unsigned char*>(input.data()), input.size(), out);
+}
+
+char* decode_cp1251_avx2(std::string_view input, char* out) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(input.data());
 #ifdef QUORLANE_HAVE_SIMD_CP1251
   // A text shorter than one vector (a code, a number, a date) goes through the words of the portable loop.
-  if (vectors && input.size() >= 16 && cpu_has_avx2()) return decode_vectorised(p, input.size(), out);
+  if (input.size() >= 16) return decode_vectorised(p, input.size(), out);
 #endif
   return decode_portable(p, input.size(), out);
 }
 
-std::string windows_1251_to_utf8(std::string_view input, bool vectors) {
+std::string windows_1251_to_utf8(std::string_view input) {
   std::string out(input.size() * kCp1251MaxBytesPerChar + kDecodeSlack, '\0');
-  out.resize(static_cast<std::size_t>(decode_cp1251_into(input, out.data(), vectors) - out.data()));
+  out.resize(static_cast<std::size_t>(decode_cp1251_into(input, out.data()) - out.data()));
   return out;
 }
 
@@ -150,7 +154,7 @@ std::string to_utf8(std::string_view text, Encoding encoding) {
 
 char* write_windows_1251_as_utf8(std::string_view text, char* out) noexcept {
   static_assert(detail::kCp1251MaxBytesPerChar == 3 && detail::kDecodeSlack == 16, "utf8_room() counts on these");
-  return detail::decode_cp1251_into(text, out, true);
+  return detail::decode_cp1251_into(text, out);
 }
 
 }  // namespace quorlane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,16 +16,26 @@ namespace quorlane::detail {
 
 inline constexpr std::size_t kDecodeSlack = 16;  // a whole 16-byte vector (any converter here), or a word
 
-// The UTF-8 validators behind is_valid_utf8, exposed so that tests can check that they agree.
-bool is_valid_utf8_scalar(std::string_view bytes) noexcept;
-bool cpu_has_avx2() noexcept;
-bool is_valid_utf8_avx2(std::string_view bytes) noexcept;  // precondition: cpu_has_avx2()
+// The loops that have a vectorised form, as one set chosen once, the first time one is needed (as simdjson
+// chooses its implementation): the AVX2 set where the processor has AVX2, else the portable one. Both give the
+// same results; the portable set stays callable, so that tests and fuzzing compare the two.
+struct Kernels {
+  bool (*is_valid_utf8)(std::string_view bytes) noexcept;
+  // windows-1251 into UTF-8 (see decode_cp1251_into).
+  char* (*decode_cp1251)(std::string_view input, char* out) noexcept;
+  // UCS-2 into UTF-8, three bytes a unit at most; null at a lone surrogate.
+  char* (*ucs2_to_utf8)(const std::uint16_t* units, std::size_t count, char* out) noexcept;
+};
+const Kernels& active_kernels() noexcept;
+const Kernels& portable_kernels() noexcept;
 
 // windows-1251 through the WHATWG index (every byte maps to a character, so it never fails): at most three
 // bytes a character. Returns the end of the text written.
 constexpr std::size_t kCp1251MaxBytesPerChar = 3;
-char* decode_cp1251_into(std::string_view input, char* out, bool vectors) noexcept;
-std::string windows_1251_to_utf8(std::string_view input, bool vectors = true);
+inline char* decode_cp1251_into(std::string_view input, char* out) noexcept {
+  return active_kernels().decode_cp1251(input, out);
+}
+std::string windows_1251_to_utf8(std::string_view input);
 
 // UTF-16 without its byte order mark, at most three bytes a unit (a surrogate pair makes four from two).
 // NotStatement when it holds a lone surrogate or an odd trailing byte.
@@ -34,7 +45,7 @@ Result<char*, StatementError> decode_utf16_into(std::string_view input, bool big
 // UTF-8 of text given as code points: at most utf8_bytes_per_point(width) bytes each. NotUtf8 at a lone
 // surrogate (what was written before it is then left undefined).
 constexpr std::size_t utf8_bytes_per_point(unsigned width) noexcept { return width == 1 ? 2 : width == 2 ? 3 : 4; }
-Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out, bool vectors);
+Result<char*, StatementError> code_points_to_utf8(CodePoints points, char* out);
 // The number of code points in the shortest start holding at least `least` of them and ending with U+000A
 // (all of them when there is none): a piece of whole lines.
 std::size_t code_points_whole_lines(CodePoints points, std::size_t least) noexcept;

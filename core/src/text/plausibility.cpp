@@ -27,11 +27,7 @@ bool is_plausible(std::string_view utf8) noexcept {
 }
 
 bool is_plausible(CodePoints points) noexcept {
-  switch (points.width) {
-    case 1: return plausible_points(static_cast<const std::uint8_t*>(points.data), points.count);
-    case 2: return plausible_points(static_cast<const std::uint16_t*>(points.data), points.count);
-    default: return plausible_points(static_cast<const std::uint32_t*>(points.data), points.count);
-  }
+  return with_units(points, [](const auto* units, std::size_t count) { return plausible_points(units, count); });
 }
 
 }  // namespace quorlane

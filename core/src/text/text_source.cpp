@@ -37,7 +37,7 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
                                                         Utf8Verdict utf8) {
   if (utf8 != Utf8Verdict::Invalid) {
     const std::string_view first = input.substr(0, whole_lines_prefix(input, options.piece_size));
-    if (utf8 == Utf8Verdict::Valid || is_valid_utf8(first, options.vectors)) {
+    if (utf8 == Utf8Verdict::Valid || is_valid_utf8(first)) {
       TextSource source(Kind::Utf8InPlace, Encoding::Utf8, options);
       source.first_ = first;
       source.rest_ = input.substr(first.size());
@@ -64,7 +64,7 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
   }
   // windows-1251, a byte a character: read where it lies. Only the characters the plausibility check
   // examines are decoded here.
-  const std::string checked = detail::windows_1251_to_utf8(input.substr(0, kPlausibilityChars), options.vectors);
+  const std::string checked = detail::windows_1251_to_utf8(input.substr(0, kPlausibilityChars));
   if (!is_plausible(checked)) return Err(StatementError(NotStatement{}));
   TextSource source(Kind::Cp1251InPlace, Encoding::Cp1251, options);
   source.rest_ = input;
@@ -91,7 +91,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
     case Kind::Utf8InPlace: {
       const std::string_view piece = rest_.substr(0, whole_lines_prefix(rest_, size));
       rest_.remove_prefix(piece.size());
-      if (!unchecked_ && !is_valid_utf8(piece, options_.vectors)) {
+      if (!unchecked_ && !is_valid_utf8(piece)) {
         rest_ = {};
         return Err(StatementError(NotUtf8{}));
       }
@@ -108,7 +108,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
       const CodePoints input = detail::code_points_slice(rest_points_, 0, count);
       rest_points_ = detail::code_points_slice(rest_points_, count, rest_points_.count - count);
       Buffer& buffer = buffer_for(count * detail::utf8_bytes_per_point(input.width) + detail::kDecodeSlack);
-      auto end = detail::code_points_to_utf8(input, buffer.bytes.get(), options_.vectors);
+      auto end = detail::code_points_to_utf8(input, buffer.bytes.get());
       if (!end) {
         rest_points_ = {};
         return Err(std::move(end).error());
@@ -122,7 +122,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
 
 Status<StatementError> TextSource::check_rest() {
   first_ = {};
-  const bool has_utf8_form = kind_ == Kind::Utf8InPlace        ? unchecked_ || is_valid_utf8(rest_, options_.vectors)
+  const bool has_utf8_form = kind_ == Kind::Utf8InPlace        ? unchecked_ || is_valid_utf8(rest_)
                              : kind_ == Kind::CodePointsToUtf8 ? !detail::has_lone_surrogate(rest_points_)
                                                                : true;
   rest_ = {};

@@ -196,9 +196,6 @@ bool is_valid_utf8_avx2(std::string_view bytes) noexcept { return is_valid_utf8_
 
 }  // namespace detail
 
-bool is_valid_utf8(std::string_view bytes, bool vectors) noexcept {
-  if (vectors && detail::cpu_has_avx2()) return detail::is_valid_utf8_avx2(bytes);
-  return detail::is_valid_utf8_scalar(bytes);
-}
+bool is_valid_utf8(std::string_view bytes) noexcept { return detail::active_kernels().is_valid_utf8(bytes); }
 
 }  // namespace quorlane

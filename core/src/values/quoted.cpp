@@ -58,15 +58,9 @@ std::string quoted(CodePoints text) {
   std::string out;
   out.reserve(text.count + 2);
   out += '"';
-  for (std::size_t i = 0; i < text.count; ++i) {
-    char32_t c;
-    switch (text.width) {
-      case 1: c = static_cast<const unsigned char*>(text.data)[i]; break;
-      case 2: c = static_cast<const char16_t*>(text.data)[i]; break;
-      default: c = static_cast<const char32_t*>(text.data)[i]; break;
-    }
-    append_quoted_char(out, c);
-  }
+  with_units(text, [&](const auto* units, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) append_quoted_char(out, static_cast<char32_t>(units[i]));
+  });
   out += '"';
   return out;
 }

@@ -1,0 +1,97 @@
+"""The package's extension, quorlane._accel, on every way its calls end (a result, the reader's error, a value no
+column holds, a text the target cannot keep, a wrong argument): the reference counts of its inputs and of the
+classes it uses stay as they were, and memory stays flat."""
+
+from __future__ import annotations
+
+import gc
+import os
+import sys
+
+import pytest
+
+import quorlane
+import quorlane_py
+from conftest import account, document, statement
+
+GOOD = statement(account(), document(), document({"Сумма": "x"}), [*document()[:-1], "Код=1", "КонецДокумента"])
+CALLS = {
+    "read_table": lambda data: quorlane.read_table(data, name="f", extra_keys=True),
+    "read_sections": lambda data: [s.attributes for s in quorlane.read_sections(data).sections],
+    "convert": lambda data: quorlane.convert(data, "cp1251", "\n"),
+    "dumps": lambda data: quorlane.dumps(quorlane_py.parse(data), encoding="cp1251"),
+}
+INPUTS = {
+    "good": GOOD.encode("cp1251"),
+    "str": GOOD,
+    "unfinished": statement(account(), end=False),
+    "syntax": statement(account(), ["просто строка"]),
+    "far date": statement(account(), document({"Дата": "01.01.+9999999"})),  # refused by read_table
+    "emoji": GOOD.replace("Оплата", "😀"),  # refused by convert to cp1251
+    "not bytes": bytearray(b"x"),
+}
+CLASSES = [quorlane.Section, quorlane.SectionReading, quorlane.StatementTable, quorlane._accel.Table,
+           quorlane.TableError, quorlane.WriteError, quorlane_py.SyntaxError, quorlane_py.UnfinishedError,
+           quorlane_py.UnrecognizedLine, quorlane_py.Document, quorlane_py.Statement, quorlane_py.Interval]
+
+
+def run(call, data):
+    try:
+        call(data)
+    except (ValueError, TypeError, quorlane_py.ParseError):
+        pass
+
+
+@pytest.mark.needs("getrefcount")
+@pytest.mark.parametrize("name", CALLS)
+def test_inputs_and_classes_keep_their_counts(name):
+    watched = [*INPUTS.values(), *CLASSES]
+    for data in INPUTS.values():
+        run(CALLS[name], data)  # warm up caches
+    gc.collect()
+    before = [sys.getrefcount(o) for o in watched]
+    for _ in range(20):
+        for data in INPUTS.values():
+            run(CALLS[name], data)
+    gc.collect()
+    assert [sys.getrefcount(o) for o in watched] == before
+
+
+@pytest.mark.needs("getrefcount")
+def test_what_the_results_hold_is_released():
+    reading = quorlane.read_sections(GOOD)
+    statement_ = reading.statement
+    assert sys.getrefcount(statement_) == 3  # the reading, `statement_` and the call's argument
+    sections = reading.sections
+    del reading
+    assert sys.getrefcount(statement_) == 2 and sys.getrefcount(sections) == 2
+    table = quorlane.read_table(GOOD)
+    documents = table.documents
+    del table
+    assert sys.getrefcount(documents) == 2
+
+
+def rss_kib():
+    with open(f"/proc/{os.getpid()}/statm") as f:
+        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
+@pytest.mark.needs("memory freed at once")
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="the sanitizer's quarantine holds freed memory")
+def test_memory_stays_flat_over_many_calls():
+    big = statement(account(), *[document({"Номер": str(i)}) for i in range(200)]).encode("cp1251")
+
+    def once():
+        for call in CALLS.values():
+            for data in (big, *INPUTS.values()):
+                run(call, data)
+
+    for _ in range(10):
+        once()
+    gc.collect()
+    start = rss_kib()
+    for _ in range(100):
+        once()
+    gc.collect()
+    assert rss_kib() - start < 2048
