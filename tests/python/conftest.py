@@ -77,6 +77,11 @@ def pytest_runtest_setup(item: pytest.Item) -> None:
     if item.get_closest_marker("posix") is not None and os.name != "posix":
         pytest.skip(f"needs POSIX (process groups, named pipes, a terminal, SIGPIPE), not {sys.platform}")
 
+def rss_kib() -> int:
+    """The process's resident memory in KiB, where /proc tells it (the leak tests skip elsewhere)."""
+    return int(Path("/proc/self/statm").read_bytes().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
 HEADER: dict[str, str] = {
     "ВерсияФормата": "1.03",
     "Кодировка": "Windows",

@@ -8,12 +8,11 @@ import gc
 import os
 import sys
 import weakref
-from pathlib import Path
 
 import pytest
 
 import quorlane_py
-from conftest import account, document, statement
+from conftest import account, document, rss_kib, statement
 
 GOOD = statement(account(), document(), document({"Дата": ""}))  # the second document is a warning
 # Each ending of a parse; the statements come as str, UTF-8 and windows-1251 in turn.
@@ -174,10 +173,6 @@ def test_result_parts_are_released():
     docs.append(holder)
     del docs, holder
     assert probe() is None
-
-
-def rss_kib():
-    return int(Path("/proc/self/statm").read_bytes().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")

@@ -12,7 +12,7 @@ import pytest
 
 import quorlane
 import quorlane_py
-from conftest import account, document, statement
+from conftest import account, document, rss_kib, statement
 
 GOOD = statement(account(), document(), document({"Сумма": "x"}), [*document()[:-1], "Код=1", "КонецДокумента"])
 CALLS = {
@@ -69,11 +69,6 @@ def test_what_the_results_hold_is_released():
     documents = table.documents
     del table
     assert sys.getrefcount(documents) == 2
-
-
-def rss_kib():
-    with open(f"/proc/{os.getpid()}/statm") as f:
-        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
