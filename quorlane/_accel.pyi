@@ -11,36 +11,38 @@ class Section:
         """"header", "account" or "document"."""
     @property
     def doc_type(self) -> Optional[str]:
-        """The text after "СекцияДокумент="; None for the header and account sections."""
+        """A document's type, the text after "СекцияДокумент="; None for the other kinds."""
     @property
     def start_line(self) -> int:
-        """The opening line (the header's first attribute line), counting from 1."""
+        """The opening line: 1 for the header ("1CClientBankExchange"), "СекцияРасчСчет", "СекцияДокумент=..."."""
     @property
     def end_line(self) -> int:
-        """The closing line (the header's last attribute line)."""
+        """The closing line: "КонецРасчСчет", "КонецДокумента"; the header's last attribute line."""
     @property
     def attributes(self) -> tuple[tuple[str, str], ...]:
-        """(key, value) pairs in file order, repeated keys kept."""
+        """The (key, value) pairs in file order, repeated keys kept, values as written."""
     @property
     def lines(self) -> tuple[int, ...]:
-        """The line of each attribute."""
+        """The line of each attribute, in the same order."""
     def get(self, key: str, default: Optional[str] = None, /) -> Optional[str]:
-        """The value the reader keeps for the key: its last."""
+        """The key's last value (the one the reader keeps), or default."""
     def get_all(self, key: str, /) -> list[str]:
         """Every value of the key, in file order."""
     def interval(self) -> quorlane_py.Interval:
-        """An account section's interval, as the reader converts it."""
+        """The quorlane_py.Interval an account section converts to, on its own (a statement's own
+        intervals are merged by account); ValueError for another kind of section."""
 
 @final
 class SectionReading:
-    """A statement read whole (quorlane.read_sections makes them)."""
+    """A statement read whole (quorlane.read_sections makes them): the statement as quorlane_py.parse returns
+    it, and its sections as written."""
 
     @property
     def statement(self) -> quorlane_py.Statement:
-        """What quorlane_py.parse returns for the statement."""
+        """What quorlane_py.parse returns."""
     @property
     def sections(self) -> tuple[Section, ...]:
-        """Every section in file order, the header first; documents that became warnings included."""
+        """Every section in file order: the header first; documents that became warnings included."""
     @property
     def header(self) -> Section:
         """The header's section."""
@@ -53,9 +55,11 @@ class Table:
     """An Arrow table of a statement (quorlane.read_table makes them)."""
 
     @property
-    def num_rows(self) -> int: ...
+    def num_rows(self) -> int:
+        """The number of rows."""
     @property
-    def column_names(self) -> tuple[str, ...]: ...
+    def column_names(self) -> tuple[str, ...]:
+        """The columns' names, in order."""
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
@@ -65,33 +69,65 @@ class StatementTable:
     them)."""
 
     @property
-    def encoding(self) -> str: ...
+    def encoding(self) -> str:
+        """"utf-8" or "cp1251"."""
     @property
-    def documents(self) -> Table: ...
+    def documents(self) -> Table:
+        """The documents' Table: one row per document of quorlane_py.parse, in the same order."""
     @property
-    def intervals(self) -> Table: ...
+    def intervals(self) -> Table:
+        """The accounts' intervals as a Table."""
     @property
-    def warnings(self) -> list[tuple[int, str]]: ...
+    def warnings(self) -> list[tuple[int, str]]:
+        """The (lineno, message) pairs of the documents the reader dropped."""
     @property
-    def column_names(self) -> tuple[str, ...]: ...
+    def column_names(self) -> tuple[str, ...]:
+        """The documents' columns' names, in order."""
     def __len__(self) -> int: ...
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
-class NotRendered(ValueError): ...
+class NotRendered(ValueError):
+    """What render_documents raises for documents it leaves to the writer that explains every problem: a value
+    that is not a str, holds a line break, NUL or a character the encoding lacks, or a date of another form."""
 
-def read_sections(statement: Union[bytes, str], /) -> SectionReading: ...
+def read_sections(statement: Union[bytes, str], /) -> SectionReading:
+    """A statement (bytes or str) read once, as a SectionReading: the statement as quorlane_py.parse returns it
+    and every section as written. Raises what quorlane_py.parse raises for the same statement."""
 def read_table(statement: Union[bytes, str, None], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
-               scale: Optional[int], batch_bytes: int, /) -> StatementTable: ...
-def convert(statement: Union[bytes, str], target: Optional[str], newline: str, /) -> bytes: ...
+               scale: Optional[int], batch_bytes: int, /) -> StatementTable:
+    """A statement's tables, read once, as a StatementTable (without rows for the statement None). Raises what
+    quorlane_py.parse raises for the same statement, and quorlane.TableError for a value no column can hold.
+    `name`: the text of a "file" column, or None for none; `keys`: None, True (every key outside the
+    fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the
+    finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."""
+def convert(statement: Union[bytes, str], target: Optional[str], newline: str, /) -> bytes:
+    """The statement's own text (bytes or str, read once, as the reader reads it) in `target` ("utf-8",
+    "cp1251", or None for its own encoding), each line ended by `newline` ("\\r\\n" or "\\n"), as bytes.
+    Raises what quorlane_py.parse raises for the same statement, then quorlane.WriteError for what the text
+    could not keep."""
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],
                      keys: tuple[bytes, ...], dates: tuple[bool, ...], newline: bytes, closing: bytes,
-                     encoding: str, /) -> bytes: ...
-def quoted(text: str, /) -> str: ...
-def encode(text: str, encoding: str, /) -> bytes: ...
-def plausible(text: str, /) -> bool: ...
-def dotted_date(iso: str, /) -> Optional[str]: ...
-def iso_date(text: str, /) -> Optional[str]: ...
+                     encoding: str, /) -> bytes:
+    """The bytes head, then for each document one line per attribute in `names` whose value is not None
+    (its encoded key from `keys`, its value, converted from YYYY-MM-DD where `dates` says so, `newline`),
+    then `closing` and `newline`; then tail, with values in `encoding` ("utf-8" or "cp1251"). A
+    quorlane_py.Document whose class is untouched is written from its record. NotRendered when a value is not a
+    str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."""
+def quoted(text: str, /) -> str:
+    """The text in double quotes with backslash escapes, as the reader's messages show texts."""
+def encode(text: str, encoding: str, /) -> bytes:
+    """The text in "utf-8" or "cp1251" (windows-1251 by the reader's own table), as bytes; UnicodeEncodeError, as
+    str.encode raises it, for the first character the encoding lacks."""
+def plausible(text: str, /) -> bool:
+    """Whether the reader takes text that did not arrive as UTF-8 for statement text: enough of its first
+    PLAUSIBILITY_CHARS characters are letters, digits, punctuation and blanks."""
+def dotted_date(iso: str, /) -> Optional[str]:
+    """A date as Document attributes give it (YYYY-MM-DD, a signed year beyond 0..9999) as the format writes it
+    (DD.MM.YYYY), or None for any other text."""
+def iso_date(text: str, /) -> Optional[str]:
+    """A date as the reader reads Document dates (DD.MM.YYYY and the forms it allows) as YYYY-MM-DD, or None for
+    text that is no such date."""
 
 WINDOWS_1251: str
 LINE_BREAKS: str
