@@ -45,7 +45,11 @@ for module in (quorlane_py, quorlane._accel):
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
-LD_PRELOAD="$preload" python3 -m pytest -q -p no:cacheprovider "$@" 2>&1 | tee "$log" || status=$?
+# Left out: the tests that hand our output to programs of their own (Spark's JVM, LibreOffice), which do not run
+# with the sanitizers' runtime preloaded into them; what they are handed is made by code the rest checks.
+outside=(--deselect tests/python/test_recipes.py::test_the_spark_recipe
+         --deselect tests/python/test_spreadsheets.py::test_a_spreadsheet_shows_what_the_statement_says)
+LD_PRELOAD="$preload" python3 -m pytest -q -p no:cacheprovider "${outside[@]}" "$@" 2>&1 | tee "$log" || status=$?
 if grep -qE 'ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer' "$log"; then
     echo "sanitizer reported an error" >&2
     exit 1
