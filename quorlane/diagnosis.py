@@ -150,27 +150,56 @@ def _declared_encoding(data: bytes) -> Optional[str]:
     return None
 
 
+_TAIL = 1 << 16  # bytes enough to tell UTF-8 from windows-1251 at the end of a statement
+
+
 def _unfinished(data: bytes) -> Optional[str]:
-    text = _decoded(data)
-    if text is None:
+    """The last line read and the section left open, found from the end of the text: a statement that ends
+    unfinished is read to its end, and its diagnosis should not cost a second reading."""
+    if data.startswith(tuple(_UTF16_BOMS)):
+        text = _decoded(data)
+        lines = list(enumerate(_lines(text), start=1))[::-1] if text is not None else []
+    else:
+        lines = _lines_from_the_end(data, len(_UTF8_BOM) if data.startswith(_UTF8_BOM) else 0)
+    last: Optional[tuple[int, str]] = None
+    for number, line in lines:
+        if last is None:
+            if not line.strip():
+                continue
+            last = (number, line)
+        if line in ("КонецРасчСчет", "КонецДокумента"):
+            break
+        if line == "СекцияРасчСчет" or line.startswith("СекцияДокумент="):
+            kind, closing = ("account", "КонецРасчСчет") if line == "СекцияРасчСчет" else ("document", "КонецДокумента")
+            return (f"the last line read is line {last[0]}, {quoted(last[1])}, inside the {kind} section of line "
+                    f"{number} (no {closing})")
+    if last is None:
         return None
-    last = (0, "")
-    opened: Optional[tuple[int, str, str]] = None  # the line, kind and closing marker of the open section
-    for number, line in enumerate(_lines(text), start=1):
-        if not line.strip():
-            continue
-        last = (number, line)
-        if line == "СекцияРасчСчет":
-            opened = (number, "account", "КонецРасчСчет")
-        elif line.startswith("СекцияДокумент="):
-            opened = (number, "document", "КонецДокумента")
-        elif line in ("КонецРасчСчет", "КонецДокумента"):
-            opened = None
-    number, line = last
-    found = f"the last line read is line {number}, {quoted(line)}"
-    if opened is not None:
-        return f"{found}, inside the {opened[1]} section of line {opened[0]} (no {opened[2]})"
-    return f"{found}; no КонецФайла follows"
+    return f"the last line read is line {last[0]}, {quoted(last[1])}; no КонецФайла follows"
+
+
+def _lines_from_the_end(data: bytes, start: int) -> Iterator[tuple[int, str]]:
+    """The reader's lines of data[start:] with their numbers, the last first, each decoded as the reader decodes
+    the text (UTF-8, or windows-1251 when the end of the text is not UTF-8)."""
+    tail = data[max(start, len(data) - _TAIL):]
+    try:
+        tail[tail.find(b"\n") + 1:].decode("utf-8")  # from a line's start, never inside a character
+        decode = lambda line: line.decode("utf-8", "replace")  # noqa: E731
+    except UnicodeDecodeError:
+        decode = decode_cp1251
+    end = len(data)
+    if end > start and data.endswith(b"\n"):
+        end -= 1  # the last line feed ends the last line: no line follows it
+    number = data.count(b"\n", start, end) + 1
+    while True:
+        cut = data.rfind(b"\n", start, end)
+        line = data[cut + 1 if cut >= 0 else start:end]
+        if end < len(data) and line.endswith(b"\r"):  # before a line feed a carriage return is taken away
+            line = line[:-1]
+        yield number, decode(line)
+        if cut < 0:
+            return
+        end, number = cut, number - 1
 
 
 def _decoded(data: bytes) -> Optional[str]:
