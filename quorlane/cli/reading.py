@@ -67,6 +67,9 @@ def reading(path: str, notes: Optional[list[str]] = None) -> Iterator[None]:
         except quorlane_py.ParseError as error:
             raise failure(path, error) from None
     lines = [shown(f"{path}: note: {w.message}") for w in caught if issubclass(w.category, ByteOrderMarkWarning)]
+    for other in caught:  # anything else, as it would have been shown
+        if not issubclass(other.category, ByteOrderMarkWarning):
+            warnings.warn_explicit(other.message, other.category, other.filename, other.lineno)
     if notes is not None:
         notes.extend(lines)
     elif lines:

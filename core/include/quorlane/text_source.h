@@ -33,6 +33,10 @@ struct ReadOptions {
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 inline constexpr char32_t kByteOrderMark = 0xFEFF;
 
+// The single-byte encoding a reading with `options` takes bytes for that are not UTF-8 (and have no UTF-16 mark):
+// cp866 where the options read a declared DOS and the bytes declare it (declares_dos), else windows-1251.
+Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options) noexcept;
+
 // What is known of statement bytes being valid UTF-8 as a whole.
 enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
 

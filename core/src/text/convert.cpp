@@ -14,7 +14,6 @@
 #include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
 #include "quorlane/utf8.h"
-#include "quorlane/declared_encoding.h"
 #include "quorlane/single_byte_codecs.h"
 #include "decoders.h"
 
@@ -142,9 +141,9 @@ class Converter {
   // windows-1251, and only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
     const std::string_view text(out_, size_);
-    const Encoding read_as =
-        options_.read_declared_dos && declares_dos(text) ? Encoding::Cp866 : Encoding::Cp1251;
-    if (read_as != target_) return Err(Unconvertible(ReadBackAs{read_as}));
+    if (const Encoding read_as = single_byte_reading(text, options_); read_as != target_) {
+      return Err(Unconvertible(ReadBackAs{read_as}));
+    }
     if (!is_plausible(to_utf8(text.substr(0, kPlausibilityChars), target_))) return Err(Unconvertible(NotReadBack{}));
     return {};
   }

@@ -39,6 +39,10 @@ std::string_view encoding_name(Encoding encoding) noexcept {
   return "";
 }
 
+Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options) noexcept {
+  return options.read_declared_dos && declares_dos(bytes) ? Encoding::Cp866 : Encoding::Cp1251;
+}
+
 Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, const ReadOptions& options,
                                                         Utf8Verdict utf8) {
   const bool marked = options.skip_utf8_bom && starts_with_bytes(input, kUtf8Bom);
@@ -72,7 +76,7 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
   }
   // A byte a character: windows-1251 read where it lies, or cp866 made into UTF-8 a piece at a time. Only the
   // characters the plausibility check examines are decoded here.
-  const Encoding encoding = options.read_declared_dos && declares_dos(input) ? Encoding::Cp866 : Encoding::Cp1251;
+  const Encoding encoding = single_byte_reading(input, options);
   if (!is_plausible(to_utf8(input.substr(0, kPlausibilityChars), encoding))) return Err(StatementError(NotStatement{}));
   TextSource source(encoding == Encoding::Cp866 ? Kind::Cp866ToUtf8 : Kind::Cp1251InPlace, encoding, options);
   source.rest_ = input;
