@@ -63,7 +63,7 @@ def _not_a_statement(data: bytes, package: bool) -> str:
     if declared is not None and declared != "Windows" and not read_as_dos:
         findings.append(f"the header declares Кодировка={declared}" + (
             " (cp866, which quorlane_py.parse does not read, and the package's reading functions do)"
-            if declared == "DOS" and not package else ""))
+            if declared == "DOS" and not package and declares_dos(data) else ""))
     return "; ".join(findings)
 
 
