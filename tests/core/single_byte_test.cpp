@@ -64,6 +64,7 @@ TEST(DeclaredEncoding, IsTheHeadersLastKodirovkaLineInCp866) {
       {"lower case", to_cp866(start + "Кодировка=dos\r\n"), false},
       {"a carriage return that ends the text stays", to_cp866(start + "Кодировка=DOS\r"), false},
       {"nothing", "", false},
+      {"beyond the first 64 KiB", to_cp866(start + std::string(kHeaderBytes, '\n') + "Кодировка=DOS\r\n"), false},
   };
   for (const auto& c : cases) EXPECT_EQ(declares_dos(c.bytes), c.dos) << c.what;
 }

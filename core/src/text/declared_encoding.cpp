@@ -22,6 +22,7 @@ bool starts_with(std::string_view text, std::string_view prefix) noexcept {
 bool declares_dos(std::string_view bytes) noexcept {
   const std::string_view section_ends[] = {marker_text(Marker::AccountStart), marker_text(Marker::DocumentStart),
                                            marker_text(Marker::FileEnd)};
+  bytes = bytes.substr(0, kHeaderBytes);
   bool dos = false;
   char utf8[utf8_room(kLineStart)];
   for (std::size_t start = 0; start < bytes.size();) {
