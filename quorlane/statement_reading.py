@@ -5,8 +5,8 @@ reader's, with what the format itself allows beyond it.
   whose bytes after the mark are not UTF-8 is refused as quorlane_py.parse refuses it); quorlane_py.parse takes
   the mark for part of the first line. A ByteOrderMarkWarning says so.
 - Bytes that are not valid UTF-8 whose header declares `Кодировка=DOS` (the header's last Кодировка line, written
-  in cp866: the lines before the first section) are read as cp866, `encoding` "cp866"; quorlane_py.parse reads
-  them as windows-1251 (and mostly refuses them).
+  in cp866: the lines before the first section, in the first 64 KiB) are read as cp866, `encoding` "cp866";
+  quorlane_py.parse reads them as windows-1251 (and mostly refuses them).
 - The reader's exceptions carry their `diagnosis`, and its warnings are DroppedDocument pairs that name the key
   and value that dropped each document.
 """
