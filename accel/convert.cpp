@@ -16,6 +16,7 @@
 #include "quorlane/utf8.h"
 #include "ref.h"
 #include "statement_input.h"
+#include "statement_reading.h"
 
 namespace quorlane_accel {
 namespace {
@@ -65,6 +66,11 @@ std::string character(char32_t code_point) {
   return text + hex;
 }
 
+// A single-byte encoding as the messages name it.
+std::string single_byte_name(quorlane::Encoding encoding) {
+  return encoding == quorlane::Encoding::Cp1251 ? "windows-1251" : std::string(quorlane::encoding_name(encoding));
+}
+
 PyObject* refuse(PyObject* write_error, const quorlane::Unconvertible& problem, quorlane::Encoding target) {
   if (const auto* unencodable = std::get_if<quorlane::Unencodable>(&problem)) {
     const std::string message = character(unencodable->code_point) + " at column " +
@@ -79,25 +85,35 @@ PyObject* refuse(PyObject* write_error, const quorlane::Unconvertible& problem, 
     return raise_problem(write_error, "line " + std::to_string(cr->lineno), std::nullopt, message,
                          {cr->column - 1, cr->lineno, cr->column});
   }
+  const std::string written = single_byte_name(target);
+  if (const auto* as = std::get_if<quorlane::ReadBackAs>(&problem)) {
+    const std::string why = as->encoding == quorlane::Encoding::Cp1251
+                                ? "its header does not declare Кодировка=DOS"
+                                : "its header holds the cp866 form of Кодировка=DOS";
+    return raise_problem(write_error, "statement", std::nullopt,
+                         "the text in " + written + " would be read back as " + single_byte_name(as->encoding) + ": " +
+                             why,
+                         {});
+  }
   return raise_problem(write_error, "statement", std::nullopt,
-                       "the text in windows-1251 would not be read back as a statement: too little of its start is "
-                       "letters, digits, punctuation and blanks",
+                       "the text in " + written + " would not be read back as a statement: too little of its start "
+                       "is letters, digits, punctuation and blanks",
                        {});
 }
 
-// "utf-8", "cp1251" or None; false with ValueError for any other.
+// "utf-8", "cp1251", "cp866" or None; false with ValueError for any other.
 bool target_of(PyObject* name, std::optional<quorlane::Encoding>& target) {
   if (name == Py_None) return true;
   const char* text = PyUnicode_Check(name) ? PyUnicode_AsUTF8(name) : nullptr;
-  if (text != nullptr && std::strcmp(text, "utf-8") == 0) {
-    target = quorlane::Encoding::Utf8;
-  } else if (text != nullptr && std::strcmp(text, "cp1251") == 0) {
-    target = quorlane::Encoding::Cp1251;
-  } else {
-    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "target must be \"utf-8\", \"cp1251\" or None");
-    return false;
+  for (const quorlane::Encoding encoding :
+       {quorlane::Encoding::Utf8, quorlane::Encoding::Cp1251, quorlane::Encoding::Cp866}) {
+    if (text != nullptr && quorlane::encoding_name(encoding) == text) {
+      target = encoding;
+      return true;
+    }
   }
-  return true;
+  if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "target must be \"utf-8\", \"cp1251\", \"cp866\" or None");
+  return false;
 }
 
 }  // namespace
@@ -120,7 +136,8 @@ PyObject* convert(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
   const ModuleState& state = state_of(module);
   BytesOutput out;
   const quorlane::Newline newline = crlf ? quorlane::Newline::CrLf : quorlane::Newline::Lf;
-  auto conversion = input.with([&](auto text) { return quorlane::convert_statement(text, target, newline, out); });
+  auto conversion = input.with(
+      [&](auto text) { return quorlane::convert_statement(text, target, newline, out, package_reading()); });
   if (!conversion) {
     quorlane_glue::raise_statement_error(conversion.error(), *state.api->errors);
     return nullptr;

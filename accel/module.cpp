@@ -9,6 +9,7 @@
 #include "registrar.h"
 #include "render_documents.h"
 #include "sections.h"
+#include "statement_reading.h"
 #include "tables.h"
 #include "text.h"
 
@@ -21,24 +22,30 @@ PyCFunction fastcall() {
   return quorlane_glue::as_method(entry_point<Function>);
 }
 
+// Every reading function reads as the package reads (see statement_reading.h): as quorlane_py.parse reads, but a
+// UTF-8 byte order mark is read past and bytes that are not UTF-8 and declare DOS are read as cp866; and the
+// documents it drops are quorlane.errors.DroppedDocument pairs.
 PyMethodDef methods[] = {
+    {"read_statement", entry_point<quorlane_accel::read_statement>, METH_O,
+     "read_statement(statement, /)\n--\n\n"
+     "A statement (bytes or str) read as the package reads, as a quorlane_py.Statement. Raises what\n"
+     "quorlane_py.parse raises for the same statement read the same way."},
     {"read_sections", entry_point<quorlane_accel::read_sections>, METH_O,
      "read_sections(statement, /)\n--\n\n"
-     "A statement (bytes or str) read once, as a SectionReading: the statement as quorlane_py.parse returns it\n"
-     "and every section as written. Raises what quorlane_py.parse raises for the same statement."},
+     "A statement (bytes or str) read once, as a SectionReading: the statement as read_statement returns it\n"
+     "and every section as written. Raises what read_statement raises."},
     {"read_table", fastcall<quorlane_accel::read_table>(), METH_FASTCALL,
      "read_table(statement, name, keys, scale, batch_bytes, /)\n--\n\n"
      "A statement's tables, read once, as a StatementTable (without rows for the statement None). Raises what\n"
-     "quorlane_py.parse raises for the same statement, and quorlane.TableError for a value no column can hold.\n"
+     "read_statement raises, and quorlane.TableError for a value no column can hold.\n"
      "`name`: the text of a \"file\" column, or None for none; `keys`: None, True (every key outside the\n"
      "fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the\n"
      "finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."},
     {"convert", fastcall<quorlane_accel::convert>(), METH_FASTCALL,
      "convert(statement, target, newline, /)\n--\n\n"
-     "The statement's own text (bytes or str, read once, as the reader reads it) in `target` (\"utf-8\",\n"
-     "\"cp1251\", or None for its own encoding), each line ended by `newline` (\"\\r\\n\" or \"\\n\"), as bytes.\n"
-     "Raises what quorlane_py.parse raises for the same statement, then quorlane.WriteError for what the text\n"
-     "could not keep."},
+     "The statement's own text (bytes or str, read once, as read_statement reads it) in `target` (\"utf-8\",\n"
+     "\"cp1251\", \"cp866\", or None for its own encoding), each line ended by `newline` (\"\\r\\n\" or \"\\n\"), as\n"
+     "bytes. Raises what read_statement raises, then quorlane.WriteError for what the text could not keep."},
     {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
      "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
@@ -46,6 +53,12 @@ PyMethodDef methods[] = {
      "then `closing` and `newline`; then tail, with values in `encoding` (\"utf-8\" or \"cp1251\"). A\n"
      "quorlane_py.Document whose class is untouched is written from its record. NotRendered when a value is not a\n"
      "str, holds a line break, NUL or a character the encoding lacks, or is a date of another form."},
+    {"declares_dos", entry_point<quorlane_accel::declares_dos>, METH_O,
+     "declares_dos(data, /)\n--\n\nWhether the bytes declare themselves cp866: the header's last Кодировка line,\n"
+     "written in cp866, says DOS (the package then reads bytes that are not UTF-8 as cp866)."},
+    {"key_column", entry_point<quorlane_accel::key_column>, METH_O,
+     "key_column(key, /)\n--\n\nThe name of the column of a key outside the fields: the key, or \"key:\" and the\n"
+     "key where the key is named like one of the table's own columns or begins with \"key:\"."},
     {"quoted", entry_point<quorlane_accel::quoted>, METH_O,
      "quoted(text, /)\n--\n\nThe text in double quotes with backslash escapes, as the reader's messages show texts."},
     {"encode", fastcall<quorlane_accel::encode>(), METH_FASTCALL,
@@ -87,7 +100,8 @@ bool take_from_below(quorlane_accel::ModuleState& state) {
   if (!errors) return false;
   state.write_error = PyObject_GetAttrString(errors.get(), "WriteError");
   state.table_error = PyObject_GetAttrString(errors.get(), "TableError");
-  return state.write_error && state.table_error;
+  state.dropped_document = PyObject_GetAttrString(errors.get(), "DroppedDocument");
+  return state.write_error && state.table_error && state.dropped_document;
 }
 
 int exec_module(PyObject* module) {
@@ -119,6 +133,7 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state.reader);
   Py_VISIT(state.write_error);
   Py_VISIT(state.table_error);
+  Py_VISIT(state.dropped_document);
   Py_VISIT(state.not_rendered);
   return 0;
 }
@@ -132,6 +147,7 @@ int clear_module(PyObject* module) {
   Py_CLEAR(state.reader);
   Py_CLEAR(state.write_error);
   Py_CLEAR(state.table_error);
+  Py_CLEAR(state.dropped_document);
   Py_CLEAR(state.not_rendered);
   state.api = nullptr;
   return 0;

@@ -19,6 +19,7 @@ struct ModuleState {
   const quorlane_glue::ModuleApi* api;
   PyObject* write_error;  // quorlane.errors.WriteError
   PyObject* table_error;  // quorlane.errors.TableError
+  PyObject* dropped_document;  // quorlane.errors.DroppedDocument
   PyObject* not_rendered;  // quorlane._accel.NotRendered
 };
 

@@ -19,7 +19,7 @@
 #include "quorlane/line_breaks.h"
 #include "quorlane/utf8.h"
 #include "quorlane/values.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 #include "module_state.h"
 #include "quorlane/document_fields.h"
 #include "quorlane/records.h"
@@ -98,7 +98,7 @@ class Encoder {
   bool append_text(Output& out, std::string_view text, quorlane::Encoding written) const {
     if (written == quorlane::Encoding::Cp1251) {
       for (const char byte : text) {
-        if (!append_char(out, quorlane::windows_1251_char(static_cast<unsigned char>(byte)))) return false;
+        if (!append_char(out, quorlane::kWindows1251.character(static_cast<unsigned char>(byte)))) return false;
       }
       return true;
     }

@@ -18,6 +18,7 @@
 #include "module_state.h"
 #include "ref.h"
 #include "statement_errors.h"
+#include "statement_reading.h"
 #include "statement_input.h"
 #include "str_conversion.h"
 
@@ -373,7 +374,9 @@ PyObject* reading_field(PyObject* self, void*) noexcept {
 }
 
 PyGetSetDef reading_getset[] = {
-    {"statement", reading_field<&ReadingObject::statement>, nullptr, "What quorlane_py.parse returns.", nullptr},
+    {"statement", reading_field<&ReadingObject::statement>, nullptr,
+     "The statement, as quorlane_py.parse returns it (read as the package reads: its `encoding` may be \"cp866\", "
+     "its warnings are DroppedDocument pairs).", nullptr},
     {"sections", reading_field<&ReadingObject::sections>, nullptr,
      "Every section in file order: the header first; documents that became warnings included.", nullptr},
     {"header", reading_field<&ReadingObject::header>, nullptr, "The header's section.", nullptr},
@@ -429,7 +432,7 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
   quorlane_glue::StatementInput input;
   if (!quorlane_glue::statement_input(statement, input)) return nullptr;
   const ModuleState& state = state_of(module);
-  auto read = input.with([](auto text) { return quorlane::read_sections(text); });
+  auto read = input.with([](auto text) { return quorlane::read_sections(text, package_reading()); });
   if (!read) {
     quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
@@ -447,7 +450,9 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
   if (!objects) return nullptr;
   Ref documents = Ref::steal(kept_documents(reading.statement.warnings, held.core.sections, objects.get()));
   if (!documents) return nullptr;
-  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement)));
+  Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
+  if (!warnings) return nullptr;
+  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement), warnings.get()));
   if (!parsed) return nullptr;
   auto* object = PyObject_New(ReadingObject, state.section_reading_type);
   if (!object) return nullptr;

@@ -18,6 +18,7 @@
 #include "problems.h"
 #include "statement_errors.h"
 #include "statement_input.h"
+#include "statement_reading.h"
 #include "without_lock.h"
 #include "quorlane/statement_tables.h"
 #include "str_conversion.h"
@@ -199,13 +200,15 @@ PyObject* statement_table_field(PyObject* self, void*) noexcept {
 }
 
 PyGetSetDef statement_table_getset[] = {
-    {"encoding", statement_table_field<&StatementTableObject::encoding>, nullptr, "\"utf-8\" or \"cp1251\".", nullptr},
+    {"encoding", statement_table_field<&StatementTableObject::encoding>, nullptr,
+     "\"utf-8\", \"cp1251\" or \"cp866\".", nullptr},
     {"documents", statement_table_field<&StatementTableObject::documents>, nullptr,
      "The documents' Table: one row per document of quorlane_py.parse, in the same order.", nullptr},
     {"intervals", statement_table_field<&StatementTableObject::intervals>, nullptr,
      "The accounts' intervals as a Table.", nullptr},
     {"warnings", statement_table_field<&StatementTableObject::warnings>, nullptr,
-     "The (lineno, message) pairs of the documents the reader dropped.", nullptr},
+     "The documents the reader dropped: (lineno, message) pairs, each a DroppedDocument with its key and value.",
+     nullptr},
     {"column_names", quorlane_glue::entry_point<StatementTable_column_names>, nullptr,
      "The documents' columns' names, in order.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -235,19 +238,11 @@ PyType_Slot statement_table_slots[] = {
 PyType_Spec statement_table_spec = {"StatementTable", sizeof(StatementTableObject), 0, Py_TPFLAGS_DEFAULT,
                                     statement_table_slots};
 
-PyObject* new_warnings(const std::vector<quorlane::StatementWarning>& warnings) {
-  return quorlane_glue::new_list(warnings, [](const quorlane::StatementWarning& warning) -> PyObject* {
-    Ref message = Ref::steal(quorlane_glue::new_str(warning.message));
-    if (!message) return nullptr;
-    return Py_BuildValue("(KO)", static_cast<unsigned long long>(warning.lineno), message.get());
-  });
-}
-
 PyObject* new_statement_table(const ModuleState& state, quorlane::StatementTables&& tables) {
   Ref encoding = Ref::steal(quorlane_glue::new_str(quorlane::encoding_name(tables.encoding)));
   Ref documents = Ref::steal(new_table(state.table_type, std::move(tables.documents)));
   Ref intervals = Ref::steal(new_table(state.table_type, std::move(tables.intervals)));
-  Ref warnings = Ref::steal(new_warnings(tables.warnings));
+  Ref warnings = Ref::steal(dropped_documents(state, tables.warnings));
   if (!encoding || !documents || !intervals || !warnings) return nullptr;
   auto* object = PyObject_New(StatementTableObject, state.statement_table_type);
   if (object == nullptr) return nullptr;
@@ -353,7 +348,7 @@ PyObject* read_table(PyObject* module, PyObject* const* args, Py_ssize_t nargs) 
   // the caller's argument for the whole call.
   auto read = [&] {
     quorlane_glue::WithoutLock unlocked;
-    return input.with([&](auto text) { return quorlane::read_tables(text, options); });
+    return input.with([&](auto text) { return quorlane::read_tables(text, options, package_reading()); });
   }();
   if (!read) {
     quorlane_glue::raise_statement_error(read.error(), *state.api->errors);

@@ -4,13 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "quorlane/declared_encoding.h"
 #include "quorlane/document_fields.h"
 #include "quorlane/line_breaks.h"
 #include "quorlane/lines.h"
 #include "quorlane/plausibility.h"
 #include "quorlane/quoted.h"
+#include "quorlane/statement_tables.h"
 #include "quorlane/values.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 #include "ref.h"
 #include "str_conversion.h"
 
@@ -37,9 +39,10 @@ PyObject* characters_where(Member member) {
   return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, chars.data(), static_cast<Py_ssize_t>(chars.size()));
 }
 
-PyObject* windows_1251_table() {
+// The characters of the bytes 0..255, as a str (a decoding table for codecs.charmap_decode).
+PyObject* single_byte_table(const quorlane::SingleByteCodec& codec) {
   std::u32string chars;
-  for (unsigned byte = 0; byte < 0x100; ++byte) chars.push_back(quorlane::windows_1251_char(static_cast<unsigned char>(byte)));
+  for (unsigned byte = 0; byte < 0x100; ++byte) chars.push_back(codec.character(static_cast<unsigned char>(byte)));
   return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, chars.data(), static_cast<Py_ssize_t>(chars.size()));
 }
 
@@ -159,13 +162,22 @@ PyObject* iso_date(PyObject*, PyObject* text) {
   return new_str(quorlane::format_date(date.value()));
 }
 
+PyObject* key_column(PyObject*, PyObject* key) {
+  if (!is_str(key)) return nullptr;
+  std::string utf8;
+  if (!quorlane_glue::append_utf8(utf8, key)) return nullptr;
+  return new_str(quorlane::key_column_name(utf8));
+}
+
 bool add_text_constants(quorlane_glue::Registrar& registrar) {
   using quorlane_glue::Ref;
-  return registrar.add("WINDOWS_1251", Ref::steal(windows_1251_table())) &&
+  return registrar.add("WINDOWS_1251", Ref::steal(single_byte_table(quorlane::kWindows1251))) &&
+         registrar.add("IBM866", Ref::steal(single_byte_table(quorlane::kIbm866))) &&
          registrar.add("LINE_BREAKS", Ref::steal(characters_where(quorlane::is_line_break_anywhere))) &&
          registrar.add("PLAUSIBILITY_CHARS", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibilityChars))) &&
          registrar.add("PLAUSIBLE_PERCENT", Ref::steal(PyLong_FromSize_t(quorlane::kPlausibleMinPercent))) &&
          registrar.add("MARKERS", Ref::steal(markers())) &&
+         registrar.add("ENCODING_KEY", Ref::steal(new_str(quorlane::kEncodingKey))) &&
          registrar.add("DOCUMENT_TABLE",
                        Ref::steal(field_table(quorlane::kDocumentFields, quorlane::kDocumentColumns))) &&
          registrar.add("INTERVAL_TABLE", Ref::steal(field_table(quorlane::kIntervalFields, kIntervalOrder)));

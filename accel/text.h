@@ -15,6 +15,7 @@ PyObject* plausible(PyObject* module, PyObject* text);
 PyObject* encode(PyObject* module, PyObject* const* args, Py_ssize_t nargs);
 PyObject* dotted_date(PyObject* module, PyObject* iso);
 PyObject* iso_date(PyObject* module, PyObject* text);
+PyObject* key_column(PyObject* module, PyObject* key);
 
 // Registers the module's constants; false with an exception.
 bool add_text_constants(quorlane_glue::Registrar& registrar);

@@ -18,8 +18,9 @@ struct ModuleApi {
   PyTypeObject* document_type;
   // A Document's record, valid while the object lives; null for an object of any other class.
   const quorlane::DocumentRecord* (*document_record)(PyObject* object) noexcept;
-  // A Statement of a reading, as parse returns one. New reference, or null with an exception.
-  PyObject* (*new_statement)(quorlane::ReaderResult&& reading) noexcept;
+  // A Statement of a reading, as parse returns one; with `warnings`, a list the statement holds as its warnings
+  // (borrowed) in place of the reading's (lineno, message) pairs. New reference, or null with an exception.
+  PyObject* (*new_statement)(quorlane::ReaderResult&& reading, PyObject* warnings) noexcept;
   // An Interval holding `interval`. New reference, or null with an exception.
   PyObject* (*new_interval)(const quorlane::Interval& interval) noexcept;
 };

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "quorlane/utf8.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 
 namespace quorlane_glue {
 namespace {
@@ -81,7 +81,7 @@ PyObject* new_str_cp1251(std::string_view text) noexcept {
   if (text.empty()) return PyUnicode_New(0, 0);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   char32_t top = 0;
-  for (const unsigned char byte : text) top = std::max(top, quorlane::windows_1251_char(byte));
+  for (const unsigned char byte : text) top = std::max(top, quorlane::kWindows1251.character(byte));
   const Py_UCS4 widest = top < 0x80 ? 0x7F : top < 0x100 ? 0xFF : 0xFFFF;
   Ref made = Ref::steal(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), widest));
   if (!made) return nullptr;
@@ -90,11 +90,11 @@ PyObject* new_str_cp1251(std::string_view text) noexcept {
     std::memcpy(data, p, text.size());
   } else if (widest == 0xFF) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-      static_cast<Py_UCS1*>(data)[i] = static_cast<Py_UCS1>(quorlane::windows_1251_char(p[i]));
+      static_cast<Py_UCS1*>(data)[i] = static_cast<Py_UCS1>(quorlane::kWindows1251.character(p[i]));
     }
   } else {
     for (std::size_t i = 0; i < text.size(); ++i) {
-      static_cast<Py_UCS2*>(data)[i] = static_cast<Py_UCS2>(quorlane::windows_1251_char(p[i]));
+      static_cast<Py_UCS2*>(data)[i] = static_cast<Py_UCS2>(quorlane::kWindows1251.character(p[i]));
     }
   }
   return made.release();

@@ -59,7 +59,7 @@ bool register_result_classes(Registrar& registrar) {
   return true;
 }
 
-PyObject* build_statement(quorlane::ReaderResult&& result) noexcept {
+PyObject* build_statement(quorlane::ReaderResult&& result, PyObject* given_warnings) noexcept {
   Ref header = Ref::steal(new_text_dict(result.header));
   if (!header) return nullptr;
   Ref accounts = Ref::steal(new_accounts(result.accounts));
@@ -67,7 +67,7 @@ PyObject* build_statement(quorlane::ReaderResult&& result) noexcept {
   Ref documents = Ref::steal(
       new_list(result.documents, [](quorlane::Document& document) { return new_document(std::move(document)); }));
   if (!documents) return nullptr;
-  Ref warnings = Ref::steal(new_list(result.warnings, new_warning));
+  Ref warnings = given_warnings ? Ref::borrow(given_warnings) : Ref::steal(new_list(result.warnings, new_warning));
   if (!warnings) return nullptr;
   return new_statement(result.encoding, std::move(header), std::move(accounts), std::move(documents),
                        std::move(warnings), result.documents.size(), result.warnings.size());

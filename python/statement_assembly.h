@@ -9,7 +9,9 @@ namespace quorlane_py {
 // Creates the classes (once per process) and registers them: Interval, Account, Document, Statement.
 bool register_result_classes(Registrar& registrar);
 
-// Assembles a Statement from a successful reading. New reference, or null with an exception.
-PyObject* build_statement(quorlane::ReaderResult&& result) noexcept;
+// Assembles a Statement from a successful reading, its warnings the reading's (lineno, message) pairs or, when
+// `warnings` is given, that list (borrowed: the statement takes a reference). New reference, or null with an
+// exception.
+PyObject* build_statement(quorlane::ReaderResult&& result, PyObject* warnings = nullptr) noexcept;
 
 }  // namespace quorlane_py

@@ -5,7 +5,8 @@
 - convert(data, encoding, newline): the statement's own text, every line kept, in another encoding or with other
   line ends.
 - read_sections(data): every section as written (kind, document type, lines, every key in file order, repeated
-  keys kept), beside the parsed statement.
+  keys kept), beside the parsed statement. The package's reading functions read as quorlane_py.parse reads, and
+  also a statement saved with a UTF-8 byte order mark and one in cp866 whose header declares Кодировка=DOS.
 - read_table(data, name=..., extra_keys=..., amount_scale=...): the documents (and, as `intervals`, the accounts'
   intervals) as Arrow tables through the PyCapsule interface, for pyarrow, pandas, Polars and DuckDB;
   empty_table(...): the same columns without rows; TableError: a value no column can hold.
@@ -19,7 +20,9 @@
   is not UTF-8, the last line read, ...); the package's reading functions raise the reader's exceptions with it
   as their `diagnosis`.
 - WriteError: what the format cannot hold or the bank would return; OrderWarning: a likely mistake; both are
-  Problem values with a level, document, key, form field number, code and message.
+  Problem values with a level, document, key, form field number, code and message. DroppedDocument: a warning of
+  the package's readings, the (lineno, message) pair with the key and value that dropped the document.
+  ByteOrderMarkWarning: a statement's byte order mark, which the package's reading functions read past.
 - The command line: `quorlane --help` or `python -m quorlane --help`.
 """
 
@@ -38,7 +41,7 @@ if TYPE_CHECKING:
     from .text_conversion import convert
     from .bic_directory import BicDirectory, DirectoryError, read_bic_directory
     from .budget_payments import TAX_SERVICE, single_tax_payment
-    from .errors import OrderWarning, Problem, TableError, WriteError
+    from .errors import ByteOrderMarkWarning, DroppedDocument, OrderWarning, Problem, TableError, WriteError
     from .payment_order_checks import validate_order_pairs, validate_outgoing
     from .payment_order_writer import dump_outgoing, dumps_outgoing
     from .payment_orders import Bank, Budget, Kind, OutgoingDocument, Party
@@ -49,7 +52,7 @@ if TYPE_CHECKING:
 _HOMES = {
     "to_dict": "conversions", "diagnose": "diagnosis", "WriteError": "errors", "OrderWarning": "errors",
     "Problem": "errors",
-    "TableError": "errors", "read_table": "table", "empty_table": "table", "StatementTable": "table",
+    "TableError": "errors", "DroppedDocument": "errors", "ByteOrderMarkWarning": "errors", "read_table": "table", "empty_table": "table", "StatementTable": "table",
     "validate_outgoing": "payment_order_checks", "validate_order_pairs": "payment_order_checks",
     "single_tax_payment": "budget_payments", "TAX_SERVICE": "budget_payments",
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
@@ -76,7 +79,8 @@ def __dir__() -> list[str]:
 
 __all__ = [
     "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "read_table", "empty_table",
-    "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "to_dict", "diagnose",
+    "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "DroppedDocument",
+    "ByteOrderMarkWarning", "to_dict", "diagnose",
     "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
     "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
     "read_bic_directory", "BicDirectory", "DirectoryError",

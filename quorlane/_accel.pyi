@@ -2,6 +2,8 @@ from typing import Any, Literal, Optional, Union, final
 
 import quorlane_py
 
+from .errors import DroppedDocument
+
 @final
 class Section:
     """One section of a statement as written (quorlane.read_sections makes them)."""
@@ -39,7 +41,8 @@ class SectionReading:
 
     @property
     def statement(self) -> quorlane_py.Statement:
-        """What quorlane_py.parse returns."""
+        """The statement, as quorlane_py.parse returns it (read as the package reads: its `encoding` may be
+        "cp866", its warnings are DroppedDocument pairs)."""
     @property
     def sections(self) -> tuple[Section, ...]:
         """Every section in file order: the header first; documents that became warnings included."""
@@ -70,7 +73,7 @@ class StatementTable:
 
     @property
     def encoding(self) -> str:
-        """"utf-8" or "cp1251"."""
+        """"utf-8", "cp1251" or "cp866" (a declared DOS, which the package reads)."""
     @property
     def documents(self) -> Table:
         """The documents' Table: one row per document of quorlane_py.parse, in the same order."""
@@ -78,8 +81,8 @@ class StatementTable:
     def intervals(self) -> Table:
         """The accounts' intervals as a Table."""
     @property
-    def warnings(self) -> list[tuple[int, str]]:
-        """The (lineno, message) pairs of the documents the reader dropped."""
+    def warnings(self) -> list[DroppedDocument]:
+        """The documents the reader dropped: (lineno, message) pairs that also name the key and value."""
     @property
     def column_names(self) -> tuple[str, ...]:
         """The documents' columns' names, in order."""
@@ -91,6 +94,9 @@ class NotRendered(ValueError):
     """What render_documents raises for documents it leaves to the writer that explains every problem: a value
     that is not a str, holds a line break, NUL or a character the encoding lacks, or a date of another form."""
 
+def read_statement(statement: Union[bytes, str], /) -> quorlane_py.Statement:
+    """A statement (bytes or str) read as the package reads it (past a byte order mark, a declared cp866), as
+    quorlane_py.parse returns it otherwise. Raises what quorlane_py.parse raises for the same reading."""
 def read_sections(statement: Union[bytes, str], /) -> SectionReading:
     """A statement (bytes or str) read once, as a SectionReading: the statement as quorlane_py.parse returns it
     and every section as written. Raises what quorlane_py.parse raises for the same statement."""
@@ -128,8 +134,16 @@ def dotted_date(iso: str, /) -> Optional[str]:
 def iso_date(text: str, /) -> Optional[str]:
     """A date as the reader reads Document dates (DD.MM.YYYY and the forms it allows) as YYYY-MM-DD, or None for
     text that is no such date."""
+def declares_dos(data: bytes, /) -> bool:
+    """Whether the bytes are read as cp866 by the package: not UTF-8, and the header's Кодировка, written in cp866,
+    says DOS."""
+def key_column(key: str, /) -> str:
+    """The name of a key's column: the key, or "key:" and the key where it is named like one of the table's own
+    columns (or begins with "key:")."""
 
 WINDOWS_1251: str
+IBM866: str
+ENCODING_KEY: str
 LINE_BREAKS: str
 PLAUSIBILITY_CHARS: int
 PLAUSIBLE_PERCENT: int

@@ -16,6 +16,8 @@ NEWLINES = ("\r\n", "\n")
 # windows-1251 as the reader decodes it (the WHATWG index), from the reader's own table: Python's cp1251 codec
 # agrees on every byte except 0x98, which it leaves unmapped and the index maps to U+0098.
 CP1251_DECODING: str = _accel.WINDOWS_1251
+# cp866 (IBM866) as the package's reading decodes a statement that declares Кодировка=DOS, from the same home.
+CP866_DECODING: str = _accel.IBM866
 
 # Characters that other readers (and Python's str.splitlines) take for a line end, and NUL, which C readers
 # take for the end of the text. Our reader keeps all of them but the line feed inside a value.
@@ -30,14 +32,19 @@ FILE_START, ACCOUNT_START, ACCOUNT_END, DOCUMENT_START, DOCUMENT_END, FILE_END =
 STRICT_FORBIDDEN_BUT_LF = re.compile("[" + re.escape(_accel.LINE_BREAKS.replace("\n", "")) + "]")
 
 
-def encoding_name(encoding: str) -> str:
-    """The canonical name of a writable encoding ("utf8", "windows-1251" and such aliases accepted)."""
+# What convert writes besides: DOS (cp866), for a statement whose header declares it.
+CONVERT_ENCODINGS = (*ENCODINGS, "cp866")
+
+
+def encoding_name(encoding: str, among: tuple[str, ...] = ENCODINGS) -> str:
+    """The canonical name of a writable encoding ("utf8", "windows-1251", "ibm866" and such aliases accepted)."""
     try:
         name = codecs.lookup(encoding).name
     except LookupError:
         name = ""
-    if name not in ENCODINGS:
-        raise ValueError(f'encoding must be "utf-8" or "cp1251", not {encoding!r}')
+    if name not in among:
+        names = [quoted(name) for name in among]
+        raise ValueError(f"encoding must be {', '.join(names[:-1])} or {names[-1]}, not {encoding!r}")
     return name
 
 
@@ -54,6 +61,19 @@ encode = _accel.encode
 
 def decode_cp1251(data: bytes) -> str:
     return codecs.charmap_decode(data, "strict", CP1251_DECODING)[0]
+
+
+def decode_cp866(data: bytes) -> str:
+    return codecs.charmap_decode(data, "strict", CP866_DECODING)[0]
+
+
+# Whether bytes declare themselves cp866 (their header's Кодировка line, written in cp866, says DOS): the package
+# reads such bytes as cp866 where they are not UTF-8.
+declares_dos = _accel.declares_dos
+
+# The column of a key outside the fields, in every output with a column per key: the key, or "key:" before it where
+# it is named like one of the table's own columns or begins with "key:" itself.
+key_column = _accel.key_column
 
 
 # The text in double quotes with backslash escapes, as the reader's own messages show texts.

@@ -21,8 +21,11 @@ def to_dict(statement: Union[quorlane_py.Statement, SectionReading]) -> dict[str
     """The statement as a JSON-ready dict of str, int, None, lists and dicts.
 
     {"encoding": str, "header": {key: value}, "accounts": {number: {"number": str, "intervals": [{...}]}},
-    "documents": [{field: value}], "warnings": [{"lineno": int, "message": str}]}. Intervals and documents
-    carry every attribute of quorlane_py.Interval and quorlane_py.Document under its own name. Dates are
+    "documents": [{field: value}], "warnings": [{"lineno": int, "message": str, "key": str, "value": str}]}.
+    Intervals and documents carry every attribute of quorlane_py.Interval and quorlane_py.Document under its own
+    name. A warning's "key" and "value" are the field that dropped the document, as a DroppedDocument of the
+    package's readings names it ("value" None where the key is missing; both None for quorlane_py.parse's own
+    (lineno, message) pairs, which do not name them). Dates are
     YYYY-MM-DD everywhere: in the header too (ДатаСоздания, ДатаНачала, ДатаКонца; a value that is no date stays
     as written). Amounts are plain decimal strings with their scale, absent values None.
 
@@ -41,7 +44,8 @@ def to_dict(statement: Union[quorlane_py.Statement, SectionReading]) -> dict[str
             for number, account in parsed.accounts.items()
         },
         "documents": document_rows(parsed.documents, dict),
-        "warnings": [{"lineno": lineno, "message": message} for lineno, message in parsed.warnings],
+        "warnings": [{"lineno": w[0], "message": w[1], "key": getattr(w, "key", None),
+                      "value": getattr(w, "value", None)} for w in parsed.warnings],
     }
     if reading is not None:
         result["header_section"] = section_dict(reading.header)

@@ -1,9 +1,10 @@
 """The problems the package reports: WriteError, what the format or the bank refuses; OrderWarning, what is
-written but is likely a mistake; and TableError, a value that read_table's columns cannot hold."""
+written but is likely a mistake; TableError, a value that read_table's columns cannot hold; DroppedDocument, a
+document the reader left out; and ByteOrderMarkWarning, a statement's mark that its reading read past."""
 
 from __future__ import annotations
 
-from typing import Optional
+from typing import Any, Optional
 
 
 class Problem:
@@ -70,6 +71,49 @@ class TableError(Problem, ValueError):
     """A value of a statement that no column of its table can hold as it is (read_table raises it): an amount
     with more fractional digits than the amount columns' scale (code "amount-scale") or more digits than a 128-bit
     decimal holds ("amount-digits"), a date beyond date32 ("date-range"), a text beyond what a column of one
-    batch holds ("text-size"), or a key whose column would repeat a column's name or whose name holds NUL, which
-    Arrow's names cannot hold ("column-name"). `line` and `column` are where the value starts in the statement's
-    text; `section` is "line N"."""
+    batch holds ("text-size"), or a key whose name holds NUL, which Arrow's names cannot hold ("column-name"; a
+    key named like another column gets a name of its own, "key:amount"). `line` and `column` are where the value
+    starts in the statement's text; `section` is "line N"."""
+
+
+class DroppedDocument(tuple):  # type: ignore[type-arg]
+    """A document the reader dropped, as quorlane_py.Statement.warnings names it, the pair (lineno, message): its
+    section's closing line and why; with the field that dropped it: `key`, and `value` as the section wrote it
+    (None where the key is missing, which the message says). The package's readings give their warnings so
+    (read_sections' statement, read_table's StatementTable): a DroppedDocument unpacks, compares and pickles as
+    the pair, and str() is the message with the key and value in the quoted form, 'empty string is not a valid
+    date (Дата="")', as the command line prints it."""
+
+    key: str
+    value: Optional[str]
+
+    def __new__(cls, lineno: int, message: str, key: str, value: Optional[str] = None) -> DroppedDocument:
+        self = super().__new__(cls, (lineno, message))
+        self.key = key
+        self.value = value
+        return self
+
+    @property
+    def lineno(self) -> int:
+        return int(self[0])
+
+    @property
+    def message(self) -> str:
+        return str(self[1])
+
+    def __getnewargs__(self) -> tuple[Any, ...]:  # pickle and copy: the key and value too
+        return (self[0], self[1], self.key, self.value)
+
+    def __str__(self) -> str:
+        if self.value is None:
+            return self.message
+        from ._accel import quoted  # the extension imports this module: not at its top
+
+        return f"{self.message} ({self.key}={quoted(self.value)})"
+
+
+class ByteOrderMarkWarning(UserWarning):
+    """A statement (bytes, or a str) that begins with a byte order mark: the package's reading functions read it
+    after the mark (quorlane_py.parse refuses it, the mark being no part of the format's first line), and convert
+    does not write it. Issued with warnings.warn, so that a program can record it, silence it or make it an error
+    (warnings.simplefilter("error", ByteOrderMarkWarning)); the command line prints it as a note line."""

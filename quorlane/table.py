@@ -10,7 +10,7 @@ from typing import Iterable, Optional, Tuple, Union
 
 from . import _accel
 from ._accel import StatementTable
-from .diagnosis import explained
+from .statement_reading import package_reading
 
 __all__ = ["StatementTable", "empty_table", "read_table"]
 
@@ -22,7 +22,8 @@ Keys = Union[bool, Iterable[str], None]
 
 # StatementTable: the documents of a statement as an Arrow table (one row per document of quorlane_py.parse, in
 # the same order), with `intervals`, its accounts' intervals as a second table, `warnings`, the (lineno, message)
-# pairs of the documents the reader dropped, and `encoding`, "utf-8" or "cp1251". `documents` and `intervals` are
+# pairs of the documents the reader dropped (DroppedDocument, with the key and value that dropped each), and
+# `encoding`, "utf-8", "cp1251" or "cp866". `documents` and `intervals` are
 # quorlane._accel.Table objects; the StatementTable and both tables give their rows through
 # `__arrow_c_stream__`; len() is the number of documents, `column_names` the documents' columns.
 
@@ -35,14 +36,17 @@ def read_table(statement: Union[bytes, str], *, name: Optional[str] = None, extr
     statement's account the document belongs to), "lineno" (the document section's closing line, as warnings
     count lines), then one column for each field of quorlane_py.Document, in the reader's field order: texts as
     Arrow strings (codes such as BIC, INN and account numbers stay text), dates as date32, amounts as
-    decimal128(38, scale). `extra_keys` adds a text column (named by the key, null where a document lacks it) for
-    each key given, or with True for every key outside the fields that a document has, holding the last value
-    written. `amount_scale` fixes the amount columns' scale; by default it is the finest written, at least 2.
+    decimal128(38, scale). `extra_keys` adds a text column (null where a document lacks the key) for each key
+    given, or with True for every key outside the fields that a document has, holding the last value written. The
+    column is named by the key, or by "key:" and the key where the key is named like one of the table's own
+    columns ("amount", "file", "account", "lineno", ...) or begins with "key:", as `csv --all-keys` names them
+    too. `amount_scale` fixes the amount columns' scale; by default it is the finest written, at least 2.
 
-    The statement is read once. Raises the exceptions quorlane_py.parse raises for the same statement (with their
-    `diagnosis`), and TableError for a value that no column can hold as it is, placed where the value starts."""
+    The statement is read once, as the package reads (a byte order mark read past, a declared cp866 read as
+    such). Raises the exceptions quorlane_py.parse raises for the same statement (with their `diagnosis`), and
+    TableError for a value that no column can hold as it is, placed where the value starts."""
     keys, scale = _keys(extra_keys), _scale(amount_scale)
-    with explained(statement):
+    with package_reading(statement):
         return _accel.read_table(statement, _name(name), keys, scale, _BATCH_BYTES)
 
 
@@ -72,10 +76,9 @@ def _keys(extra_keys: Keys) -> Union[bool, Tuple[str, ...], None]:
     for key in keys:
         if not isinstance(key, str):
             raise TypeError(f"a key must be a str, not {type(key).__name__}")
-    taken = set(_accel.read_table(None, "", None, None, _BATCH_BYTES).column_names)  # every column but the keys'
     for index, key in enumerate(keys):
-        if key in taken or key in keys[:index]:
-            raise ValueError(f"the column {key!r} is there already")
+        if key in keys[:index]:
+            raise ValueError(f"the key {key!r} is given twice")
     return keys or None
 
 

@@ -16,17 +16,19 @@ from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, TextIO
 
 from .listing import Listing, nothing_matched, statement_files
-from .reading import Failed, failure, parse, read_bytes, shown, warning_lines
+from .reading import Failed, dropped, parse, read_bytes, reading, shown, warning_lines
 
 
 class Outcome(NamedTuple):
-    """What one file gave: its failure line (or None), its documents, and its lines of warnings and findings."""
+    """What one file gave: its failure line (or None), its documents, and its lines of warnings and findings, and
+    of notes on its form (a byte order mark read past), which count as nothing."""
 
     failure: Optional[str]
     documents: int = 0
     warnings: tuple[str, ...] = ()
     findings: tuple[str, ...] = ()
     differences: int = 0  # the findings that are errors
+    notes: tuple[str, ...] = ()
 
 
 def register(commands: Any) -> None:
@@ -61,33 +63,30 @@ def files_to_read(paths: list[str], pattern: str) -> Listing:
 
 
 def check_file(path: str, balances: bool = False) -> Outcome:
+    notes: list[str] = []
     try:
         data = read_bytes(path)
         if balances:
-            import quorlane_py
-
             from ..sections import read_sections
 
-            try:
-                reading = read_sections(data)
-            except quorlane_py.ParseError as error:
-                raise failure(path, error) from None
-            statement = reading.statement
+            with reading(path, notes):
+                sections = read_sections(data)
+            statement = sections.statement
         else:
-            statement = parse(path, data)
-        warnings = warning_lines(path, statement.warnings)
+            statement = parse(path, data, notes)
+        warnings = warning_lines(path, dropped(statement))
         if not balances:
-            return Outcome(None, len(statement.documents), warnings)
+            return Outcome(None, len(statement.documents), warnings, notes=tuple(notes))
         from ..balances import reconcile
 
-        found = reconcile(reading)
+        found = reconcile(sections)
     except Failed as failed:
         return Outcome(str(failed))
     except Exception as error:  # a fault of ours: said for this file, and the run goes on with the others
         return Outcome(shown(f"{path}: quorlane failed on this file: {type(error).__name__}: {error}"))
     return Outcome(None, len(statement.documents), warnings,
                    tuple(shown(f"{path}:{f.line}: {f.level}: {f.message}") for f in found),
-                   sum(f.level == "error" for f in found))
+                   sum(f.level == "error" for f in found), tuple(notes))
 
 
 def _ignore_interrupts() -> None:
@@ -236,7 +235,8 @@ class Report:
         self.progress.clear()
 
     def add(self, outcome: Outcome) -> None:
-        lines = [outcome.failure] if outcome.failure is not None else [*outcome.warnings, *outcome.findings]
+        lines = [outcome.failure] if outcome.failure is not None else [*outcome.notes, *outcome.warnings,
+                                                                        *outcome.findings]
         if lines:
             self.progress.clear()
             print("\n".join(lines), file=self.out, flush=True)

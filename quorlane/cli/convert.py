@@ -7,7 +7,7 @@ from typing import Any
 
 from . import streams
 from .output import replaced_file
-from .reading import Failed, failure, read_bytes, shown
+from .reading import Failed, read_bytes, reading, shown
 
 
 def register(commands: Any) -> None:
@@ -19,23 +19,21 @@ def register(commands: Any) -> None:
                     "failure, Ctrl-C or SIGTERM an earlier OUT is as it was.")
     command.add_argument("input", metavar="IN", help="the statement (- = stdin)")
     command.add_argument("output", metavar="OUT", help="the file to write (- = stdout)")
-    command.add_argument("--encoding", choices=["utf-8", "cp1251"], default=None,
-                         help="the output encoding (default: the input's)")
+    command.add_argument("--encoding", choices=["utf-8", "cp1251", "cp866"], default=None,
+                         help="the output encoding (default: the input's; cp866, DOS, for a statement whose header "
+                              "declares Кодировка=DOS)")
     command.add_argument("--newline", choices=["crlf", "lf"], default="crlf", help="line ends (default: crlf)")
     command.set_defaults(func=run)
 
 
 def run(args: argparse.Namespace) -> int:
-    import quorlane_py
-
     from ..errors import WriteError
     from ..text_conversion import convert
 
     data = read_bytes(args.input)
     try:
-        converted = convert(data, args.encoding, "\r\n" if args.newline == "crlf" else "\n")
-    except quorlane_py.ParseError as error:
-        raise failure(args.input, error) from None
+        with reading(args.input):
+            converted = convert(data, args.encoding, "\r\n" if args.newline == "crlf" else "\n")
     except WriteError as error:
         place = f"{error.line}:{error.column}:" if error.line is not None else ""
         raise Failed(shown(f"{args.input}:{place} {error.message}")) from None

@@ -9,7 +9,7 @@ from typing import TYPE_CHECKING, Any, Union
 
 import quorlane_py
 
-from .reading import failure, parse, read_bytes, warning_lines
+from .reading import dropped, parse, read_bytes, reading, warning_lines
 from .streams import write_bytes
 
 # The conversions and the json and csv modules are imported where they are used, so that the other commands start
@@ -86,10 +86,8 @@ def read(path: str, every_key: bool) -> Union[quorlane_py.Statement, SectionRead
     data = read_bytes(path)
     if not every_key:
         return parse(path, data)
-    try:
+    with reading(path):
         return read_sections(data)
-    except quorlane_py.ParseError as error:
-        raise failure(path, error) from None
 
 
 def _statement(source: Union[quorlane_py.Statement, SectionReading]) -> quorlane_py.Statement:
@@ -98,7 +96,7 @@ def _statement(source: Union[quorlane_py.Statement, SectionReading]) -> quorlane
 
 def report_warnings(path: str, statement: quorlane_py.Statement) -> None:
     """The documents the reader dropped, on stderr, for outputs that hold the documents alone."""
-    for line in warning_lines(path, statement.warnings):
+    for line in warning_lines(path, dropped(statement)):
         print(line, file=sys.stderr)
 
 
@@ -128,7 +126,7 @@ def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> q
 
 
 def key_columns(sections: Iterable[Section]) -> list[str]:
-    """Every key of the sections, in the order of its first appearance."""
+    """Every key of the sections, in the order of its first appearance (named as columns by key_column)."""
     seen: dict[str, None] = {}
     for section in sections:
         for key, _ in section.attributes:
@@ -150,6 +148,7 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
     import io
 
     from .. import _keys
+    from .._text import key_column
     from ..conversions import document_rows
     from . import spreadsheet
 
@@ -159,7 +158,7 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
     rows: Any = document_rows(statement.documents, list)
     if not isinstance(source, quorlane_py.Statement):  # a SectionReading
         columns = key_columns(source.documents)
-        header += columns
+        header += map(key_column, columns)  # "amount=" gets the column "key:amount", as read_table names it
         for row, section in zip(rows, source.documents):
             row += key_cells(section, columns)
     # --excel: the fields as csv_cells has them, the keys' columns as protected text.

@@ -7,9 +7,7 @@ import sys
 from datetime import date
 from typing import TYPE_CHECKING, Any
 
-import quorlane_py
-
-from .reading import Failed, failure, read_bytes
+from .reading import Failed, dropped, read_bytes, reading
 
 if TYPE_CHECKING:
     from ..bic_directory import BicDirectory
@@ -55,14 +53,13 @@ def run(args: argparse.Namespace) -> int:
 
     path = args.file
     directory = None if args.bic_directory is None else _directory(args.bic_directory)
-    try:
-        reading = read_sections(read_bytes(path))
-    except quorlane_py.ParseError as error:
-        raise failure(path, error) from None
-    documents = [section for section in reading.sections if section.kind == "document"]
+    data = read_bytes(path)
+    with reading(path):
+        sections = read_sections(data)
+    documents = [section for section in sections.sections if section.kind == "document"]
     if not documents:
         raise Failed(f"{path}: a file for the bank needs at least one document section")
-    dropped = dict(reading.statement.warnings)
+    dropped_at = {warning.lineno: warning for warning in dropped(sections.statement)}
     errors = 0
     for number, section in enumerate(documents, start=1):
         # The line of each key's last value: the one the reader keeps and the checks see.
@@ -70,9 +67,9 @@ def run(args: argparse.Namespace) -> int:
         problems = validate_order_pairs(section.attributes, kind=section.doc_type or "",
                                         section=f"document {number}", today=args.today, directory=directory)
         located = [(key_lines.get(p.key or "", section.start_line), p.level, p.message) for p in problems]
-        if section.end_line in dropped:
+        if section.end_line in dropped_at:
             located.append((section.end_line, "warning", f"the reader drops this document: "
-                                                         f"{dropped[section.end_line]}"))
+                                                         f"{dropped_at[section.end_line]}"))
         for line, level, message in sorted(located, key=lambda found: found[0]):
             print(f"{path}:{line}: {level}: {message}")
             errors += level == "error"

@@ -9,7 +9,7 @@ from typing import Any, List, Optional, Tuple
 
 from .check import Outcome, Report, add_file_arguments, files_to_read, outcomes
 from .output import replaced_folder, require
-from .reading import Failed, failure, read_bytes, shown, warning_lines
+from .reading import Failed, read_bytes, reading, shown, warning_lines
 
 COMMAND = "parquet"
 
@@ -78,20 +78,19 @@ def _groups(files: list[str]) -> list[list[str]]:
 
 
 def _table(path: str, scale: int) -> Tuple[Outcome, Optional[Any]]:
-    import quorlane_py
-
     from ..errors import TableError
     from ..table import read_table
 
+    notes: list[str] = []
     try:
-        table = read_table(read_bytes(path), name=path, amount_scale=scale)
+        data = read_bytes(path)
+        with reading(path, notes):
+            table = read_table(data, name=path, amount_scale=scale)
     except Failed as failed:
         return Outcome(str(failed)), None
-    except quorlane_py.ParseError as error:
-        return Outcome(str(failure(path, error))), None
     except TableError as error:
         return Outcome(shown(f"{path}:{error.line}: {error.message}")), None
-    return Outcome(None, len(table), warning_lines(path, table.warnings)), table
+    return Outcome(None, len(table), warning_lines(path, table.warnings), notes=tuple(notes)), table
 
 
 def write_part(part: Part) -> list[Outcome]:

@@ -5,12 +5,16 @@ from __future__ import annotations
 import os
 import sys
 import unicodedata
-from collections.abc import Iterable
+import warnings
+from collections.abc import Iterable, Iterator
+from contextlib import contextmanager
 from pathlib import Path
+from typing import Optional, cast
 
 import quorlane_py
 
 from .._accel import quoted
+from ..errors import ByteOrderMarkWarning, DroppedDocument
 
 
 class Failed(Exception):
@@ -52,22 +56,47 @@ def failure(path: str, error: quorlane_py.ParseError) -> Failed:
     return Failed("\n".join(map(shown, lines)))
 
 
-def parse(path: str, data: bytes) -> quorlane_py.Statement:
-    from .. import diagnosis  # only a refused statement needs it, and parse imports it then
+@contextmanager
+def reading(path: str, notes: Optional[list[str]] = None) -> Iterator[None]:
+    """Around a reading function of the package reading the file: its failure as Failed, and what it says of the
+    file's form (a byte order mark read past) as note lines, added to `notes`, or else printed on stderr."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", ByteOrderMarkWarning)
+        try:
+            yield
+        except quorlane_py.ParseError as error:
+            raise failure(path, error) from None
+    lines = [shown(f"{path}: note: {w.message}") for w in caught if issubclass(w.category, ByteOrderMarkWarning)]
+    for other in caught:  # anything else, as it would have been shown
+        if not issubclass(other.category, ByteOrderMarkWarning):
+            warnings.warn_explicit(other.message, other.category, other.filename, other.lineno)
+    if notes is not None:
+        notes.extend(lines)
+    elif lines:
+        print("\n".join(lines), file=sys.stderr)
 
-    try:
-        return diagnosis.parse(data)
-    except quorlane_py.ParseError as error:
-        raise failure(path, error) from None
+
+def parse(path: str, data: bytes, notes: Optional[list[str]] = None) -> quorlane_py.Statement:
+    """The statement, read as the package reads (see `reading` for `notes`)."""
+    from ..statement_reading import read_statement
+
+    with reading(path, notes):
+        return read_statement(data)
 
 
-def read(path: str) -> quorlane_py.Statement:
-    return parse(path, read_bytes(path))
+def read(path: str, notes: Optional[list[str]] = None) -> quorlane_py.Statement:
+    return parse(path, read_bytes(path), notes)
 
 
-def warning_lines(path: str, warnings: Iterable[tuple[int, str]]) -> tuple[str, ...]:
-    """A line per document the reader dropped, as every command prints them."""
-    return tuple(shown(f"{path}:{lineno}: warning: {message}") for lineno, message in warnings)
+def dropped(statement: quorlane_py.Statement) -> list[DroppedDocument]:
+    """The statement's warnings, which the package's readings make DroppedDocument pairs."""
+    return cast("list[DroppedDocument]", statement.warnings)
+
+
+def warning_lines(path: str, dropped: Iterable[DroppedDocument]) -> tuple[str, ...]:
+    """A line per document the reader dropped, as every command prints them, with the key and value that dropped
+    it: 'path:76: warning: empty string is not a valid date (Дата="")'."""
+    return tuple(shown(f"{path}:{warning.lineno}: warning: {warning}") for warning in dropped)
 
 
 # Characters that would not show as themselves on a terminal, or would move or hide what follows: controls (a

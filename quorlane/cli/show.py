@@ -70,5 +70,5 @@ def show(st: quorlane_py.Statement, cut: str = "…") -> Iterator[str]:
         yield "  " + line
 
     yield f"\nWarnings ({len(st.warnings)}):"
-    for lineno, message in st.warnings:
-        yield shown(f"  line {lineno}: {message}")
+    for warning in st.warnings:  # DroppedDocument: the message with the key and value
+        yield shown(f"  line {warning[0]}: {warning}")

@@ -15,7 +15,7 @@ from .._keys import DOCUMENT_FIELDS
 from . import spreadsheet
 from .check import Outcome, Report, files_to_read
 from .output import replaced_file, require
-from .reading import Failed, read, shown, warning_lines
+from .reading import Failed, dropped, read, shown, warning_lines
 
 COMMAND = "xlsx"
 
@@ -40,8 +40,9 @@ def register(commands: Any) -> None:
                     "significant digits, which a spreadsheet number cannot hold, as text), dates as date cells "
                     "(before 1900-03-01 as text); no cell is a formula. A 'file' column comes first when there are "
                     "several files. The header row is frozen and filtered. The sheet 'warnings' lists the "
-                    "documents the reader dropped. A file that does not read is listed as `quorlane check` lists "
-                    "it and left out. OUT.xlsx is written under a temporary name and renamed at the end.")
+                    "documents the reader dropped, with the key and value that dropped each. A file that does not "
+                    "read is listed as `quorlane check` lists it and left out. OUT.xlsx is written under a "
+                    "temporary name and renamed at the end.")
     command.add_argument("paths", nargs="+", metavar="FILE",
                          help="the statements (- = stdin; a folder gives its files that match --pattern)")
     command.add_argument("-o", "--output", required=True, metavar="OUT.xlsx", help="the workbook to write")
@@ -104,8 +105,9 @@ class _Workbook:
         """Reads the statement and writes its documents, or says why they are left out."""
         from ..conversions import document_rows
 
+        notes: list[str] = []
         try:
-            statement = read(path)
+            statement = read(path, notes)
         except Failed as failed:
             return Outcome(str(failed))
         rows = document_rows(statement.documents, list)
@@ -118,9 +120,9 @@ class _Workbook:
         for values in rows:
             self.row += 1
             self._write_row([path, *values] if self.several else values, path)
-        self.warnings.extend([path, line, message] if self.several else [line, message]
-                             for line, message in statement.warnings)
-        return Outcome(None, len(rows), warning_lines(path, statement.warnings))
+        self.warnings.extend(([path] if self.several else []) + [w.lineno, w.message, w.key, w.value]
+                             for w in dropped(statement))
+        return Outcome(None, len(rows), warning_lines(path, dropped(statement)), notes=tuple(notes))
 
     def _write_row(self, values: list[Optional[str]], path: str) -> None:
         write = self.sheet
@@ -141,7 +143,8 @@ class _Workbook:
                 number = values[_NUMBER + self.several]
                 self.warnings.append(([path] if self.several else []) + [None, (
                     f"document {number}: the amount {value} is text: it has more than "
-                    f"{spreadsheet.NUMBER_DIGITS} significant digits, which a spreadsheet number cannot hold")])
+                    f"{spreadsheet.NUMBER_DIGITS} significant digits, which a spreadsheet number cannot hold"),
+                    None, None])
             write.write_string(self.row, column, value)
 
     def _amount_format(self, scale: int) -> Any:
@@ -155,7 +158,7 @@ class _Workbook:
         columns = len(self.kinds)
         _finish(self.sheet, self.row, columns, self.widths)
         notes = self.book.add_worksheet("warnings")
-        header = (["file"] if self.several else []) + ["line", "message"]
+        header = (["file"] if self.several else []) + ["line", "message", "key", "value"]
         notes.write_row(0, 0, header, self.bold)
         widths = [len(name) for name in header]
         for row, values in enumerate(self.warnings, start=1):

@@ -290,9 +290,9 @@ TEST(ReaderSections, FailedDocumentsBecomeWarnings) {
   EXPECT_EQ(r.documents[0]->lineno, kHeader.size() + 14);  // each record knows its closing line
   EXPECT_EQ(r.documents[1]->lineno, first_end + 6 + 14);
   const std::vector<StatementWarning> expected = {
-      {first_end, read_amount("1,5").error()},
-      {first_end + 3, "missing field `Номер`"},
-      {first_end + 6, "missing field `Номер`"},
+      {first_end, read_amount("1,5").error(), "Сумма", "1,5"},
+      {first_end + 3, "missing field `Номер`", "Номер", std::nullopt},
+      {first_end + 6, "missing field `Номер`", "Номер", std::nullopt},
   };
   EXPECT_EQ(r.warnings, expected);
 }
@@ -429,7 +429,7 @@ TEST(ReaderHooks, DeletingRequiredKeys) {
   auto result = parse(concat({kHeader, document("1"), kEnd}), hooks);
   ASSERT_TRUE(result.ok());
   EXPECT_EQ(result.value().warnings,
-            (std::vector<StatementWarning>{{kHeader.size() + 14, "missing field `Сумма`"}}));
+            (std::vector<StatementWarning>{{kHeader.size() + 14, "missing field `Сумма`", "Сумма", std::nullopt}}));
   auto failed = parse(concat({kHeader, account("1", "01.01.2024"), kEnd}), hooks);
   const auto* error = std::get_if<MissingField>(&detail_of(failed));
   ASSERT_NE(error, nullptr);

@@ -49,7 +49,7 @@ std::string amount_error(std::string_view value) { return read_amount(value).err
 TEST(ConvertDocument, RequiredFieldsOnly) {
   TextStore store;
   auto doc = convert_document(section(kRequiredDocument, {}), 1, store);
-  ASSERT_TRUE(doc.ok()) << doc.error();
+  ASSERT_TRUE(doc.ok()) << doc.error().message;
   const Document& d = doc.value();
   EXPECT_TRUE(d.block());
   EXPECT_EQ(d->doc_number, "17");
@@ -91,7 +91,7 @@ TEST(ConvertDocument, OptionalFieldsGoToTheirOwnFields) {
                                                           {"ПолучательКорсчет", "30101810400000000226"},
                                                           {"ДатаПоступило", "07.03.2024"}}), 1,
                               store);
-  ASSERT_TRUE(doc.ok()) << doc.error();
+  ASSERT_TRUE(doc.ok()) << doc.error().message;
   const Document& d = doc.value();
   const std::vector<std::pair<const OptionalText*, std::string>> expected = {
       {&d->payment_type, "01"},
@@ -114,34 +114,43 @@ TEST(ConvertDocument, OptionalFieldsGoToTheirOwnFields) {
   EXPECT_EQ(d->income_date, read_date("07.03.2024").value());
 }
 
+// What dropped the document: the message, and the field at fault (its key; its value, none where it is missing).
 struct FailureCase {
   const char* what;
   Pairs edits;
   std::string message;
+  std::string_view key = {};  // documents only: an interval's failure is its message
+  std::optional<std::string> value = {};
 };
 
 TEST(ConvertDocument, FailuresReportTheSmallestKeyThenTheFirstMissingField) {
+  const std::optional<std::string> missing;
   const std::vector<FailureCase> cases = {
-      {"missing Номер and Сумма: table order", {{"Номер", "\x01"}, {"Сумма", "\x01"}}, "missing field `Номер`"},
+      {"missing Номер and Сумма: table order", {{"Номер", "\x01"}, {"Сумма", "\x01"}}, "missing field `Номер`", "Номер",
+       missing},
       {"missing ПолучательБанк1 and ПолучательСчет: table order",
        {{"ПолучательСчет", "\x01"}, {"ПолучательБанк1", "\x01"}},
-       "missing field `ПолучательСчет`"},
-      {"missing СекцияДокумент", {{"СекцияДокумент", "\x01"}}, "missing field `СекцияДокумент`"},
-      {"a bad value wins over a missing field", {{"Номер", "\x01"}, {"Сумма", "abc"}}, amount_error("abc")},
-      {"Дата before Сумма", {{"Сумма", "abc"}, {"Дата", "99.99.2024"}}, date_error("99.99.2024")},
+       "missing field `ПолучательСчет`", "ПолучательСчет", missing},
+      {"missing СекцияДокумент", {{"СекцияДокумент", "\x01"}}, "missing field `СекцияДокумент`", "СекцияДокумент",
+       missing},
+      {"a bad value wins over a missing field", {{"Номер", "\x01"}, {"Сумма", "abc"}}, amount_error("abc"), "Сумма",
+       "abc"},
+      {"Дата before Сумма", {{"Сумма", "abc"}, {"Дата", "99.99.2024"}}, date_error("99.99.2024"), "Дата", "99.99.2024"},
       {"ДатаПоступило before ДатаСписано",
        {{"ДатаСписано", "xx"}, {"ДатаПоступило", "32.01.2024"}},
-       date_error("32.01.2024")},
-      {"ДатаСписано before Сумма", {{"Сумма", "1,5"}, {"ДатаСписано", "1.1"}}, date_error("1.1")},
-      {"Дата before ДатаПоступило", {{"ДатаПоступило", "1.1"}, {"Дата", "x"}}, date_error("x")},
-      {"empty Дата", {{"Дата", ""}}, "empty string is not a valid date"},
-      {"blank Сумма", {{"Сумма", " "}}, amount_error(" ")},
+       date_error("32.01.2024"), "ДатаПоступило", "32.01.2024"},
+      {"ДатаСписано before Сумма", {{"Сумма", "1,5"}, {"ДатаСписано", "1.1"}}, date_error("1.1"), "ДатаСписано", "1.1"},
+      {"Дата before ДатаПоступило", {{"ДатаПоступило", "1.1"}, {"Дата", "x"}}, date_error("x"), "Дата", "x"},
+      {"empty Дата", {{"Дата", ""}}, "empty string is not a valid date", "Дата", ""},
+      {"blank Сумма", {{"Сумма", " "}}, amount_error(" "), "Сумма", " "},
   };
   for (const FailureCase& c : cases) {
     TextStore store;
     auto doc = convert_document(section(kRequiredDocument, c.edits), 1, store);
     ASSERT_FALSE(doc.ok()) << c.what;
-    EXPECT_EQ(doc.error(), c.message) << c.what;
+    EXPECT_EQ(doc.error().message, c.message) << c.what;
+    EXPECT_EQ(doc.error().key, c.key) << c.what;
+    EXPECT_EQ(doc.error().value, c.value) << c.what;
   }
 }
 
@@ -154,7 +163,7 @@ TEST(ConvertDocument, UnknownKeysAreNotExamined) {
                                                           {"", "abc"},
                                                           {"РасчСчет", "1"}}), 1,
                               store);
-  ASSERT_TRUE(doc.ok()) << doc.error();
+  ASSERT_TRUE(doc.ok()) << doc.error().message;
   EXPECT_EQ(doc.value()->amount, read_amount("1500.50").value());
 }
 
@@ -164,7 +173,7 @@ TEST(ConvertDocument, EmptyAndBlankValues) {
       section(kRequiredDocument,
               {{"ДатаСписано", ""}, {"ДатаПоступило", "   "}, {"ВидОплаты", ""}, {"Номер", " 17 "}, {"Плательщик", ""}}), 1,
       store);
-  ASSERT_TRUE(doc.ok()) << doc.error();
+  ASSERT_TRUE(doc.ok()) << doc.error().message;
   const Document& d = doc.value();
   EXPECT_FALSE(d->outcome_date.has_value());
   EXPECT_FALSE(d->income_date.has_value());

@@ -57,6 +57,37 @@ TEST(Sections, AreTheLinesAsWrittenInEveryFormAndPieceSize) {
   }
 }
 
+// As the package reads: after a byte order mark, and cp866 where the header declares DOS; the statement as
+// parse_statement reads it with the same options, and its texts in UTF-8.
+TEST(Sections, ReadAfterAByteOrderMarkAndInADeclaredCp866) {
+  const std::string dos = replaced(kStatement, "РасчСчет=2\r\n\r\n", "РасчСчет=2\r\nКодировка=DOS\r\n");
+  const std::string dos_expected =
+      replaced(replaced(kExpected, "header 1-4 \n", "header 1-5 \n"), "4:РасчСчет=2\n", "4:РасчСчет=2\n5:Кодировка=DOS\n");
+  const struct {
+    std::string bytes;
+    std::string expected;
+    Encoding encoding;
+  } cases[] = {
+      {"\xEF\xBB\xBF" + kStatement, kExpected, Encoding::Utf8},
+      {to_cp866(dos), dos_expected, Encoding::Cp866},
+  };
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{64}, std::size_t{1} << 16}) {
+    const ReadOptions options{piece, true, true};
+    for (const auto& c : cases) {
+      auto read = read_sections(c.bytes, options);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(read.value().sections.encoding, c.encoding);
+      EXPECT_EQ(read.value().sections.text_encoding, Encoding::Utf8);
+      EXPECT_EQ(written_out(read.value().sections), c.expected);
+      EXPECT_EQ(describe(Reading(std::move(read).value().statement)), describe(parse_statement(c.bytes, {}, options)));
+    }
+    Points marked = points_of("\uFEFF" + kStatement, 2);
+    auto read = read_sections(marked.view(), options);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(written_out(read.value().sections), kExpected);
+  }
+}
+
 TEST(Convert, GivesTheSameTextInEveryFormAndPieceSize) {
   std::string lf = kStatement;
   for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
@@ -91,6 +122,33 @@ TEST(Convert, NamesTheLineAndColumnOfWhatItCannotKeep) {
   ASSERT_NE(cr, nullptr);
   EXPECT_EQ(cr->lineno, 13u);
   EXPECT_EQ(cr->column, 6u);
+}
+
+// DOS written and read back as the package reads it; where the header does not declare DOS, cp866 would be read back
+// as windows-1251, and is refused.
+TEST(Convert, WritesCp866ThatReadsBackAsCp866) {
+  const ReadOptions package{std::size_t{7}, true, true};
+  const std::string dos = replaced(kStatement, "РасчСчет=2\r\n\r\n", "РасчСчет=2\r\nКодировка=DOS\r\n");
+  auto to_dos = convert_statement(dos, Encoding::Cp866, Newline::CrLf, package);
+  ASSERT_TRUE(to_dos && to_dos.value());
+  EXPECT_EQ(to_dos.value().value(), to_cp866(dos));
+  auto back = convert_statement(to_dos.value().value(), Encoding::Utf8, Newline::CrLf, package);
+  ASSERT_TRUE(back && back.value());
+  EXPECT_EQ(back.value().value(), dos);
+  auto to_windows = convert_statement(to_cp866(dos), Encoding::Cp1251, Newline::CrLf, package);
+  ASSERT_TRUE(to_windows && to_windows.value());
+  EXPECT_EQ(to_windows.value().value(), to_cp1251(dos));
+
+  for (const ReadOptions& options : {package, ReadOptions{}}) {
+    auto undeclared = convert_statement(kStatement, Encoding::Cp866, Newline::CrLf, options);
+    ASSERT_TRUE(undeclared && !undeclared.value());
+    const auto* as = std::get_if<ReadBackAs>(&undeclared.value().error());
+    ASSERT_NE(as, nullptr);
+    EXPECT_EQ(as->encoding, Encoding::Cp1251);
+  }
+  auto marked = convert_statement("\xEF\xBB\xBF" + kStatement, Encoding::Utf8, Newline::CrLf, package);
+  ASSERT_TRUE(marked && marked.value());
+  EXPECT_EQ(marked.value().value(), kStatement);  // the mark is not written
 }
 
 // The conversion rides along with the reading: a statement the reader refuses gives the reader's error, before

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,29 @@ TEST(Tables, MakeAKeysColumnWhenTheKeyFirstTurnsUp) {
   EXPECT_EQ(texts(table, "Код"), expected);
 }
 
+// A key named like one of the table's own columns, or like such a key's column, gets a column of its own.
+TEST(Tables, KeyColumnsNeverTakeAnotherColumnsName) {
+  const std::pair<std::string, std::string> names[] = {
+      {"Код", "Код"},       {"amount", "key:amount"}, {"file", "key:file"},        {"lineno", "key:lineno"},
+      {"account", "key:account"}, {"key:amount", "key:key:amount"}, {"key", "key"}, {"Amount", "Amount"},
+  };
+  std::string extra;
+  for (const auto& [key, name] : names) {
+    EXPECT_EQ(key_column_name(key), name);
+    extra += key + "=" + key + "\n";
+  }
+  TableOptions options;
+  options.all_keys = true;
+  options.file = "f.txt";
+  auto read = read_tables(statement({document("1", extra)}), options);
+  ASSERT_TRUE(read && read.value());
+  const ArrowTable& table = read.value().value().documents;
+  std::set<std::string> unique;
+  for (const ArrowField& field : table.fields) EXPECT_TRUE(unique.insert(field.name).second) << field.name;
+  EXPECT_EQ(texts(table, "file"), (std::vector<std::string>{"f.txt"}));
+  for (const auto& [key, name] : names) EXPECT_EQ(texts(table, name), (std::vector<std::string>{key}));
+}
+
 TEST(Tables, PlaceWhatNoColumnCanHoldAtTheValue) {
   struct Case {
     std::string text;
@@ -118,7 +142,6 @@ TEST(Tables, PlaceWhatNoColumnCanHoldAtTheValue) {
   const Case cases[] = {
       {statement({document("1"), far_date}), "date-range", 19, 6},
       {statement({document("1", std::string("account") + '\0' + "=1\n")}), "column-name", 16, 10},
-      {statement({document("1", "lineno=1\n")}), "column-name", 16, 8},
   };
   TableOptions options;
   options.all_keys = true;

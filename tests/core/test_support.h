@@ -31,6 +31,22 @@ inline std::string to_cp1251(std::string_view utf8) {
   return out;
 }
 
+// cp866 (DOS) of the same letters.
+inline std::string to_cp866(std::string_view utf8) {
+  std::string out;
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const char32_t c = next_code_point(utf8, pos);
+    if (c < 0x80) out += static_cast<char>(c);
+    else if (c >= 0x410 && c <= 0x43F) out += static_cast<char>(0x80 + (c - 0x410));
+    else if (c >= 0x440 && c <= 0x44F) out += static_cast<char>(0xE0 + (c - 0x440));
+    else if (c == 0x401) out += '\xF0';
+    else if (c == 0x451) out += '\xF1';
+    else if (c == 0x2116) out += '\xFC';
+    else std::abort();
+  }
+  return out;
+}
+
 inline std::string to_utf16(std::string_view utf8, bool big_endian, bool bom) {
   std::string out;
   auto unit = [&](char32_t u) {

@@ -15,7 +15,9 @@ namespace {
 
 using namespace std::string_literals;
 using testing::Points;
+using testing::replaced;
 using testing::to_cp1251;
+using testing::to_cp866;
 using testing::to_utf16;
 
 const std::string kStatement =
@@ -111,13 +113,26 @@ struct OpenCase {
   bool ok;
   Encoding text_encoding = Encoding::Utf8;  // when ok; the reported encoding is cp1251 unless the input is UTF-8
   std::string text = "";                    // the pieces joined, when ok
+  bool package = false;                     // read as the package reads: the mark skipped, a declared DOS taken
+  Encoding encoding = Encoding::Utf8;       // reported, for the package's reading
 };
 
 std::vector<OpenCase> open_cases() {
   std::string lone_high = to_utf16(kStatement, false, true) + "\x00\xD8" "A\x00"s;  // high surrogate, then "A"
   std::string lone_low = to_utf16(kStatement, true, true) + "\xDC\x00"s;
   const std::string cp1251 = to_cp1251(kStatement);
+  const std::string dos = replaced(kStatement, "ВерсияФормата=1.03\r\n", "ВерсияФормата=1.03\r\nКодировка=DOS\r\n");
+  const Encoding utf8 = Encoding::Utf8;
   return {
+      // The package's reading: after a UTF-8 mark UTF-8 or nothing; cp866 where the header declares it in cp866.
+      {"package_utf8_bom", "\xEF\xBB\xBF"s + kStatement, true, utf8, kStatement, true, utf8},
+      {"package_utf8_bom_then_cp1251", "\xEF\xBB\xBF"s + cp1251, false, utf8, "", true},
+      {"package_utf8_bom_only", "\xEF\xBB\xBF", true, utf8, "", true, utf8},
+      {"package_declared_dos", to_cp866(dos), true, utf8, dos, true, Encoding::Cp866},
+      {"package_dos_in_cp1251", to_cp1251(dos), true, Encoding::Cp1251, to_cp1251(dos), true, Encoding::Cp1251},
+      // Undeclared cp866 is windows-1251 to both readings, which its letters from 0xA0 on do not pass for.
+      {"package_undeclared_cp866", to_cp866(kStatement), false, utf8, "", true},
+      {"package_dos_in_utf8", dos, true, utf8, dos, true, utf8},
       {"utf8_in_place", kStatement, true, Encoding::Utf8, kStatement},
       {"empty_is_utf8", "", true, Encoding::Utf8, ""},
       // The mark stays in the text (and fails the first line check later).
@@ -150,10 +165,11 @@ class OpenBytesTest : public ::testing::TestWithParam<OpenCase> {};
 TEST_P(OpenBytesTest, ChoosesTheDecoderOrRejects) {
   const OpenCase& c = GetParam();
   for (std::size_t piece : {std::size_t{1}, std::size_t{64} << 10}) {
-    auto source = TextSource::of_bytes(c.input, ReadOptions{piece});
+    const ReadOptions options{piece, c.package, c.package};
+    auto source = TextSource::of_bytes(c.input, options);
     auto text = source ? text_of(source.value()) : Result<std::string, StatementError>(Err(source.error()));
     if (!text && std::holds_alternative<NotUtf8>(text.error())) {
-      source = TextSource::of_bytes(c.input, ReadOptions{piece}, Utf8Verdict::Invalid);
+      source = TextSource::of_bytes(c.input, options, Utf8Verdict::Invalid);
       text = source ? text_of(source.value()) : Result<std::string, StatementError>(Err(source.error()));
     }
     ASSERT_EQ(text.ok(), c.ok) << "piece " << piece;
@@ -161,7 +177,8 @@ TEST_P(OpenBytesTest, ChoosesTheDecoderOrRejects) {
       EXPECT_TRUE(std::holds_alternative<NotStatement>(text.error()));
       continue;
     }
-    EXPECT_EQ(source.value().encoding(), is_valid_utf8(c.input) ? Encoding::Utf8 : Encoding::Cp1251);
+    const Encoding encoding = c.package ? c.encoding : is_valid_utf8(c.input) ? Encoding::Utf8 : Encoding::Cp1251;
+    EXPECT_EQ(source.value().encoding(), encoding);
     EXPECT_EQ(source.value().text_encoding(), c.text_encoding);
     EXPECT_EQ(text.value(), c.text);
   }

@@ -183,6 +183,20 @@ def statement(*sections: list[str], header: dict[str, str] | None = None, end: b
     return "\n".join(lines) + "\n"
 
 
+def after_mark(data: bytes | str) -> bytes | str:
+    """What quorlane_py.parse must be given to read a statement as the package's reading functions read it (cp866
+    aside): what follows a leading byte order mark, where that is UTF-8 (else the mark is left, and both refuse)."""
+    if isinstance(data, str):
+        return data[1:] if data.startswith("\ufeff") else data
+    if data.startswith(b"\xef\xbb\xbf"):
+        try:
+            data[3:].decode("utf-8")
+        except UnicodeDecodeError:
+            return data
+        return data[3:]
+    return data
+
+
 def simple_statement() -> str:
     """One account and one document."""
     return statement(account(), document())

@@ -30,13 +30,14 @@ SAMPLE = str(files("quorlane") / "data" / "sample_statement.txt")
 KILY = "{real}/kilylabs__client-bank-exchange-php__one_day.txt"
 UNACT = "{real}/Unact__client_bank_exchange2__test.txt"
 SAMPLE_WARNING = '{sample}:118: warning: invalid value: string "2 500,00", expected a Decimal type representing a ' \
-                 'fixed-point number'
+                 'fixed-point number (Сумма="2 500,00")'
 # The documents of statements made here pay the account 20500.50 on 04.03.2024 and take 12000.00 from it on
 # 05.03.2024, what its section states.
 INCOME = {"Номер": "7", "ПлательщикСчет": "40702810500000054321", "ПолучательСчет": ACCOUNT_NUMBER,
           "ДатаСписано": "", "ДатаПоступило": "04.03.2024", "Сумма": "20500.50"}
 BIG, TINY = str(2**96 - 1), "0." + "0" * 27 + "1"
 GOOD = statement(account(), document()).encode("utf-8")
+DOS = GOOD.decode().replace("Кодировка=Windows", "Кодировка=DOS").encode("cp866")
 
 
 @pytest.fixture(scope="module")
@@ -106,18 +107,31 @@ CASES = {
     "bad stdin": Case(("show", "-"), 1, ("-:3: Unrecognized line: 'мусор'",),
                       stdin="1CClientBankExchange\nА=1\nмусор\n".encode("cp1251")),
     "missing file": Case(("json", "missing.txt"), 1, ("missing.txt: No such file or directory",)),
+    # What the format allows beyond quorlane_py.parse: a byte order mark read past (a note line), a declared cp866
+    "byte order mark": Case(("show", "-"), 0, ("-: note: begins with a UTF-8 byte order mark: read after it",
+                                               "Encoding: utf-8"), stdin=b"\xef\xbb\xbf" + GOOD),
+    "byte order mark check": Case(("check", "-"), 0, ("-: note: begins with a UTF-8 byte order mark: read after it",
+                                                      "1 file: 1 read, 0 failed; 1 document, 0 warnings; * s"),
+                                  stdin=b"\xef\xbb\xbf" + GOOD),
+    "byte order mark convert": Case(("convert", "-", "-"), 0, ("-: note: begins with a UTF-8 byte order mark: read "
+                                                               "after it, and the text written without it",
+                                                               "1CClientBankExchange"), stdin=b"\xef\xbb\xbf" + GOOD),
+    "dos": Case(("json", "-"), 0, ('{"encoding":"cp866",*"purpose":"Оплата по счёту № 17 от 01.03.2024.*',),
+                stdin=DOS),
+    "dos check": Case(("check", "-"), 0, ("1 file: 1 read, 0 failed; 1 document, 0 warnings; * s",), stdin=DOS),
+    "convert to dos": Case(("convert", "-", "-", "--encoding", "cp866"), 0, ("Кодировка=DOS",), stdin=DOS,
+                           encoding="cp866"),
+    "convert undeclared dos": Case(("convert", "-", "{place}/never.txt", "--encoding", "cp866"), 1, (
+        "-: the text in cp866 would be read back as windows-1251: its header does not declare Кодировка=DOS",),
+        stdin=GOOD),
     # What a refused file holds, as a note line; control characters of a shown line escaped
-    "byte order mark": Case(("show", "-"), 1, ("-: Input is not a 1C statement", "-: note: begins with a UTF-8 byte "
-                                               "order mark, which the reader takes as part of the first line"),
-                            stdin=b"\xef\xbb\xbf" + GOOD),
     "one cp1251 byte": Case(("json", "-"), 1, ("-: note: valid UTF-8 but for byte 0xB9 at line 45, column 35",),
                             stdin=GOOD.replace("№".encode(), b"\xb9")),
     "cut short": Case(("csv", "-"), 1, ("-: note: valid UTF-8 that ends inside a character (line 45, column 29), as "
                                         "a file cut short does",), stdin=GOOD[:GOOD.index("счёту".encode()) + 1]),
-    "dos": Case(("check", "-"), 1, ("-: note: not UTF-8 (byte 0x82 at line 2, column 1), and as windows-1251 too "
-                                    "little of its start is letters, digits, punctuation and blanks; the header "
-                                    "declares Кодировка=DOS (cp866, which quorlane_py does not read)",),
-                stdin=GOOD.decode().replace("Windows", "DOS").encode("cp866")),
+    "undeclared dos": Case(("check", "-"), 1, ("-: note: not UTF-8 (byte 0x82 at line 2, column 1), and as "
+                                               "windows-1251 too little of its start is letters, digits, punctuation "
+                                               "and blanks",), stdin=GOOD.decode().encode("cp866")),
     "unfinished": Case(("show", "-"), 1, ("-: Statement is not finished", '-: note: the last line read is line 45, '
                                           '"НазначениеПлатежа=Оплата по счёту № 17 от 01.03.2024. В том числе НДС 20% - '
                                           '2000.00 рублей", inside the document section of line 20 (no КонецДокумента)'),
@@ -242,8 +256,9 @@ def test_json_and_csv_hold_every_key(tmp_path):
             assert made_section["keys"] == {key: section.get(key) for key, _ in section.attributes}
             for key, _ in section.attributes:  # every value, in file order
                 assert made_section["repeated"].get(key, [section.get(key)]) == section.get_all(key)
-    assert quorlane.to_dict(quorlane_py.parse(sources[0]))["warnings"] == [{"lineno": 76, "message": \
-                                                                           "empty string is not a valid date"}]
+    dropped = {"lineno": 76, "message": "empty string is not a valid date", "key": "Дата", "value": ""}
+    assert quorlane.to_dict(quorlane.read_sections(sources[0]).statement)["warnings"] == [dropped]
+    assert quorlane.to_dict(quorlane_py.parse(sources[0]))["warnings"] == [{**dropped, "key": None, "value": None}]
 
     # The commands give the same; CSV cells give every value back.
     path = tmp_path / "made.txt"
@@ -251,7 +266,7 @@ def test_json_and_csv_hold_every_key(tmp_path):
     result = quorlane_command("json", "--all-keys", path)
     assert json.loads(result.stdout) == quorlane.to_dict(quorlane.read_sections(made))
     result = quorlane_command("csv", "--all-keys", path)
-    assert result.stderr.decode().splitlines() == [f"{path}:76: warning: empty string is not a valid date"]
+    assert result.stderr.decode().splitlines() == [f'{path}:76: warning: empty string is not a valid date (Дата="")']
     header, row = csv.reader(io.StringIO(result.stdout.decode("utf-8")))
     section = quorlane.read_sections(made).documents[0]
     (read,) = quorlane_py.parse(made).documents

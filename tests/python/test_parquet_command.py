@@ -67,7 +67,7 @@ def test_parts_and_failures_in_process(tmp_path, monkeypatch, capsys):
     (tmp_path / "warned.txt").write_bytes(statement(account(), document({"Дата": ""})).encode("utf-8"))
     assert main(["parquet", str(tmp_path / "warned.txt"), "-o", str(tmp_path / "out4"), "--strict"]) == 1
     out = capsys.readouterr().out.splitlines()
-    assert out[0].endswith("warning: empty string is not a valid date") and "(failures under --strict)" in out[1]
+    assert out[0].endswith('warning: empty string is not a valid date (Дата="")') and "(failures under --strict)" in out[1]
     assert (tmp_path / "out4").is_dir()
 
 

@@ -415,7 +415,7 @@ def test_check_orders_names_a_document_the_reader_drops():
     result = check_orders(sample, "--today", "2024-03-06")
     assert result.returncode == 1
     assert (f'{sample}:118: warning: the reader drops this document: invalid value: string "2 500,00", expected a '
-            "Decimal type representing a fixed-point number") in result.stdout.splitlines()
+            'Decimal type representing a fixed-point number (Сумма="2 500,00")') in result.stdout.splitlines()
     assert any(line.endswith('error: "Сумма" (field 7) is not an amount in plain form (digits, optionally a point '
                              'and more digits): "2 500,00"') for line in result.stdout.splitlines())
 

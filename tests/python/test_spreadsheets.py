@@ -73,10 +73,11 @@ def test_a_spreadsheet_shows_what_the_statement_says(tmp_path):
     assert (first["amount"], first["doc_date"]) == (("n", 12.05), ("d", datetime(2016, 1, 11)))
     assert (second["amount"], second["outcome_date"]) == (("s", BIG), ("s", "1899-01-01"))
     assert opened["documents"]["E2"].number_format.endswith("0.00")  # the amount, after file and the number
-    assert [(row["file"][1], row.get("line"), row["message"][1]) for row in rows(opened["warnings"])] == [
+    assert [(row["file"][1], row.get("line"), row["message"][1], row.get("key"), row.get("value"))
+            for row in rows(opened["warnings"])] == [
         (str(tmp_path / "a.txt"), None, f"document 126: the amount {BIG} is text: it has more than 15 significant "
-                                        "digits, which a spreadsheet number cannot hold"),
-        (str(tmp_path / "a.txt"), ("n", 100), "empty string is not a valid date")]
+                                        "digits, which a spreadsheet number cannot hold", None, None),
+        (str(tmp_path / "a.txt"), ("n", 100), "empty string is not a valid date", ("s", "Дата"), None)]
 
     result = quorlane_command("csv", "--excel", tmp_path / "a.txt")
     (tmp_path / "excel.csv").write_bytes(result.stdout)

@@ -121,18 +121,11 @@ def test_what_the_target_cannot_keep_is_refused_with_its_place(text, encoding, n
 
 
 def test_not_a_statement_raises_the_readers_own_error_with_its_diagnosis():
-    data = b"\xef\xbb\xbf" + (HEAD + TAIL).encode("utf-8")  # a UTF-8 byte order mark, which the reader refuses
-    for read in (quorlane.convert, quorlane.read_sections, quorlane.read_table):
-        with pytest.raises(quorlane_py.NotStatementError) as raised:
-            read(data)
-        assert str(raised.value) == "Input is not a 1C statement"  # the reader's own message, as it is
-        assert raised.value.diagnosis == "begins with a UTF-8 byte order mark, which the reader takes as part of " \
-                                         "the first line"
-        assert raised.value.__notes__ == [raised.value.diagnosis]
     with pytest.raises(quorlane_py.NotStatementError) as raised:
         quorlane.convert(b"hello\r\n", "utf-8")
     assert raised.value.diagnosis == quorlane.diagnose(b"hello\r\n", raised.value) == \
         'its first line is "hello", not 1CClientBankExchange'
+    assert raised.value.__notes__ == [raised.value.diagnosis]
 
 
 def test_windows_1251_that_the_reader_would_not_take_is_refused():

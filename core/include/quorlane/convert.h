@@ -29,11 +29,16 @@ struct CarriageReturnAtEnd {  // a line ending in a carriage return, which a lin
   std::size_t column;
 };
 
-// windows-1251 text too little of whose start is letters, digits, punctuation and blanks for the reader to take
-// it for a statement. (It is never taken for UTF-8: the markers' windows-1251 bytes are not UTF-8.)
+// Single-byte text too little of whose start is letters, digits, punctuation and blanks for the reader to take
+// it for a statement. (It is never taken for UTF-8: the markers' single-byte forms are not UTF-8.)
 struct NotReadBack {};
+// Single-byte text that a reading with the same options takes for another encoding: cp866 whose header does not
+// declare DOS (read as windows-1251), or windows-1251 that holds the cp866 form of "Кодировка=DOS".
+struct ReadBackAs {
+  Encoding encoding;
+};
 
-using Unconvertible = std::variant<Unencodable, CarriageReturnAtEnd, NotReadBack>;
+using Unconvertible = std::variant<Unencodable, CarriageReturnAtEnd, NotReadBack, ReadBackAs>;
 
 // Where a conversion writes the text: one buffer for the whole of it, asked for when the reading starts.
 class TextOutput {
@@ -50,10 +55,11 @@ class TextOutput {
 // could not keep (nothing: the text is in the output).
 using Conversion = Result<Status<Unconvertible>, StatementError>;
 
-// A statement read once to the reader's verdict, as parse_statement reads it, then its text written (decoded
-// as parse_statement decodes it: UTF-8, or windows-1251, or UTF-16 after its byte order mark, which is not
-// text and is not written) in `target` (by default the encoding the statement is read in), each line ended by
-// `newline` but a last line that had no line end.
+// A statement read once to the reader's verdict, as parse_statement reads it with the same options, then its text
+// written (decoded as parse_statement decodes it: UTF-8, or windows-1251, or cp866, or UTF-16 after its byte order
+// mark, which is not text and is not written, nor is a UTF-8 one the options skip) in `target` (by default the
+// encoding the statement is read in), each line ended by `newline` but a last line that had no line end. The text
+// must read back, with the same options, in the target encoding.
 Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
                              TextOutput& out, const ReadOptions& options = {});
 Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Newline newline, TextOutput& out,

@@ -74,10 +74,14 @@ std::uint64_t lineno(const SyntaxDetail& detail) noexcept;
 // Present for syntax errors only.
 std::optional<std::uint64_t> lineno(const StatementError& error) noexcept;
 
-// A warning that does not stop the reading: a document that could not be converted.
+// A warning that does not stop the reading: a document that could not be converted, the section's closing line,
+// why, and the field that dropped it: its key, and its value as the section wrote it (UTF-8; none where the field
+// is missing, which the message says).
 struct StatementWarning {
   std::uint64_t lineno;
   std::string message;
+  std::string key;
+  std::optional<std::string> value;
 
   friend bool operator==(const StatementWarning&, const StatementWarning&) = default;
 };

@@ -96,15 +96,21 @@ class Document {
   const DocumentRecord* record_ = nullptr;
 };
 
-// Converts the attributes of an account section whose closing line is `lineno`. Failure: a value message, or
-// "missing field `KEY`".
+// Why a section's values did not convert: the message (a value's, or "missing field `KEY`"), and the field at
+// fault: its key (the field table's) and its value as the section wrote it, in UTF-8 (none for a missing field).
+struct FieldFailure {
+  std::string message;
+  std::string_view key;
+  std::optional<std::string> value;
+};
+
+// Converts the attributes of an account section whose closing line is `lineno`. Failure: the message.
 Result<Interval, std::string> convert_interval(const AttributeMap& attrs, std::uint64_t lineno);
 
 // Converts the attributes of a document section whose closing line is `lineno` (the reader has already added
-// "СекцияДокумент"), copying the texts it keeps into `store` as one block. Failure: a value message, or
-// "missing field `KEY`".
-Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store);
+// "СекцияДокумент"), copying the texts it keeps into `store` as one block.
+Result<Document, FieldFailure> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store);
 // The same conversion into a record whose texts are views of the map's values, valid as long as they are.
-Result<DocumentRecord, std::string> view_document(const AttributeMap& attrs, std::uint64_t lineno);
+Result<DocumentRecord, FieldFailure> view_document(const AttributeMap& attrs, std::uint64_t lineno);
 
 }  // namespace quorlane

@@ -58,6 +58,11 @@ Result<Tables, StatementError> read_tables(CodePoints text, const TableOptions& 
 // The tables of no statement: the columns alone, as read_tables makes them with the same options.
 StatementTables empty_tables(const TableOptions& options);
 
+// The name of the column of a key outside the fields: the key itself, unless it is the name of one of the table's
+// own columns ("file", "account", "lineno", a field's attribute) or begins with "key:", which then comes before it
+// ("key:amount", "key:key:x"), so that no two columns share a name. Every output with a column per key names it so.
+std::string key_column_name(std::string_view key);
+
 // Whether the C data interface can carry `name` as a column's name: it hands names out as C strings, where a
 // NUL would cut the name short (and two columns could come to share one). Such a name is refused, not escaped.
 inline bool is_arrow_name(std::string_view name) noexcept { return name.find('\0') == std::string_view::npos; }

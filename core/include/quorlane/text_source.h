@@ -1,7 +1,8 @@
 // A statement's text, handed out in pieces of whole lines, whatever form the statement came in: UTF-8 bytes
 // (read in place and checked as they go), windows-1251 bytes (read in place: the reader turns into UTF-8 only
-// what it keeps), text given as code points (turned into UTF-8 a piece at a time, into buffers that are used
-// again once the reader has left them), or bytes that a byte order mark sends to UTF-16 (decoded whole).
+// what it keeps), text given as code points or cp866 bytes (turned into UTF-8 a piece at a time, into buffers
+// that are used again once the reader has left them), or bytes that a byte order mark sends to UTF-16 (decoded
+// whole).
 #pragma once
 
 #include <cstddef>
@@ -16,11 +17,25 @@
 
 namespace quorlane {
 
-// How a statement's text is made. Only tests and benchmarks change these.
+// How a statement's text is made.
 struct ReadOptions {
-  // The input is made into text this many bytes (or code points) at a time, cut at the next line end.
+  // The input is made into text this many bytes (or code points) at a time, cut at the next line end. Only tests
+  // and benchmarks change it.
   std::size_t piece_size = std::size_t{64} << 10;
+  // The package's reading beyond the reader's own (which leaves both off): a UTF-8 byte order mark at the start is
+  // read past, the rest then read as UTF-8 or refused (the reader keeps the mark as part of the first line); and
+  // bytes that are not UTF-8 and declare DOS (declares_dos) are read as cp866 (the reader reads windows-1251).
+  bool skip_utf8_bom = false;
+  bool read_declared_dos = false;
 };
+
+// The UTF-8 byte order mark, and a str's U+FEFF.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+inline constexpr char32_t kByteOrderMark = 0xFEFF;
+
+// The single-byte encoding a reading with `options` takes bytes for that are not UTF-8 (and have no UTF-16 mark):
+// cp866 where the options read a declared DOS and the bytes declare it (declares_dos), else windows-1251.
+Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options) noexcept;
 
 // What is known of statement bytes being valid UTF-8 as a whole.
 enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
@@ -30,12 +45,12 @@ class TextSource {
   // Statement bytes. Valid UTF-8 is read in place: unless it is known to be valid, the first piece decides and
   // the others are checked when they are made, and a piece that is not UTF-8 fails with NotUtf8 (the bytes are
   // then to be opened again as Invalid). Anything else is decoded by the WHATWG rule with windows-1251 as the
-  // fallback (a leading byte order mark selects UTF-8 or UTF-16 instead) and must be plausible statement text;
-  // NotStatement otherwise. `input` must outlive the source.
+  // fallback (a leading byte order mark selects UTF-8 or UTF-16 instead; the options may choose cp866) and must
+  // be plausible statement text; NotStatement otherwise. `input` must outlive the source.
   static Result<TextSource, StatementError> of_bytes(std::string_view input, const ReadOptions& options,
                                                      Utf8Verdict utf8 = Utf8Verdict::Unknown);
-  // Text given as code points, taken as UTF-8; a piece holding a lone surrogate fails with NotUtf8. `text`
-  // must outlive the source.
+  // Text given as code points, taken as UTF-8 (after a leading U+FEFF where the options skip the mark); a piece
+  // holding a lone surrogate fails with NotUtf8. `text` must outlive the source.
   static TextSource of_code_points(CodePoints text, const ReadOptions& options);
 
   TextSource(TextSource&&) noexcept = default;
@@ -60,7 +75,7 @@ class TextSource {
   Status<StatementError> check_rest();
 
  private:
-  enum class Kind : unsigned char { Utf8InPlace, Cp1251InPlace, Whole, CodePointsToUtf8 };
+  enum class Kind : unsigned char { Utf8InPlace, Cp1251InPlace, Whole, CodePointsToUtf8, Cp866ToUtf8 };
   struct Buffer {
     std::unique_ptr<char[]> bytes;
     std::size_t capacity = 0;

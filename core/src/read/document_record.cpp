@@ -41,7 +41,7 @@ int document_field(std::string_view key, Encoding text_encoding) noexcept {
   return Conversion::field(key, text_encoding);
 }
 
-Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
+Result<Document, FieldFailure> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                       std::uint64_t lineno, TextStore& store) {
   auto converted = Conversion::convert(fields, text_encoding);
   if (!converted) return Err(std::move(converted).error());
@@ -59,7 +59,7 @@ Result<Document, std::string> convert_document_fields(const DocumentFields& fiel
   return Document(std::move(block), record);
 }
 
-Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
+Result<DocumentRecord, FieldFailure> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                          std::uint64_t lineno) {
   auto converted = Conversion::convert(fields, text_encoding);
   if (!converted) return Err(std::move(converted).error());
@@ -69,12 +69,12 @@ Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& f
 
 }  // namespace detail
 
-Result<Document, std::string> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store) {
+Result<Document, FieldFailure> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store) {
   return detail::convert_document_fields(detail::DocumentConversion::gathered_from(attrs), Encoding::Utf8, lineno,
                                          store);
 }
 
-Result<DocumentRecord, std::string> view_document(const AttributeMap& attrs, std::uint64_t lineno) {
+Result<DocumentRecord, FieldFailure> view_document(const AttributeMap& attrs, std::uint64_t lineno) {
   return detail::view_document_fields(detail::DocumentConversion::gathered_from(attrs), Encoding::Utf8, lineno);
 }
 

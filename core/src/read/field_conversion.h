@@ -97,33 +97,38 @@ class FieldConversion {
   };
 
   // Converts the dates and amounts, in their keys' order, then checks the required fields in table order.
-  static Result<Converted, std::string> convert(const GatheredFields<kCount>& fields, Encoding text_encoding) {
+  static Result<Converted, FieldFailure> convert(const GatheredFields<kCount>& fields, Encoding text_encoding) {
     Converted converted;
     std::string scratch;
     for (std::size_t slot = 0; slot < kExamined.size(); ++slot) {
       const int f = kExamined[slot];
       if (!fields.has(f)) continue;
       const std::string_view value = as_utf8(fields.values[f], text_encoding, scratch);
+      const auto failed = [&](std::string message) {
+        return Err(FieldFailure{std::move(message), key(f), std::string(value)});
+      };
       const FieldKind kind = Fields[static_cast<std::size_t>(f)].kind;
       if (kind == FieldKind::Amount || kind == FieldKind::OptionalAmount) {
         auto read = read_amount(value);
-        if (!read) return Err(std::move(read).error());
+        if (!read) return failed(std::move(read).error());
         converted.amounts[slot] = read.value();
       } else if (kind == FieldKind::Date) {
         auto date = read_date(value);
-        if (!date) return Err(std::move(date).error());
+        if (!date) return failed(std::move(date).error());
         converted.dates[slot] = date.value();
       } else {
         auto date = read_optional_date(value);
-        if (!date) return Err(std::move(date).error());
+        if (!date) return failed(std::move(date).error());
         converted.dates[slot] = date.value();
       }
     }
     for (int f : kRequired) {
-      if (!fields.has(f)) return Err(missing_field_message(kKeys.key(static_cast<std::size_t>(f))));
+      if (!fields.has(f)) return Err(FieldFailure{missing_field_message(key(f)), key(f), std::nullopt});
     }
     return converted;
   }
+
+  static constexpr std::string_view key(int f) noexcept { return kKeys.key(static_cast<std::size_t>(f)); }
 
   // The value of field `f` as a record holds it, of kind `Kind`: a text as text(f) makes it.
   template <FieldKind Kind, class Text>

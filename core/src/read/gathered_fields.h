@@ -38,10 +38,10 @@ int interval_field(std::string_view key, Encoding text_encoding) noexcept;
 
 // Converts gathered values (written in `text_encoding`) of the section closed at `lineno` into a record,
 // copying its texts as they are written into one block of `store`.
-Result<Document, std::string> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
+Result<Document, FieldFailure> convert_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                       std::uint64_t lineno, TextStore& store);
 // The same conversion into a record whose texts are the gathered views themselves.
-Result<DocumentRecord, std::string> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
+Result<DocumentRecord, FieldFailure> view_document_fields(const DocumentFields& fields, Encoding text_encoding,
                                                          std::uint64_t lineno);
 
 }  // namespace quorlane::detail

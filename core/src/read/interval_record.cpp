@@ -28,7 +28,7 @@ Result<Interval, std::string> convert_interval(const AttributeMap& attrs, std::u
   using Conversion = detail::IntervalConversion;
   const auto fields = Conversion::gathered_from(attrs);
   auto converted = Conversion::convert(fields, Encoding::Utf8);
-  if (!converted) return Err(std::move(converted).error());
+  if (!converted) return Err(std::move(converted).error().message);
   const auto no_text = [](int) { return std::string_view(); };  // an interval holds no text
   return Interval{
 #define QUORLANE_FIELD_VALUE(attribute, key, kind) \

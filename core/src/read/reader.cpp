@@ -209,20 +209,25 @@ class Reader {
     return {};
   }
 
-  void hand_document(std::uint64_t lineno, Result<DocumentRecord, std::string>&& record, const FieldLines& lines) {
+  void hand_document(std::uint64_t lineno, Result<DocumentRecord, FieldFailure>&& record, const FieldLines& lines) {
     if (record) {
       sink_->take(record.value(), lines);
     } else {
-      result_.warnings.push_back(StatementWarning{lineno, std::move(record).error()});
+      warn(lineno, std::move(record).error());
     }
   }
 
-  void file_document(std::uint64_t lineno, Result<Document, std::string>&& document) {
+  void file_document(std::uint64_t lineno, Result<Document, FieldFailure>&& document) {
     if (document) {
       result_.documents.push_back(std::move(document).value());
     } else {
-      result_.warnings.push_back(StatementWarning{lineno, std::move(document).error()});
+      warn(lineno, std::move(document).error());
     }
+  }
+
+  void warn(std::uint64_t lineno, FieldFailure&& failure) {
+    result_.warnings.push_back(
+        StatementWarning{lineno, std::move(failure.message), std::string(failure.key), std::move(failure.value)});
   }
 
   LineCursor& lines_;

@@ -248,6 +248,8 @@ bool is_own_column(std::string_view name) noexcept {
   return name == "file" || name == "account" || name == "lineno" || document_field_of_attribute(name) >= 0;
 }
 
+constexpr std::string_view kKeyColumnPrefix = "key:";
+
 constexpr std::size_t kFieldCount = kDocumentFieldCount;
 constexpr std::size_t kLineColumn = 0;  // of the columns made while reading: the line, the fields, the keys
 constexpr std::size_t kFirstField = 1;
@@ -390,9 +392,7 @@ std::ptrdiff_t TableBuilder::column_of(const AttributeSpan& attribute) {
     column = named - keys_.begin();
   } else if (options_.all_keys && !is_field_key(key)) {
     const Place place = value_place(attribute.lineno, attribute.lineno, key);
-    if (is_own_column(key)) {
-      keep_first(early_, refused("column-name", place, key, "the key has the name of one of the table's own columns"));
-    } else if (!is_arrow_name(key)) {
+    if (!is_arrow_name(key)) {
       keep_first(early_, refused("column-name", place, key, "the key holds NUL, which no column's name can"));
     } else {
       // A column for the new key, null in the rows before: those of this batch now, of earlier ones at the end.
@@ -601,7 +601,7 @@ Tables TableBuilder::finish(ReaderResult& reading) {
     documents.fields.push_back(
         field_of(std::string(field.attribute), type_of(field.kind), !is_required(field.kind), scale));
   }
-  for (const std::string& key : keys_) documents.fields.push_back(field_of(key, Type::Text, true, scale));
+  for (const std::string& key : keys_) documents.fields.push_back(field_of(key_column_name(key), Type::Text, true, scale));
 
   const AccountOf account_of(reading);
   const std::size_t limit = options_.batch_bytes;
@@ -684,6 +684,11 @@ Result<Tables, StatementError> read_tables_of(Input input, const TableOptions& o
 }
 
 }  // namespace
+
+std::string key_column_name(std::string_view key) {
+  const bool taken = is_own_column(key) || key.substr(0, kKeyColumnPrefix.size()) == kKeyColumnPrefix;
+  return taken ? std::string(kKeyColumnPrefix).append(key) : std::string(key);
+}
 
 Result<Tables, StatementError> read_tables(std::string_view input, const TableOptions& options,
                                            const ReadOptions& read) {

@@ -14,13 +14,13 @@
 #include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
 #include "quorlane/utf8.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 #include "decoders.h"
 
 namespace quorlane {
 namespace {
 
-std::size_t append_with(const Windows1251Encoder& encoder, std::string_view utf8, std::string& out) {
+std::size_t append_with(const SingleByteEncoder& encoder, std::string_view utf8, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
   const std::size_t start = out.size();
@@ -67,17 +67,18 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
 // thing the text cannot keep.
 class Converter {
  public:
-  Converter(std::optional<Encoding> target, Newline newline, TextOutput& out)
-      : wanted_(target), newline_(newline), output_(out) {}
+  Converter(std::optional<Encoding> target, Newline newline, TextOutput& out, const ReadOptions& options)
+      : wanted_(target), newline_(newline), output_(out), options_(options) {}
 
   // A reading starts, of `source`: everything written before is forgotten.
   void start(const TextSource& source) {
     target_ = wanted_.value_or(source.encoding());
     written_ = source.text_encoding();
-    // A windows-1251 byte takes at most three bytes of UTF-8; any other way the text takes at most the bytes it
-    // has (a code point of a str at most as many UTF-8 bytes as twice its width), and a line feed that gains a
-    // carriage return two. The decoders write a little past the end.
-    const std::size_t most = written_ == Encoding::Cp1251 && target_ == Encoding::Utf8 ? 3 : 2;
+    // A single-byte encoding's byte takes at most three bytes of UTF-8; any other way the text takes at most the
+    // bytes it has (a code point of a str at most as many UTF-8 bytes as twice its width), and a line feed that
+    // gains a carriage return two. The decoders write a little past the end.
+    const bool single_byte = source.encoding() == Encoding::Cp1251 || source.encoding() == Encoding::Cp866;
+    const std::size_t most = single_byte && target_ == Encoding::Utf8 ? 3 : 2;
     out_ = output_.buffer(most * source.size_hint() + 2 * detail::kDecodeSlack, target_);
     size_ = 0;
     lineno_ = 1;
@@ -96,7 +97,7 @@ class Converter {
   }
 
   Status<Unconvertible> finish() {
-    if (!problem_ && target_ == Encoding::Cp1251) {
+    if (!problem_ && target_ != Encoding::Utf8) {
       if (auto readable = check_read_back(); !readable) problem_ = std::move(readable).error();
     }
     if (problem_) return Err(std::move(*problem_));
@@ -106,22 +107,25 @@ class Converter {
 
  private:
   Status<Unconvertible> add_piece(std::string_view piece) {
-    std::string_view text = piece;
-    if (written_ == Encoding::Cp1251 && target_ == Encoding::Utf8) {
+    if (written_ == target_) return add_lines(piece);
+    std::string_view text = piece;  // UTF-8 from here on
+    if (written_ == Encoding::Cp1251) {
       // Line ends are the same bytes in both encodings: where they stay, the piece is decoded in place.
-      if (newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
+      if (target_ == Encoding::Utf8 && newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
         size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_) - out_);
         lineno_ += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
         return {};
       }
-      scratch_ = to_utf8(piece, Encoding::Cp1251);
-      text = scratch_;
-    } else if (written_ == Encoding::Utf8 && target_ == Encoding::Cp1251) {
+      decoded_ = to_utf8(piece, Encoding::Cp1251);
+      text = decoded_;
+    }
+    if (target_ != Encoding::Utf8) {
       scratch_.clear();
-      if (const std::size_t at = append_with(kWindows1251Encoder, piece, scratch_); at != std::string_view::npos) {
-        const auto [lineno, column] = place(piece, at, lineno_);
+      const SingleByteEncoder& encoder = target_ == Encoding::Cp866 ? kIbm866Encoder : kWindows1251Encoder;
+      if (const std::size_t at = append_with(encoder, text, scratch_); at != std::string_view::npos) {
+        const auto [lineno, column] = place(text, at, lineno_);
         std::size_t pos = at;
-        return Err(Unconvertible(Unencodable{lineno, column, next_code_point(piece, pos)}));
+        return Err(Unconvertible(Unencodable{lineno, column, next_code_point(text, pos)}));
       }
       text = scratch_;
     }
@@ -133,10 +137,14 @@ class Converter {
     size_ += text.size();
   }
 
-  // The reader takes windows-1251 only where its start looks like statement text.
+  // A reading with the same options takes single-byte text for cp866 where it declares DOS, else for
+  // windows-1251, and only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
-    const std::string start = to_utf8(std::string_view(out_, std::min(size_, kPlausibilityChars)), Encoding::Cp1251);
-    if (!is_plausible(start)) return Err(Unconvertible(NotReadBack{}));
+    const std::string_view text(out_, size_);
+    if (const Encoding read_as = single_byte_reading(text, options_); read_as != target_) {
+      return Err(Unconvertible(ReadBackAs{read_as}));
+    }
+    if (!is_plausible(to_utf8(text.substr(0, kPlausibilityChars), target_))) return Err(Unconvertible(NotReadBack{}));
     return {};
   }
 
@@ -188,10 +196,12 @@ class Converter {
   const std::optional<Encoding> wanted_;
   const Newline newline_;
   TextOutput& output_;
+  const ReadOptions& options_;
   Encoding target_ = Encoding::Utf8;
   Encoding written_ = Encoding::Utf8;
   char* out_ = nullptr;
   std::size_t size_ = 0;
+  std::string decoded_;  // a windows-1251 piece as UTF-8, on its way into another single-byte encoding
   std::string scratch_;
   std::uint64_t lineno_ = 1;
   std::optional<Unconvertible> problem_;
@@ -252,7 +262,7 @@ Conversion convert_statement(std::string_view input, std::optional<Encoding> tar
     return check_statement(source.value());
   });
   if (!checked) return Err(std::move(checked).error());
-  Converter converter(target, newline, out);
+  Converter converter(target, newline, out, options);
   return convert_read([&] { return std::move(TextSource::of_bytes(input, options, known)).value(); }, converter);
 }
 
@@ -260,7 +270,7 @@ Conversion convert_statement(CodePoints text, std::optional<Encoding> target, Ne
                              const ReadOptions& options) {
   TextSource source = TextSource::of_code_points(text, options);
   if (auto checked = check_statement(source); !checked) return Err(std::move(checked).error());
-  Converter converter(target, newline, out);
+  Converter converter(target, newline, out, options);
   return convert_read([&] { return TextSource::of_code_points(text, options); }, converter);
 }
 

@@ -3,7 +3,7 @@
 
 namespace quorlane::detail {
 
-// Defined beside their loops (utf8_validate.cpp, cp1251.cpp, code_points.cpp).
+// Defined beside their loops (utf8_validate.cpp, single_byte.cpp, code_points.cpp).
 bool cpu_has_avx2() noexcept;
 bool is_valid_utf8_scalar(std::string_view bytes) noexcept;
 bool is_valid_utf8_avx2(std::string_view bytes) noexcept;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "memory/fresh_buffer.h"
+#include "quorlane/declared_encoding.h"
 #include "quorlane/plausibility.h"
 #include "text/decoders.h"
 
@@ -30,11 +31,22 @@ std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcep
 }  // namespace
 
 std::string_view encoding_name(Encoding encoding) noexcept {
-  return encoding == Encoding::Utf8 ? "utf-8" : "cp1251";
+  switch (encoding) {
+    case Encoding::Utf8: return "utf-8";
+    case Encoding::Cp1251: return "cp1251";
+    case Encoding::Cp866: return "cp866";
+  }
+  return "";
+}
+
+Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options) noexcept {
+  return options.read_declared_dos && declares_dos(bytes) ? Encoding::Cp866 : Encoding::Cp1251;
 }
 
 Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, const ReadOptions& options,
                                                         Utf8Verdict utf8) {
+  const bool marked = options.skip_utf8_bom && starts_with_bytes(input, kUtf8Bom);
+  if (marked) input.remove_prefix(kUtf8Bom.size());
   if (utf8 != Utf8Verdict::Invalid) {
     const std::string_view first = input.substr(0, whole_lines_prefix(input, options.piece_size));
     if (utf8 == Utf8Verdict::Valid || is_valid_utf8(first)) {
@@ -48,7 +60,7 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
   }
   // From here on the input is not valid UTF-8 as a whole. After the three-byte mark the UTF-8 decoder it
   // selects would therefore meet a malformed sequence.
-  if (input.size() > 2 && starts_with_bytes(input, "\xEF\xBB\xBF")) return Err(StatementError(NotStatement{}));
+  if (marked || (input.size() > 2 && starts_with_bytes(input, kUtf8Bom))) return Err(StatementError(NotStatement{}));
   const bool little_endian = input.size() >= 2 && starts_with_bytes(input, "\xFF\xFE");
   if (little_endian || (input.size() >= 2 && starts_with_bytes(input, "\xFE\xFF"))) {
     const std::string_view units = input.substr(2);
@@ -62,17 +74,20 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
     source.size_hint_ = buffer.used;
     return source;
   }
-  // windows-1251, a byte a character: read where it lies. Only the characters the plausibility check
-  // examines are decoded here.
-  const std::string checked = detail::windows_1251_to_utf8(input.substr(0, kPlausibilityChars));
-  if (!is_plausible(checked)) return Err(StatementError(NotStatement{}));
-  TextSource source(Kind::Cp1251InPlace, Encoding::Cp1251, options);
+  // A byte a character: windows-1251 read where it lies, or cp866 made into UTF-8 a piece at a time. Only the
+  // characters the plausibility check examines are decoded here.
+  const Encoding encoding = single_byte_reading(input, options);
+  if (!is_plausible(to_utf8(input.substr(0, kPlausibilityChars), encoding))) return Err(StatementError(NotStatement{}));
+  TextSource source(encoding == Encoding::Cp866 ? Kind::Cp866ToUtf8 : Kind::Cp1251InPlace, encoding, options);
   source.rest_ = input;
   source.size_hint_ = input.size();
   return source;
 }
 
 TextSource TextSource::of_code_points(CodePoints text, const ReadOptions& options) {
+  const bool marked = options.skip_utf8_bom && text.count > 0 &&
+                      with_units(text, [](const auto* units, std::size_t) { return units[0] == kByteOrderMark; });
+  if (marked) text = detail::code_points_slice(text, 1, text.count - 1);
   TextSource source(Kind::CodePointsToUtf8, Encoding::Utf8, options);
   source.rest_points_ = text;
   source.size_hint_ = text.count * text.width;
@@ -101,6 +116,14 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
       const std::string_view piece = rest_.substr(0, whole_lines_prefix(rest_, size));
       rest_.remove_prefix(piece.size());
       return piece;
+    }
+    case Kind::Cp866ToUtf8: {
+      if (rest_.empty()) return std::string_view();
+      const std::string_view input = rest_.substr(0, whole_lines_prefix(rest_, size));
+      rest_.remove_prefix(input.size());
+      Buffer& buffer = buffer_for(utf8_room(input.size()));
+      buffer.used = static_cast<std::size_t>(write_utf8(input, Encoding::Cp866, buffer.bytes.get()) - buffer.bytes.get());
+      return std::string_view(buffer.bytes.get(), buffer.used);
     }
     case Kind::CodePointsToUtf8: {
       if (rest_points_.count == 0) return std::string_view();

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "quorlane/utf8.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 
 namespace quorlane::detail {
 
@@ -24,7 +24,7 @@ template <std::size_t Capacity>
 constexpr FixedText<Capacity> to_windows_1251(std::string_view utf8) {
   FixedText<Capacity> out;
   for (std::size_t i = 0; i < utf8.size();) {
-    const int byte = windows_1251_byte(next_code_point(utf8, i));
+    const int byte = kWindows1251.byte(next_code_point(utf8, i));
     if (byte < 0) throw "a character windows-1251 lacks";
     out.bytes[out.size++] = static_cast<char>(byte);
   }

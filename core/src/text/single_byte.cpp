@@ -1,4 +1,5 @@
-// windows-1251 to UTF-8: sixteen bytes a step where the processor has AVX2, a table lookup a byte otherwise.
+// Single-byte encodings to UTF-8: windows-1251 sixteen bytes a step where the processor has AVX2, a table lookup
+// a byte otherwise; IBM866 (rare: only what declares itself DOS) by the table alone.
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include "pair_shuffles.h"
 #include "quorlane/decode.h"
 #include "quorlane/utf8.h"
-#include "quorlane/windows_1251.h"
+#include "quorlane/single_byte_codecs.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
@@ -20,12 +21,14 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the table entries are stored as little-endian words");
 
+using Utf8Table = std::array<std::uint32_t, 256>;
+
 // Each byte's character as UTF-8: its bytes in the low three bytes of an entry and their count in the top byte.
-constexpr std::array<std::uint32_t, 256> make_table() {
-  std::array<std::uint32_t, 256> table{};
+constexpr Utf8Table make_table(const SingleByteCodec& codec) {
+  Utf8Table table{};
   for (unsigned b = 0; b < 256; ++b) {
     char bytes[kMaxUtf8Bytes] = {};
-    const char* const end = put_utf8(bytes, windows_1251_char(static_cast<unsigned char>(b)));
+    const char* const end = put_utf8(bytes, codec.character(static_cast<unsigned char>(b)));
     const auto length = static_cast<std::size_t>(end - bytes);
     std::uint32_t entry = static_cast<std::uint32_t>(length) << 24;
     for (std::size_t k = 0; k < length; ++k) entry |= std::uint32_t{static_cast<unsigned char>(bytes[k])} << (8 * k);
@@ -33,8 +36,10 @@ constexpr std::array<std::uint32_t, 256> make_table() {
   }
   return table;
 }
-constexpr std::array<std::uint32_t, 256> kTable = make_table();
+constexpr Utf8Table kTable = make_table(kWindows1251);
 static_assert(kTable[0xC0] == 0x020090D0 && kTable[0x98] == 0x020098C2 && kTable[0xB9] == 0x039684E2);
+constexpr Utf8Table kIbm866Table = make_table(kIbm866);
+static_assert(kIbm866Table[0x80] == 0x020090D0 && kIbm866Table[0xC4] == 0x038094E2 && kIbm866Table[0xFC] == 0x039684E2);
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
@@ -44,14 +49,14 @@ std::uint64_t load8(const unsigned char* p) noexcept {
   return word;
 }
 
-// One windows-1251 character as the scalar decoder writes it: four bytes stored, cursor moved by its length.
-inline char* put_char(char* dst, unsigned char b) noexcept {
-  const std::uint32_t entry = kTable[b];
+// One character as the scalar decoder writes it: four bytes stored, cursor moved by its length.
+inline char* put_char(char* dst, unsigned char b, const Utf8Table& table = kTable) noexcept {
+  const std::uint32_t entry = table[b];
   std::memcpy(dst, &entry, 4);  // little-endian: the character's bytes come first
   return dst + (entry >> 24);
 }
 
-char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept;
+char* decode_portable(const unsigned char* p, std::size_t n, char* dst, const Utf8Table& table = kTable) noexcept;
 
 #ifdef QUORLANE_HAVE_SIMD_CP1251
 
@@ -108,7 +113,7 @@ __attribute__((target("avx2,popcnt"))) char* decode_vectorised(const unsigned ch
 
 #endif
 
-char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept {
+char* decode_portable(const unsigned char* p, std::size_t n, char* dst, const Utf8Table& table) noexcept {
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const std::uint64_t word = load8(p + i);
@@ -117,9 +122,9 @@ char* decode_portable(const unsigned char* p, std::size_t n, char* dst) noexcept
       dst += 8;
       continue;
     }
-    for (std::size_t k = i; k < i + 8; ++k) dst = put_char(dst, p[k]);
+    for (std::size_t k = i; k < i + 8; ++k) dst = put_char(dst, p[k], table);
   }
-  for (; i < n; ++i) dst = put_char(dst, p[i]);
+  for (; i < n; ++i) dst = put_char(dst, p[i], table);
   return dst;
 }
 
@@ -138,6 +143,10 @@ char* decode_cp1251_avx2(std::string_view input, char* out) noexcept {
   return decode_portable(p, input.size(), out);
 }
 
+char* decode_ibm866_into(std::string_view input, char* out) noexcept {
+  return decode_portable(reinterpret_cast<const unsigned char*>(input.data()), input.size(), out, kIbm866Table);
+}
+
 std::string windows_1251_to_utf8(std::string_view input) {
   std::string out(input.size() * kCp1251MaxBytesPerChar + kDecodeSlack, '\0');
   out.resize(static_cast<std::size_t>(decode_cp1251_into(input, out.data()) - out.data()));
@@ -149,12 +158,17 @@ std::string windows_1251_to_utf8(std::string_view input) {
 namespace quorlane {
 
 std::string to_utf8(std::string_view text, Encoding encoding) {
-  return encoding == Encoding::Utf8 ? std::string(text) : detail::windows_1251_to_utf8(text);
+  if (encoding == Encoding::Utf8) return std::string(text);
+  std::string out(utf8_room(text.size()), '\0');
+  out.resize(static_cast<std::size_t>(write_utf8(text, encoding, out.data()) - out.data()));
+  return out;
 }
 
 char* write_windows_1251_as_utf8(std::string_view text, char* out) noexcept {
   static_assert(detail::kCp1251MaxBytesPerChar == 3 && detail::kDecodeSlack == 16, "utf8_room() counts on these");
   return detail::decode_cp1251_into(text, out);
 }
+
+char* write_ibm866_as_utf8(std::string_view text, char* out) noexcept { return detail::decode_ibm866_into(text, out); }
 
 }  // namespace quorlane
