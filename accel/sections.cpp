@@ -238,7 +238,7 @@ PyObject* Section_repr(PyObject* self) {
                                 static_cast<unsigned long long>(span.end_line),
                                 static_cast<Py_ssize_t>(span.attribute_count));
   }
-  return PyUnicode_FromFormat("<Section %U %R lines %S-%S, %zd attributes>", section->kind, section->doc_type,
+  return PyUnicode_FromFormat("<Section %U %R lines %llu-%llu, %zd attributes>", section->kind, section->doc_type,
                               static_cast<unsigned long long>(span.start_line),
                               static_cast<unsigned long long>(span.end_line),
                               static_cast<Py_ssize_t>(span.attribute_count));
