@@ -16,14 +16,23 @@
 
 namespace quorlane {
 
-// How a statement's text is made. Only tests and benchmarks change these.
+// What is known of statement bytes being valid UTF-8 as a whole.
+enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
+
+// What a reading that took bytes to be in `encoding` and read them to its end found: UTF-8 (valid), or not.
+constexpr Utf8Verdict verdict_after(Encoding encoding) noexcept {
+  return encoding == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
+}
+
+// How a statement's text is made. Only tests and benchmarks change the piece size.
 struct ReadOptions {
   // The input is made into text this many bytes (or code points) at a time, cut at the next line end.
   std::size_t piece_size = std::size_t{64} << 10;
+  // Of bytes that an earlier reading read to its end: what it found (verdict_after), so that they are read as
+  // they were then, at once (a reading of bytes taken as UTF-8 by their start and found not to be UTF-8 further on
+  // starts over otherwise), and not checked again. Unknown for bytes not read before; text is never checked.
+  Utf8Verdict utf8 = Utf8Verdict::Unknown;
 };
-
-// What is known of statement bytes being valid UTF-8 as a whole.
-enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
 
 class TextSource {
  public:

@@ -212,6 +212,7 @@ class Reader {
   void hand_document(std::uint64_t lineno, Result<DocumentRecord, std::string>&& record, const FieldLines& lines) {
     if (record) {
       sink_->take(record.value(), lines);
+      if (collector_) collector_->handed();
     } else {
       result_.warnings.push_back(StatementWarning{lineno, std::move(record).error()});
     }
