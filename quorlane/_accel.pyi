@@ -1,3 +1,4 @@
+from collections.abc import Callable
 from typing import Any, Literal, Optional, Union, final
 
 import quorlane_py
@@ -78,12 +79,36 @@ class StatementTable:
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
+@final
+class Outline:
+    """A statement read to the reader's verdict, its documents counted and to be read again (read_outline makes
+    them)."""
+
+    @property
+    def statement(self) -> quorlane_py.Statement:
+        """What quorlane_py.parse returns for the statement, but for its documents: read_documents gives them."""
+    @property
+    def count(self) -> int:
+        """The number of the statement's documents."""
+    @property
+    def keys(self) -> tuple[str, ...]:
+        """Every key of the documents' sections, in the order of its first appearance (empty without sections)."""
+    @property
+    def sections(self) -> Optional[tuple[Section, ...]]:
+        """The header's, the accounts' and the dropped documents' sections, in file order; None without sections."""
+    def read_documents(self, take: Callable[[list[quorlane_py.Document], Optional[tuple[Section, ...]]], object],
+                       size: int, /) -> None:
+        """Reads the statement again and calls take(documents, sections) for each batch of at most `size`."""
+
 class NotRendered(ValueError): ...
 
 def read_sections(statement: Union[bytes, str], /) -> SectionReading: ...
 def read_table(statement: Union[bytes, str, None], name: Optional[str], keys: Union[bool, tuple[str, ...], None],
                scale: Optional[int], batch_bytes: int, /) -> StatementTable: ...
 def convert(statement: Union[bytes, str], target: Optional[str], newline: str, /) -> bytes: ...
+def write_converted(statement: Union[bytes, str], target: Optional[str], newline: str,
+                    write: Callable[[bytes], object], /) -> None: ...
+def read_outline(statement: Union[bytes, str], sections: bool, /) -> Outline: ...
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],
                      keys: tuple[bytes, ...], dates: tuple[bool, ...], newline: bytes, closing: bytes,
                      encoding: str, /) -> bytes: ...

@@ -16,7 +16,7 @@ from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, TextIO
 
 from .listing import Listing, nothing_matched, statement_files
-from .reading import Failed, failure, parse, read_bytes, shown, warning_lines
+from .reading import Failed, failure, outline, read_bytes, shown, warning_lines
 
 
 class Outcome(NamedTuple):
@@ -63,23 +63,20 @@ def files_to_read(paths: list[str], pattern: str) -> Listing:
 def check_file(path: str, balances: bool = False) -> Outcome:
     try:
         data = read_bytes(path)
-        if balances:
-            import quorlane_py
-
-            from ..sections import read_sections
-
-            try:
-                reading = read_sections(data)
-            except quorlane_py.ParseError as error:
-                raise failure(path, error) from None
-            statement = reading.statement
-        else:
-            statement = parse(path, data)
-        warnings = warning_lines(path, statement.warnings)
         if not balances:
-            return Outcome(None, len(statement.documents), warnings)
-        from ..balances import reconcile
+            source = outline(path, data)  # the documents counted, none kept
+            return Outcome(None, source.count, warning_lines(path, source.statement.warnings))
+        import quorlane_py
 
+        from ..balances import reconcile
+        from ..sections import read_sections
+
+        try:
+            reading = read_sections(data)
+        except quorlane_py.ParseError as error:
+            raise failure(path, error) from None
+        statement = reading.statement
+        warnings = warning_lines(path, statement.warnings)
         found = reconcile(reading)
     except Failed as failed:
         return Outcome(str(failed))

@@ -10,7 +10,7 @@ from pathlib import Path
 
 import quorlane_py
 
-from .._accel import quoted
+from .._accel import Outline, quoted, read_outline
 
 
 class Failed(Exception):
@@ -63,6 +63,19 @@ def parse(path: str, data: bytes) -> quorlane_py.Statement:
 
 def read(path: str) -> quorlane_py.Statement:
     return parse(path, read_bytes(path))
+
+
+def outline(path: str, data: bytes, sections: bool = False) -> Outline:
+    """The statement read to the reader's verdict, its documents counted, not kept: Outline.read_documents reads
+    them again a batch at a time, for the commands that write each as it comes. With `sections`, the keys of the
+    documents' sections too. The reader's failure is Failed, as parse gives it, before any output."""
+    from .. import diagnosis
+
+    try:
+        with diagnosis.explained(data):
+            return read_outline(data, sections)
+    except quorlane_py.ParseError as error:
+        raise failure(path, error) from None
 
 
 def warning_lines(path: str, warnings: Iterable[tuple[int, str]]) -> tuple[str, ...]:
