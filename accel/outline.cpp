@@ -86,6 +86,11 @@ class Batches final : public quorlane::DocumentSink {
 
   void start(const quorlane::StatementSections* sections) override {
     sections_ = sections;
+    with_sections_ = sections != nullptr;
+    if (sections != nullptr) {  // kept for the last batch, handed on once the reading (and `sections`) is gone
+      batch_.encoding = sections->encoding;
+      batch_.text_encoding = sections->text_encoding;
+    }
     // The reading is made once, with the verdict of the first pass: it does not start over.
     if (handed_ && !error_) {
       PyErr_SetString(PyExc_RuntimeError, "the statement was read differently the second time");
@@ -99,7 +104,7 @@ class Batches final : public quorlane::DocumentSink {
     Ref document = Ref::steal(state_.api->new_document(quorlane::keep_document(record, store_)));
     if (!document) return fail();
     documents_.push_back(std::move(document));
-    if (sections_ != nullptr) copy(sections_->sections.back());
+    if (with_sections_) copy(sections_->sections.back());
     if (documents_.size() == size_) pass_on();
   }
 
@@ -134,15 +139,17 @@ class Batches final : public quorlane::DocumentSink {
 
   // The batch's sections as Section objects, or None when the reading collects none.
   Ref sections() {
-    if (sections_ == nullptr) return Ref::borrow(Py_None);
-    batch_.encoding = sections_->encoding;
-    batch_.text_encoding = sections_->text_encoding;
+    if (!with_sections_) return Ref::borrow(Py_None);
     for (std::size_t i = 0; i < batch_.sections.size(); ++i) {
       batch_.sections[i].type = {text_.data() + type_places_[i], batch_.sections[i].type.size()};
     }
     for (std::size_t i = 0; i < batch_.attributes.size(); ++i) batch_.attributes[i].key = text_.data() + key_places_[i];
+    const quorlane::Encoding encoding = batch_.encoding;
+    const quorlane::Encoding text_encoding = batch_.text_encoding;
     Ref made = Ref::steal(new_sections(state_, Py_None, std::move(batch_), std::move(text_)));
     batch_ = {};
+    batch_.encoding = encoding;
+    batch_.text_encoding = text_encoding;
     text_.clear();
     type_places_.clear();
     key_places_.clear();
@@ -166,7 +173,8 @@ class Batches final : public quorlane::DocumentSink {
   const ModuleState& state_;
   PyObject* const take_;  // borrowed: the caller's argument
   const std::size_t size_;
-  const quorlane::StatementSections* sections_ = nullptr;
+  const quorlane::StatementSections* sections_ = nullptr;  // the reading's: valid only while it reads
+  bool with_sections_ = false;
   bool handed_ = false;
   Ref error_;
   quorlane::TextStore store_;   // the documents' texts, freed with the documents

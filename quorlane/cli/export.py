@@ -111,12 +111,13 @@ def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> q
             write_bytes(encode(whole).encode("utf-8") + b"\n")
         else:
             frame = _Frame.around_documents(encode, whole)
-            before = [frame.head]  # what comes before the next document
+            before = frame.head  # what comes before the next document
 
             def write_documents(documents: list[quorlane_py.Document], sections: Sequence[Section] | None) -> None:
+                nonlocal before
                 texts = [frame.nested(encode(d)) for d in dicts(documents, sections)]
-                write_bytes((before[0] + frame.between.join(texts)).encode("utf-8"))
-                before[0] = frame.between
+                write_bytes((before + frame.between.join(texts)).encode("utf-8"))
+                before = frame.between
 
             source.read_documents(write_documents, _BATCH)
             write_bytes(frame.tail.encode("utf-8") + b"\n")
@@ -127,7 +128,7 @@ def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> q
 class _Frame(NamedTuple):
     """The text json makes of a statement's dict around its documents, which are written as they are read: the
     text before the first document, between two documents and after the last, and the indent of a document's
-    lines there (an indented document written alone is indented as if it stood first)."""
+    lines among them (json indents a document written alone as a whole of its own)."""
 
     head: str
     between: str
@@ -136,8 +137,8 @@ class _Frame(NamedTuple):
 
     @classmethod
     def around_documents(cls, encode: Callable[[Any], str], whole: dict[str, Any]) -> _Frame:
-        """The frame of `whole` (its "documents" empty) as `encode` writes it: found by writing it with two marks
-        in place of documents, whose text is all json writes differently for a document."""
+        """The frame of `whole` (its "documents" empty) as `encode` writes it: the text of `whole` with two marks
+        (texts the statement does not hold) in place of its documents, cut at the marks."""
         for attempt in itertools.count():  # marks that the statement's own texts do not hold
             placed = [f"\x00quorlane mark {attempt}.{n}" for n in (1, 2)]
             marks = [encode(mark) for mark in placed]

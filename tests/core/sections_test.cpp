@@ -107,7 +107,8 @@ TEST(Sections, ThoseNotHandedOverAreKeptToTheEnd) {
     EXPECT_EQ(sink.lines.size(), 3u);
     EXPECT_EQ(written_out(kept.value().sections), written_out(every.value().sections, sink.lines));
     EXPECT_EQ(kept.value().sections.sections.size(), 4u);  // the header, two accounts, a warning's document
-    EXPECT_EQ(describe(Reading(std::move(kept).value().statement)), describe(Reading(std::move(every).value().statement)));
+    EXPECT_EQ(describe(Reading(std::move(kept).value().statement)),
+              describe(Reading(std::move(every).value().statement)));
   }
 }
 

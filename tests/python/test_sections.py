@@ -83,7 +83,8 @@ def described(section: quorlane.Section) -> tuple:
     return section.kind, section.doc_type, section.start_line, section.end_line, section.attributes, section.lines
 
 
-@pytest.mark.parametrize("data", [STATEMENT.encode("cp1251"), STATEMENT, *[p.read_bytes() for p in REAL if readable(p)]],
+@pytest.mark.parametrize("data", [STATEMENT.encode("cp1251"), STATEMENT,
+                                  *[p.read_bytes() for p in REAL if readable(p)]],
                          ids=["cp1251", "str", *[p.name for p in REAL if readable(p)]])
 def test_an_outline_gives_what_one_reading_gives_a_batch_at_a_time(data):
     reading = quorlane.read_sections(data)
