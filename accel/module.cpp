@@ -6,6 +6,7 @@
 #include "convert.h"
 #include "entry_point.h"
 #include "module_state.h"
+#include "outline.h"
 #include "registrar.h"
 #include "render_documents.h"
 #include "sections.h"
@@ -46,6 +47,17 @@ PyMethodDef methods[] = {
      "The statement's own text (bytes or str, read once, as read_statement reads it) in `target` (\"utf-8\",\n"
      "\"cp1251\", \"cp866\", or None for its own encoding), each line ended by `newline` (\"\\r\\n\" or \"\\n\"), as\n"
      "bytes. Raises what read_statement raises, then quorlane.WriteError for what the text could not keep."},
+    {"write_converted", fastcall<quorlane_accel::write_converted>(), METH_FASTCALL,
+     "write_converted(statement, target, newline, write, /)\n--\n\n"
+     "What convert returns, handed to write(bytes) in pieces (of about a MiB) as it is converted, after the\n"
+     "statement was read to the reader's verdict. Raises what convert raises, the WriteError perhaps after some\n"
+     "pieces were written, and what write raises, which ends the conversion."},
+    {"read_outline", fastcall<quorlane_accel::read_outline>(), METH_FASTCALL,
+     "read_outline(statement, sections, /)\n--\n\n"
+     "The statement (bytes or str) read to the reader's verdict, as read_statement reads it, as an Outline: the\n"
+     "statement but for its documents, which are counted, and read again, a batch at a time, by\n"
+     "Outline.read_documents; with `sections` true, the keys of the documents' sections too. Raises what\n"
+     "read_statement raises."},
     {"render_documents", fastcall<quorlane_accel::render_documents>(), METH_FASTCALL,
      "render_documents(documents, head, tail, names, keys, dates, newline, closing, encoding, /)\n--\n\n"
      "The bytes head, then for each document one line per attribute in `names` whose value is not None\n"
@@ -112,7 +124,8 @@ int exec_module(PyObject* module) {
       !add_class(registrar, "SectionReading", quorlane_accel::new_section_reading_type(), state.section_reading_type) ||
       !add_class(registrar, "Table", quorlane_accel::new_table_type(), state.table_type) ||
       !add_class(registrar, "StatementTable", quorlane_accel::new_statement_table_type(),
-                 state.statement_table_type)) {
+                 state.statement_table_type) ||
+      !add_class(registrar, "Outline", quorlane_accel::new_outline_type(), state.outline_type)) {
     return -1;
   }
   state.not_rendered = PyErr_NewExceptionWithDoc(
@@ -130,6 +143,7 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state.section_reading_type);
   Py_VISIT(state.table_type);
   Py_VISIT(state.statement_table_type);
+  Py_VISIT(state.outline_type);
   Py_VISIT(state.reader);
   Py_VISIT(state.write_error);
   Py_VISIT(state.table_error);
@@ -144,6 +158,7 @@ int clear_module(PyObject* module) {
   Py_CLEAR(state.section_reading_type);
   Py_CLEAR(state.table_type);
   Py_CLEAR(state.statement_table_type);
+  Py_CLEAR(state.outline_type);
   Py_CLEAR(state.reader);
   Py_CLEAR(state.write_error);
   Py_CLEAR(state.table_error);

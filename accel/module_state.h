@@ -15,6 +15,7 @@ struct ModuleState {
   PyTypeObject* section_reading_type;
   PyTypeObject* table_type;
   PyTypeObject* statement_table_type;
+  PyTypeObject* outline_type;
   PyObject* reader;       // quorlane_py, which keeps the classes and the functions `api` points to
   const quorlane_glue::ModuleApi* api;
   PyObject* write_error;  // quorlane.errors.WriteError

@@ -29,13 +29,14 @@ using quorlane_glue::Ref;
 
 constexpr const char* kCapsuleName = "quorlane._accel.sections";
 
-// The core's sections, the statement their texts lie in, and the str made so far: each key's and document
-// type's (they recur across sections), and the key, value and pair at each position of the section made last
-// (sections repeat their keys in the same order, and many of their values).
+// The core's sections, what their texts lie in (the statement, the core's text, or a copy), and the str made so
+// far: each key's and document type's (they recur across sections), and the key, value and pair at each position
+// of the section made last (sections repeat their keys in the same order, and many of their values).
 struct Sections {
   Ref statement;
   const quorlane_glue::ModuleApi* api = nullptr;
   quorlane::StatementSections core;
+  std::vector<char> copied;
   std::unordered_map<std::string_view, Ref> keys;
   struct LastPair {
     std::string_view key_text;    // views into the statement's texts, which live as long as this
@@ -239,7 +240,7 @@ PyObject* Section_repr(PyObject* self) {
                                 static_cast<unsigned long long>(span.end_line),
                                 static_cast<Py_ssize_t>(span.attribute_count));
   }
-  return PyUnicode_FromFormat("<Section %U %R lines %S-%S, %zd attributes>", section->kind, section->doc_type,
+  return PyUnicode_FromFormat("<Section %U %R lines %llu-%llu, %zd attributes>", section->kind, section->doc_type,
                               static_cast<unsigned long long>(span.start_line),
                               static_cast<unsigned long long>(span.end_line),
                               static_cast<Py_ssize_t>(span.attribute_count));
@@ -397,23 +398,29 @@ PyType_Slot reading_slots[] = {
 
 PyType_Spec reading_spec = {"SectionReading", sizeof(ReadingObject), 0, Py_TPFLAGS_DEFAULT, reading_slots};
 
-// The sections of the documents the statement kept: a document that became a warning is named by its closing
-// line.
-PyObject* kept_documents(const std::vector<quorlane::StatementWarning>& warnings,
-                         const std::vector<quorlane::SectionSpan>& spans, PyObject* sections) {
+// The place of each section of a document the statement kept: a document that became a warning is named by its
+// closing line.
+std::vector<std::size_t> kept_documents(const std::vector<quorlane::StatementWarning>& warnings,
+                                        const std::vector<quorlane::SectionSpan>& spans) {
   std::vector<std::uint64_t> dropped;
   for (const quorlane::StatementWarning& warning : warnings) dropped.push_back(warning.lineno);
-  std::vector<PyObject*> kept;
+  std::vector<std::size_t> kept;
   for (std::size_t i = 0; i < spans.size(); ++i) {
     const quorlane::SectionSpan& span = spans[i];
     if (span.kind != quorlane::SectionKind::Document) continue;
     if (std::find(dropped.begin(), dropped.end(), span.end_line) != dropped.end()) continue;
-    kept.push_back(PyTuple_GET_ITEM(sections, static_cast<Py_ssize_t>(i)));
+    kept.push_back(i);
   }
-  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(kept.size())));
+  return kept;
+}
+
+// The items of `sections` at the places given, as a tuple.
+PyObject* picked(PyObject* sections, const std::vector<std::size_t>& places) {
+  Ref tuple = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(places.size())));
   if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), Ref::borrow(kept[i]).release());
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    PyObject* section = PyTuple_GET_ITEM(sections, static_cast<Py_ssize_t>(places[i]));
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), Ref::borrow(section).release());
   }
   return tuple.release();
 }
@@ -428,6 +435,20 @@ PyTypeObject* new_section_reading_type() {
   return reinterpret_cast<PyTypeObject*>(quorlane_glue::new_class(reading_spec, "quorlane"));
 }
 
+PyObject* new_sections(const ModuleState& state, PyObject* keeper, quorlane::StatementSections&& core,
+                       std::vector<char>&& copied) {
+  auto sections = std::make_unique<Sections>();
+  sections->statement = Ref::borrow(keeper);
+  sections->api = state.api;
+  sections->core = std::move(core);
+  sections->copied = std::move(copied);  // a vector keeps its elements where they are when it is moved
+  Sections& held = *sections;
+  Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
+  if (!capsule) return nullptr;
+  sections.release();  // the capsule owns them now
+  return section_objects(state.section_type, held, capsule.get());
+}
+
 PyObject* read_sections(PyObject* module, PyObject* statement) {
   quorlane_glue::StatementInput input;
   if (!quorlane_glue::statement_input(statement, input)) return nullptr;
@@ -438,17 +459,11 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
     return nullptr;
   }
   quorlane::SectionsReading& reading = read.value();
-  auto sections = std::make_unique<Sections>();
-  sections->statement = Ref::borrow(statement);  // the texts lie in it
-  sections->api = state.api;
-  sections->core = std::move(reading.sections);
-  Sections& held = *sections;
-  Ref capsule = Ref::steal(PyCapsule_New(sections.get(), kCapsuleName, free_sections));
-  if (!capsule) return nullptr;
-  sections.release();  // the capsule owns them now
-  Ref objects = Ref::steal(section_objects(state.section_type, held, capsule.get()));
+  const std::vector<std::size_t> kept = kept_documents(reading.statement.warnings, reading.sections.sections);
+  // The texts lie in the statement, read in place, or in the core's text.
+  Ref objects = Ref::steal(new_sections(state, statement, std::move(reading.sections)));
   if (!objects) return nullptr;
-  Ref documents = Ref::steal(kept_documents(reading.statement.warnings, held.core.sections, objects.get()));
+  Ref documents = Ref::steal(picked(objects.get(), kept));
   if (!documents) return nullptr;
   Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
   if (!warnings) return nullptr;

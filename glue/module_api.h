@@ -23,6 +23,8 @@ struct ModuleApi {
   PyObject* (*new_statement)(quorlane::ReaderResult&& reading, PyObject* warnings) noexcept;
   // An Interval holding `interval`. New reference, or null with an exception.
   PyObject* (*new_interval)(const quorlane::Interval& interval) noexcept;
+  // A Document holding `document`, as parse makes one. New reference, or null with an exception.
+  PyObject* (*new_document)(quorlane::Document&& document) noexcept;
 };
 
 inline constexpr const char kModuleApiAttribute[] = "__quorlane_api__";

@@ -70,7 +70,8 @@ PyObject* the_module = nullptr;
 ErrorClasses error_classes;
 
 // What the package's extension takes from the module (see module_api.h).
-ModuleApi module_api = {sizeof(ModuleApi), &error_classes, nullptr, document_record, build_statement, new_interval};
+ModuleApi module_api = {sizeof(ModuleApi), &error_classes, nullptr, document_record, build_statement, new_interval,
+                        new_document};
 
 // Registers the module's 18 attributes in their fixed order, and the capsule beside them.
 bool register_all(PyObject* module) {

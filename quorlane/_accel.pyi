@@ -1,3 +1,4 @@
+from collections.abc import Callable
 from typing import Any, Literal, Optional, Union, final
 
 import quorlane_py
@@ -90,6 +91,27 @@ class StatementTable:
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_stream__(self, requested_schema: Optional[object] = None) -> object: ...
 
+@final
+class Outline:
+    """A statement read to the reader's verdict, its documents counted and to be read again (read_outline makes
+    them)."""
+
+    @property
+    def statement(self) -> quorlane_py.Statement:
+        """What quorlane_py.parse returns for the statement, but for its documents: read_documents gives them."""
+    @property
+    def count(self) -> int:
+        """The number of the statement's documents."""
+    @property
+    def keys(self) -> tuple[str, ...]:
+        """Every key of the documents' sections, in the order of its first appearance (empty without sections)."""
+    @property
+    def sections(self) -> Optional[tuple[Section, ...]]:
+        """The header's, the accounts' and the dropped documents' sections, in file order; None without sections."""
+    def read_documents(self, take: Callable[[list[quorlane_py.Document], Optional[tuple[Section, ...]]], object],
+                       size: int, /) -> None:
+        """Reads the statement again and calls take(documents, sections) for each batch of at most `size`."""
+
 class NotRendered(ValueError):
     """What render_documents raises for documents it leaves to the writer that explains every problem: a value
     that is not a str, holds a line break, NUL or a character the encoding lacks, or a date of another form."""
@@ -108,10 +130,19 @@ def read_table(statement: Union[bytes, str, None], name: Optional[str], keys: Un
     fields) or a tuple of keys to add as text columns; `scale`: of the amount columns, or None for the
     finest written (at least 2); `batch_bytes`: the most bytes of text a column of one batch takes."""
 def convert(statement: Union[bytes, str], target: Optional[str], newline: str, /) -> bytes:
-    """The statement's own text (bytes or str, read once, as the reader reads it) in `target` ("utf-8",
-    "cp1251", or None for its own encoding), each line ended by `newline` ("\\r\\n" or "\\n"), as bytes.
-    Raises what quorlane_py.parse raises for the same statement, then quorlane.WriteError for what the text
-    could not keep."""
+    """The statement's own text (bytes or str, read once, as read_statement reads it) in `target` ("utf-8",
+    "cp1251", "cp866", or None for its own encoding), each line ended by `newline` ("\\r\\n" or "\\n"), as
+    bytes. Raises what read_statement raises, then quorlane.WriteError for what the text could not keep."""
+def write_converted(statement: Union[bytes, str], target: Optional[str], newline: str,
+                    write: Callable[[bytes], object], /) -> None:
+    """What convert returns, handed to write(bytes) in pieces (of about a MiB) as it is converted, after the
+    statement was read to the reader's verdict. Raises what convert raises, the WriteError perhaps after some
+    pieces were written, and what write raises, which ends the conversion."""
+def read_outline(statement: Union[bytes, str], sections: bool, /) -> Outline:
+    """The statement (bytes or str) read to the reader's verdict, as read_statement reads it, as an Outline: the
+    statement but for its documents, which are counted, and read again, a batch at a time, by
+    Outline.read_documents; with `sections` true, the keys of the documents' sections too. Raises what
+    read_statement raises."""
 def render_documents(documents: list[Any], head: bytes, tail: bytes, names: tuple[str, ...],
                      keys: tuple[bytes, ...], dates: tuple[bool, ...], newline: bytes, closing: bytes,
                      encoding: str, /) -> bytes:

@@ -2,8 +2,9 @@
 
 from __future__ import annotations
 
+from collections.abc import Iterable, Sequence
 from operator import attrgetter
-from typing import Any, Union
+from typing import Any, Optional, Union
 
 import quorlane_py
 
@@ -33,26 +34,34 @@ def to_dict(statement: Union[quorlane_py.Statement, SectionReading]) -> dict[str
     "account_sections" (in file order), a "section" in each document and in each warning (the document it
     dropped), each as section_dict gives it.
     """
-    reading = statement if isinstance(statement, SectionReading) else None
-    parsed = statement.statement if isinstance(statement, SectionReading) else statement
+    if isinstance(statement, SectionReading):
+        documents = document_dicts(statement.statement.documents, statement.documents)
+        return statement_dict(statement.statement, documents, statement.sections)
+    return statement_dict(statement, document_rows(statement.documents, dict))
+
+
+def statement_dict(statement: quorlane_py.Statement, documents: list[dict[str, Any]],
+                   sections: Optional[Sequence[Section]] = None) -> dict[str, Any]:
+    """to_dict's dict of the statement with the documents given (made by document_dicts, or document_rows with
+    dict) in place of its own, which the command line writes a batch at a time. With `sections` (in file order: at
+    least the header's, the accounts' and those of the documents that became warnings), the sections of a
+    SectionReading: "header_section", "account_sections" and each warning's "section"."""
     result: dict[str, Any] = {
-        "encoding": parsed.encoding,
-        "header": header_dict(parsed.header),
+        "encoding": statement.encoding,
+        "header": header_dict(statement.header),
         "accounts": {
             number: {"number": account.number,
                      "intervals": [dict(zip(INTERVAL_FIELDS, row)) for row in map(_INTERVAL_ROW, account.intervals)]}
-            for number, account in parsed.accounts.items()
+            for number, account in statement.accounts.items()
         },
-        "documents": document_rows(parsed.documents, dict),
+        "documents": documents,
         "warnings": [{"lineno": w[0], "message": w[1], "key": getattr(w, "key", None),
-                      "value": getattr(w, "value", None)} for w in parsed.warnings],
+                      "value": getattr(w, "value", None)} for w in statement.warnings],
     }
-    if reading is not None:
-        result["header_section"] = section_dict(reading.header)
-        result["account_sections"] = [section_dict(s) for s in reading.sections if s.kind == "account"]
-        for document, section in zip(result["documents"], reading.documents):
-            document["section"] = section_dict(section)
-        dropped = {s.end_line: s for s in reading.sections if s.kind == "document"}
+    if sections is not None:
+        result["header_section"] = section_dict(sections[0])
+        result["account_sections"] = [section_dict(s) for s in sections if s.kind == "account"]
+        dropped = {s.end_line: s for s in sections if s.kind == "document"}
         for warning in result["warnings"]:
             warning["section"] = section_dict(dropped[warning["lineno"]])
     return result
@@ -82,6 +91,14 @@ def section_dict(section: Section) -> dict[str, Any]:
         repeated = {key: values for key, values in repeated.items() if len(values) > 1}
     return {"kind": section.kind, "doc_type": section.doc_type, "start_line": section.start_line,
             "end_line": section.end_line, "keys": keys, "repeated": repeated}
+
+
+def document_dicts(documents: list[quorlane_py.Document], sections: Iterable[Section]) -> list[dict[str, Any]]:
+    """document_rows with dict, each with its "section" (section_dict) from `sections`, one for each document."""
+    rows = document_rows(documents, dict)
+    for row, section in zip(rows, sections):
+        row["section"] = section_dict(section)
+    return rows
 
 
 def document_rows(documents: list[quorlane_py.Document], make: Any = tuple) -> list[Any]:

@@ -2,7 +2,8 @@
 
 from __future__ import annotations
 
-from typing import Optional, Union
+from collections.abc import Callable
+from typing import Any, Optional, Union
 
 from . import _accel
 from ._text import CONVERT_ENCODINGS, check_newline, encoding_name
@@ -32,3 +33,14 @@ def convert(statement: Union[bytes, str], encoding: Optional[str] = None, newlin
     target = None if encoding is None else encoding_name(encoding, CONVERT_ENCODINGS)
     with package_reading(statement, writing=True):
         return _accel.convert(statement, target, newline)
+
+
+def write_converted(statement: Union[bytes, str], write: Callable[[bytes], Any], encoding: Optional[str] = None,
+                    newline: str = "\r\n") -> None:
+    """What convert returns, handed to write(bytes) in pieces (of about a MiB) as it is made, so that no more than a
+    piece of it is held at a time. The statement is read to the reader's verdict first: its exceptions come before
+    any piece; a WriteError may come after some. An exception that write raises ends the conversion."""
+    newline = check_newline(newline)
+    target = None if encoding is None else encoding_name(encoding, CONVERT_ENCODINGS)
+    with package_reading(statement, writing=True):
+        _accel.write_converted(statement, target, newline, write)

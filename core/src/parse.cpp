@@ -34,7 +34,7 @@ Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks, DocumentSink*
   auto checked = open(utf8);
   if (!checked) return Err(std::move(checked).error());
   // Bytes taken as UTF-8 and checked to their end are UTF-8: the reading need not check them again.
-  const Utf8Verdict known = checked.value().encoding() == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
+  const Utf8Verdict known = verdict_after(checked.value().encoding());
   if (auto verdict = check_lines(std::move(checked).value()); !verdict) return Err(std::move(verdict).error());
   auto source = open(known);
   if (!source) return Err(std::move(source).error());
@@ -47,7 +47,8 @@ Reading read_with(OpenText open, Utf8Verdict utf8, HookList hooks, DocumentSink*
 Result<ReaderResult, StatementError> parse_statement(std::string_view input, HookList hooks,
                                                      const ReadOptions& options, DocumentSink* documents) {
   const auto open = [&](Utf8Verdict utf8) { return TextSource::of_bytes(input, options, utf8); };
-  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) { return read_with(open, utf8, hooks, documents); });
+  return reading_utf8_or_cp1251([&](Utf8Verdict utf8) { return read_with(open, utf8, hooks, documents); },
+                                options.utf8);
 }
 
 Result<ReaderResult, StatementError> parse_statement(CodePoints text, HookList hooks, const ReadOptions& options,

@@ -16,7 +16,7 @@ from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, TextIO
 
 from .listing import Listing, nothing_matched, statement_files
-from .reading import Failed, dropped, parse, read_bytes, reading, shown, warning_lines
+from .reading import Failed, dropped, outline, read_bytes, reading, shown, warning_lines
 
 
 class Outcome(NamedTuple):
@@ -66,19 +66,16 @@ def check_file(path: str, balances: bool = False) -> Outcome:
     notes: list[str] = []
     try:
         data = read_bytes(path)
-        if balances:
-            from ..sections import read_sections
-
-            with reading(path, notes):
-                sections = read_sections(data)
-            statement = sections.statement
-        else:
-            statement = parse(path, data, notes)
-        warnings = warning_lines(path, dropped(statement))
         if not balances:
-            return Outcome(None, len(statement.documents), warnings, notes=tuple(notes))
+            source = outline(path, data, notes=notes)  # the documents counted, none kept
+            return Outcome(None, source.count, warning_lines(path, dropped(source.statement)), notes=tuple(notes))
         from ..balances import reconcile
+        from ..sections import read_sections
 
+        with reading(path, notes):
+            sections = read_sections(data)
+        statement = sections.statement
+        warnings = warning_lines(path, dropped(statement))
         found = reconcile(sections)
     except Failed as failed:
         return Outcome(str(failed))

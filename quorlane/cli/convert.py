@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import argparse
+import sys
+from collections.abc import Callable
 from typing import Any
 
 from . import streams
@@ -27,23 +29,40 @@ def register(commands: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
-    from ..errors import WriteError
-    from ..text_conversion import convert
-
     data = read_bytes(args.input)
-    try:
-        with reading(args.input):
-            converted = convert(data, args.encoding, "\r\n" if args.newline == "crlf" else "\n")
-    except WriteError as error:
-        place = f"{error.line}:{error.column}:" if error.line is not None else ""
-        raise Failed(shown(f"{args.input}:{place} {error.message}")) from None
+    newline = "\r\n" if args.newline == "crlf" else "\n"
     if args.output == "-":
-        streams.write_bytes(converted)
+        # Made once without being written first: what the text cannot keep, found at its end, leaves stdout empty.
+        # The notes of the first making are said once, after the text.
+        notes: list[str] = []
+        _convert(args.input, data, args.encoding, newline, _nowhere, notes)
+        _convert(args.input, data, args.encoding, newline, streams.write_bytes, [])
+        if notes:
+            print("\n".join(notes), file=sys.stderr)
         return 0
     with replaced_file(args.output) as temporary:
         try:
             with open(temporary, "wb") as out:
-                out.write(converted)
+                _convert(args.input, data, args.encoding, newline, out.write)
         except OSError as error:
             raise Failed(shown(f"{args.output}: {error.strerror or error}")) from None
     return 0
+
+
+def _convert(path: str, data: bytes, encoding: str | None, newline: str, write: Callable[[bytes], Any],
+             notes: list[str] | None = None) -> None:
+    """The converted text, a piece at a time, to `write`; the reader's failure and what the text cannot keep as
+    Failed (see `reading` for `notes`)."""
+    from ..errors import WriteError
+    from ..text_conversion import write_converted
+
+    try:
+        with reading(path, notes):
+            write_converted(data, write, encoding, newline)
+    except WriteError as error:
+        place = f"{error.line}:{error.column}:" if error.line is not None else ""
+        raise Failed(shown(f"{path}:{place} {error.message}")) from None
+
+
+def _nowhere(piece: bytes) -> None:
+    """Takes a piece of text and keeps nothing of it."""

@@ -3,21 +3,23 @@
 from __future__ import annotations
 
 import argparse
+import itertools
 import sys
-from collections.abc import Iterable
-from typing import TYPE_CHECKING, Any, Union
+from collections.abc import Callable, Iterable, Sequence
+from typing import TYPE_CHECKING, Any, NamedTuple
 
 import quorlane_py
 
-from .reading import dropped, parse, read_bytes, reading, warning_lines
+from .reading import dropped, outline, read_bytes, warning_lines
 from .streams import write_bytes
 
 # The conversions and the json and csv modules are imported where they are used, so that the other commands start
 # without them.
 if TYPE_CHECKING:
-    from ..sections import Section, SectionReading
+    from ..sections import Section
 
-# Rows of JSON lines and CSV go out in batches: one write per row would cost more than making the row.
+# Documents are read, made into rows and written in batches: what the command holds at a time is the statement and
+# a batch, and one write per row would cost more than making the row.
 _BATCH = 2048
 
 EVERY_KEY = "also every key of each section as written (budget keys, Код, name and bank lines, ...)"
@@ -79,21 +81,6 @@ def run_csv(args: argparse.Namespace) -> int:
     return 1 if args.strict and statement.warnings else 0
 
 
-def read(path: str, every_key: bool) -> Union[quorlane_py.Statement, SectionReading]:
-    """The statement, with every section as written when `every_key` asks for it."""
-    from ..sections import read_sections
-
-    data = read_bytes(path)
-    if not every_key:
-        return parse(path, data)
-    with reading(path):
-        return read_sections(data)
-
-
-def _statement(source: Union[quorlane_py.Statement, SectionReading]) -> quorlane_py.Statement:
-    return source if isinstance(source, quorlane_py.Statement) else source.statement
-
-
 def report_warnings(path: str, statement: quorlane_py.Statement) -> None:
     """The documents the reader dropped, on stderr, for outputs that hold the documents alone."""
     for line in warning_lines(path, dropped(statement)):
@@ -103,44 +90,85 @@ def report_warnings(path: str, statement: quorlane_py.Statement) -> None:
 def write_json(path: str, every_key: bool, lines: bool, indent: int | None) -> quorlane_py.Statement:
     import json
 
-    from ..conversions import document_rows, section_dict, to_dict
+    from ..conversions import document_dicts, document_rows, statement_dict
 
-    source = read(path, every_key)
-    # One call of the C encoder over the whole value; an indent makes json use its pure Python encoder.
-    encoder = json.JSONEncoder(ensure_ascii=False, indent=indent,
-                               separators=(",", ": ") if indent is not None else (",", ":"))
-    statement = _statement(source)
-    if not lines:
-        write_bytes(encoder.encode(to_dict(source)).encode("utf-8") + b"\n")
-        report_warnings(path, statement)  # in the JSON too; on stderr as every command says them
-        return statement
-    documents = document_rows(statement.documents, dict)
-    if not isinstance(source, quorlane_py.Statement):  # a SectionReading
-        for document, section in zip(documents, source.documents):
-            document["section"] = section_dict(section)
-    encode = encoder.encode
-    for start in range(0, len(documents), _BATCH):
-        write_bytes("".join([encode(d) + "\n" for d in documents[start:start + _BATCH]]).encode("utf-8"))
-    report_warnings(path, statement)
-    return statement
+    source = outline(path, read_bytes(path), every_key)
+    # The C encoder for each document; an indent makes json use its pure Python encoder.
+    encode = json.JSONEncoder(ensure_ascii=False, indent=indent,
+                              separators=(",", ": ") if indent is not None else (",", ":")).encode
+
+    def dicts(documents: list[quorlane_py.Document], sections: Sequence[Section] | None) -> list[dict[str, Any]]:
+        return document_rows(documents, dict) if sections is None else document_dicts(documents, sections)
+
+    if lines:
+        def write_lines(documents: list[quorlane_py.Document], sections: Sequence[Section] | None) -> None:
+            write_bytes("".join([encode(d) + "\n" for d in dicts(documents, sections)]).encode("utf-8"))
+
+        source.read_documents(write_lines, _BATCH)
+    else:
+        whole = statement_dict(source.statement, [], source.sections)
+        if not source.count:
+            write_bytes(encode(whole).encode("utf-8") + b"\n")
+        else:
+            frame = _Frame.around_documents(encode, whole)
+            before = frame.head  # what comes before the next document
+
+            def write_documents(documents: list[quorlane_py.Document], sections: Sequence[Section] | None) -> None:
+                nonlocal before
+                texts = [frame.nested(encode(d)) for d in dicts(documents, sections)]
+                write_bytes((before + frame.between.join(texts)).encode("utf-8"))
+                before = frame.between
+
+            source.read_documents(write_documents, _BATCH)
+            write_bytes(frame.tail.encode("utf-8") + b"\n")
+    report_warnings(path, source.statement)  # in the JSON too; on stderr as every command says them
+    return source.statement
 
 
-def key_columns(sections: Iterable[Section]) -> list[str]:
-    """Every key of the sections, in the order of its first appearance (named as columns by key_column)."""
-    seen: dict[str, None] = {}
-    for section in sections:
-        for key, _ in section.attributes:
-            seen[key] = None
-    return list(seen)
+class _Frame(NamedTuple):
+    """The text json makes of a statement's dict around its documents, which are written as they are read: the
+    text before the first document, between two documents and after the last, and the indent of a document's
+    lines among them (json indents a document written alone as a whole of its own)."""
+
+    head: str
+    between: str
+    tail: str
+    indent: str
+
+    @classmethod
+    def around_documents(cls, encode: Callable[[Any], str], whole: dict[str, Any]) -> _Frame:
+        """The frame of `whole` (its "documents" empty) as `encode` writes it: the text of `whole` with two marks
+        (texts the statement does not hold) in place of its documents, cut at the marks."""
+        for attempt in itertools.count():  # marks that the statement's own texts do not hold
+            placed = [f"\x00quorlane mark {attempt}.{n}" for n in (1, 2)]
+            marks = [encode(mark) for mark in placed]
+            text = encode({**whole, "documents": placed})
+            if all(text.count(mark) == 1 for mark in marks):
+                break
+        head, rest = text.split(marks[0])
+        between, tail = rest.split(marks[1])
+        return cls(head, between, tail, head[head.rfind("\n") + 1:] if "\n" in head else "")
+
+    def nested(self, document: str) -> str:
+        """A document's text, written alone, as it stands among the documents."""
+        return document.replace("\n", "\n" + self.indent) if self.indent else document
 
 
-def key_cells(section: Section, columns: list[str]) -> list[str]:
-    """The section's value of each column; a key written more than once gives its values in file order, each on a
+def key_columns(keys: Iterable[str]) -> list[str]:
+    """The name of the column of each key of the documents' sections (in the order of its first appearance): the
+    key, or "key:amount" for "amount=", as read_table names it."""
+    from .._text import key_column
+
+    return [key_column(key) for key in keys]
+
+
+def key_cells(section: Section, keys: list[str]) -> list[str]:
+    """The section's value of each key; a key written more than once gives its values in file order, each on a
     line of its own (a value never holds a line break, so the lines give the values back exactly)."""
     values: dict[str, str] = {}
     for key, value in section.attributes:
         values[key] = values[key] + "\n" + value if key in values else value
-    return [values.get(column, "") for column in columns]
+    return [values.get(key, "") for key in keys]
 
 
 def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorlane_py.Statement:
@@ -148,33 +176,32 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
     import io
 
     from .. import _keys
-    from .._text import key_column
     from ..conversions import document_rows
     from . import spreadsheet
 
-    source = read(path, every_key)
-    statement = _statement(source)
-    header: list[str] = list(_keys.DOCUMENT_FIELDS)
-    rows: Any = document_rows(statement.documents, list)
-    if not isinstance(source, quorlane_py.Statement):  # a SectionReading
-        columns = key_columns(source.documents)
-        header += map(key_column, columns)  # "amount=" gets the column "key:amount", as read_table names it
-        for row, section in zip(rows, source.documents):
-            row += key_cells(section, columns)
+    source = outline(path, read_bytes(path), every_key)
+    keys = list(source.keys)
+    header = [*_keys.DOCUMENT_FIELDS, *key_columns(keys)]
     # --excel: the fields as csv_cells has them, the keys' columns as protected text.
-    cells = [*spreadsheet.csv_cells(), *[spreadsheet.protected] * (len(header) - len(_keys.DOCUMENT_FIELDS))]
+    cells = [*spreadsheet.csv_cells(), *[spreadsheet.protected] * len(keys)]
     out = io.StringIO()
     writer = csv.writer(out, delimiter=delimiter, lineterminator="\r\n")
     out.write("\ufeff" if excel else "")
     writer.writerow(map(spreadsheet.protected, header) if excel else header)  # keys' names are the file's text
-    for start in range(0, len(rows), _BATCH):
-        batch = rows[start:start + _BATCH]
+
+    def write_rows(documents: list[quorlane_py.Document], sections: Sequence[Section] | None) -> None:
+        rows: Any = document_rows(documents, list)
+        if sections is not None:
+            for row, section in zip(rows, sections):
+                row += key_cells(section, keys)
         if excel:
-            batch = [[cell(value) if value else "" for cell, value in zip(cells, row)] for row in batch]
-        writer.writerows(batch)
+            rows = [[cell(value) if value else "" for cell, value in zip(cells, row)] for row in rows]
+        writer.writerows(rows)
         write_bytes(out.getvalue().encode("utf-8"))
         out.seek(0)
         out.truncate()
-    write_bytes(out.getvalue().encode("utf-8"))
-    report_warnings(path, statement)
-    return statement
+
+    source.read_documents(write_rows, _BATCH)
+    write_bytes(out.getvalue().encode("utf-8"))  # the header row, when there is no document
+    report_warnings(path, source.statement)
+    return source.statement

@@ -13,7 +13,7 @@ from typing import Optional, cast
 
 import quorlane_py
 
-from .._accel import quoted
+from .._accel import Outline, quoted, read_outline
 from ..errors import ByteOrderMarkWarning, DroppedDocument
 
 
@@ -97,6 +97,17 @@ def warning_lines(path: str, dropped: Iterable[DroppedDocument]) -> tuple[str, .
     """A line per document the reader dropped, as every command prints them, with the key and value that dropped
     it: 'path:76: warning: empty string is not a valid date (Дата="")'."""
     return tuple(shown(f"{path}:{warning.lineno}: warning: {warning}") for warning in dropped)
+
+
+def outline(path: str, data: bytes, sections: bool = False, notes: Optional[list[str]] = None) -> Outline:
+    """The statement read to the reader's verdict, as the package reads, its documents counted, not kept:
+    Outline.read_documents reads them again a batch at a time, for the commands that write each as it comes. With
+    `sections`, the keys of the documents' sections too. The reader's failure is Failed, as parse gives it, before
+    any output (see `reading` for `notes`)."""
+    from ..statement_reading import package_reading
+
+    with reading(path, notes), package_reading(data):
+        return read_outline(data, sections)
 
 
 # Characters that would not show as themselves on a terminal, or would move or hide what follows: controls (a

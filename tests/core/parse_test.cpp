@@ -151,14 +151,14 @@ TEST(Reading, ASinkGetsTheDocumentsTheResultWouldHold) {
       testing::DescribingSink sink;
       EXPECT_EQ(describe(parse_statement(input, list, ReadOptions{}, &sink)), describe(kept));
       if (kept.ok()) {
-        EXPECT_EQ(sink.documents, documents);
+        EXPECT_EQ(sink.documents(), documents);
       }
       if (is_valid_utf8(input)) {
         testing::DescribingSink from_points;
         const Points points = points_of(input, 2);
         EXPECT_EQ(describe(parse_statement(points.view(), list, ReadOptions{100}, &from_points)), describe(kept));
         if (kept.ok()) {
-          EXPECT_EQ(from_points.documents, documents);
+          EXPECT_EQ(from_points.documents(), documents);
         }
       }
     }
@@ -185,6 +185,32 @@ TEST(Reading, InputThatStopsBeingUtf8IsReadAsWindows1251) {
       EXPECT_EQ(reading.value().encoding, Encoding::Cp1251);
     }
   }
+}
+
+class StartCountingSink final : public DocumentSink {
+ public:
+  void start(const StatementSections*) override { ++starts; }
+  void take(const DocumentRecord&, const FieldLines&) override {}
+  int starts = 0;
+};
+
+// Bytes whose start is UTF-8 (ASCII) and whose rest is windows-1251 are read twice, the first time as UTF-8 as
+// far as that goes; read again with the verdict of that reading they are read once, and alike.
+TEST(Reading, AKnownVerdictReadsOnce) {
+  std::string ascii = "1CClientBankExchange\n";
+  while (ascii.size() < 100'000) ascii += "Key=value\n";
+  const std::string utf8 = statement(20);
+  const std::string input = ascii + to_cp1251(utf8.substr(utf8.find('\n') + 1));
+  StartCountingSink first;
+  Reading reading = parse_statement(input, {}, ReadOptions{}, &first);
+  ASSERT_TRUE(reading.ok());
+  EXPECT_EQ(reading.value().encoding, Encoding::Cp1251);
+  EXPECT_EQ(first.starts, 2);
+  ReadOptions known;
+  known.utf8 = verdict_after(reading.value().encoding);
+  StartCountingSink again;
+  EXPECT_EQ(describe(parse_statement(input, {}, known, &again)), describe(reading));
+  EXPECT_EQ(again.starts, 1);
 }
 
 // A lone surrogate anywhere leaves nothing to read: even after an unrecognised line, behind a wrong first

@@ -2,6 +2,8 @@
 // pieces it is read in, their texts alive as long as the result (views into pieces that are never given back).
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,12 @@ const std::string kStatement =
     "СекцияДокумент=Платежное поручение\r\nНомер=1\r\nКлюч=\r\n=без ключа\r\nНомер=2 № a=b\r\nКонецДокумента\r\n"
     "КонецФайла\r\n\r\n";
 
-// Every section and attribute as one text, from the result alone (its views must still be alive).
-std::string written_out(const StatementSections& sections) {
+// Every section and attribute as one text, from the result alone (its views must still be alive), but the
+// document sections closed at the lines `left_out`.
+std::string written_out(const StatementSections& sections, const std::set<std::uint64_t>& left_out = {}) {
   std::string out;
   for (const SectionSpan& section : sections.sections) {
+    if (section.kind == SectionKind::Document && left_out.count(section.end_line)) continue;
     out += std::string(section_kind_name(section.kind)) + " " + std::to_string(section.start_line) + "-" +
            std::to_string(section.end_line) + " " + to_utf8(section.type, sections.text_encoding) + "\n";
     for (std::size_t i = 0; i < section.attribute_count; ++i) {
@@ -85,6 +89,57 @@ TEST(Sections, ReadAfterAByteOrderMarkAndInADeclaredCp866) {
     auto read = read_sections(marked.view(), options);
     ASSERT_TRUE(read);
     EXPECT_EQ(written_out(read.value().sections), kExpected);
+  }
+}
+
+// Hands on the line of each document, and what its section is when it is handed over.
+class LastSectionSink final : public DocumentSink {
+ public:
+  void start(const StatementSections* sections) override {
+    sections_ = sections;
+    seen.clear();
+    lines.clear();
+  }
+  void take(const DocumentRecord& record, const FieldLines&) override {
+    const SectionSpan& last = sections_->sections.back();
+    seen += std::to_string(record.lineno) + ": " + std::string(section_kind_name(last.kind)) + " " +
+            std::to_string(last.start_line) + "-" + std::to_string(last.end_line) + ", " +
+            std::to_string(last.attribute_count) + " attributes\n";
+    lines.insert(record.lineno);
+  }
+
+  std::string seen;
+  std::set<std::uint64_t> lines;
+
+ private:
+  const StatementSections* sections_ = nullptr;
+};
+
+// A reading that hands its documents to a sink and keeps only the sections it did not hand over: the sink finds
+// each document's section complete, last, as when every section is kept; the header's, the accounts' and those of
+// the documents that became warnings are kept to the end, and nothing else.
+TEST(Sections, ThoseNotHandedOverAreKeptToTheEnd) {
+  const std::string converts =
+      "СекцияДокумент=Платежное поручение\r\nНомер=5\r\nДата=05.03.2024\r\nСумма=1.50\r\nНазначениеПлатежа=x\r\n"
+      "ПлательщикИНН=1\r\nПлательщикБИК=2\r\nПлательщикБанк1=Б\r\nПлательщикСчет=3\r\nПолучательИНН=4\r\n"
+      "ПолучательБИК=5\r\nПолучательБанк1=Б\r\nПолучательСчет=6\r\nКлюч=7\r\nКонецДокумента\r\n";
+  const std::string account = kStatement.substr(kStatement.find("СекцияРасчСчет"),
+                                                kStatement.find("СекцияДокумент") - kStatement.find("СекцияРасчСчет"));
+  const std::string end = kStatement.substr(kStatement.find("КонецФайла"));
+  std::string text = kStatement.substr(0, kStatement.find("КонецФайла"));  // a document that becomes a warning
+  text += converts + converts + account + converts + end;
+  for (const std::string& bytes : {text, to_cp1251(text)}) {
+    LastSectionSink every_sink;
+    auto every = read_sections(bytes, ReadOptions{64}, &every_sink);
+    LastSectionSink sink;
+    auto kept = read_sections(bytes, ReadOptions{64}, &sink, KeptSections::NotHanded);
+    ASSERT_TRUE(every && kept);
+    EXPECT_EQ(sink.seen, every_sink.seen);
+    EXPECT_EQ(sink.lines.size(), 3u);
+    EXPECT_EQ(written_out(kept.value().sections), written_out(every.value().sections, sink.lines));
+    EXPECT_EQ(kept.value().sections.sections.size(), 4u);  // the header, two accounts, a warning's document
+    EXPECT_EQ(describe(Reading(std::move(kept).value().statement)),
+              describe(Reading(std::move(every).value().statement)));
   }
 }
 

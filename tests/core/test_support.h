@@ -148,13 +148,24 @@ inline std::string describe(const Reading& reading) {
   return out;
 }
 
-// Keeps what a reading hands it, described, as a reading's description shows its documents.
+// Keeps what a reading hands it (keep_document: the views it is handed are gone after the reading), to be
+// described as a reading's description shows its documents.
 class DescribingSink : public DocumentSink {
  public:
-  void start(const StatementSections*) override { documents.clear(); }
-  void take(const DocumentRecord& record, const FieldLines&) override { documents += describe(record); }
+  void start(const StatementSections*) override { kept_.clear(); }
+  void take(const DocumentRecord& record, const FieldLines&) override {
+    kept_.push_back(keep_document(record, store_));
+  }
 
-  std::string documents;
+  std::string documents() const {
+    std::string out;
+    for (const Document& d : kept_) out += describe(*d);
+    return out;
+  }
+
+ private:
+  TextStore store_;
+  std::vector<Document> kept_;
 };
 
 }  // namespace quorlane::testing

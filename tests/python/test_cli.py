@@ -20,10 +20,12 @@ from typing import NamedTuple
 import pytest
 
 import quorlane
+import quorlane.cli
 import quorlane_py
 from conftest import ACCOUNT_NUMBER, account, document, quorlane_command, statement
 from quorlane._keys import DOCUMENT_FIELDS
-from quorlane.cli import check
+from quorlane.statement_reading import read_statement
+from quorlane.cli import check, export
 
 REAL = Path(__file__).resolve().parents[1] / "data" / "real"
 SAMPLE = str(files("quorlane") / "data" / "sample_statement.txt")
@@ -274,6 +276,57 @@ def test_json_and_csv_hold_every_key(tmp_path):
     assert header[26:] == list(dict(section.attributes))
     assert [cell.split("\n") for cell in row[26:]] == [section.get_all(key) for key in header[26:]]
     assert len(section.get_all("НазначениеПлатежа")) == 2
+
+
+# The forms whose output is made a batch of documents at a time.
+BATCHED = [("json",), ("json", "--all-keys"), ("json", "--indent", "2", "--all-keys"), ("json", "--indent", "0"),
+           ("json", "--lines", "--all-keys"), ("csv", "--all-keys"), ("csv", "--excel")]
+
+
+def test_the_output_is_the_same_in_batches_of_every_size(tmp_path, monkeypatch, capsysbinary):
+    twice = document({"Код": "0", "Неизвестный": "x"})
+    twice.insert(-1, "НазначениеПлатежа=ещё строка")
+    sources = {  # documents before an account and after it, a key given twice, a document dropped; none at all
+        "made.txt": statement(document(), account(), twice, document({"Дата": ""}),
+                              *[document({"Номер": str(n)}) for n in range(5)]).encode("cp1251"),
+        "nothing.txt": statement(account()).encode("utf-8"),
+        "kily.txt": (REAL / "kilylabs__client-bank-exchange-php__one_day.txt").read_bytes(),
+    }
+    for name, data in sources.items():
+        path = tmp_path / name
+        path.write_bytes(data)
+        for form in BATCHED:
+            outputs = set()
+            for batch in (1, 3, 2048):
+                monkeypatch.setattr(export, "_BATCH", batch)
+                assert quorlane.cli.main([form[0], str(path), *form[1:]]) == 0
+                outputs.add(tuple(capsysbinary.readouterr()))
+            assert len(outputs) == 1, (name, form)
+            if form[0] == "json" and "--lines" not in form:  # the whole statement's dict, as json writes it
+                indent = int(form[form.index("--indent") + 1]) if "--indent" in form else None
+                read = quorlane.read_sections if "--all-keys" in form else read_statement
+                whole = quorlane.to_dict(read(data))
+                expected = json.dumps(whole, ensure_ascii=False, indent=indent,
+                                      separators=(",", ": ") if indent is not None else (",", ":"))
+                assert outputs.pop()[0] == expected.encode("utf-8") + b"\n", (name, form)
+
+
+@pytest.mark.slow
+def test_a_statement_that_fails_at_its_end_gives_its_error_and_no_output(tmp_path):
+    text = statement(account(), *[document({"Номер": str(n)}) for n in range(3000)])  # more than a batch
+    (tmp_path / "broken.txt").write_bytes((text + "мусор\n").encode("utf-8"))
+    (tmp_path / "emoji.txt").write_bytes(text.replace("Номер=2999", "Номер=2999 😀").encode("utf-8"))
+    lines = text.count("\n") + 1
+    for args in (("json",), ("json", "--lines"), ("csv", "--all-keys"), ("convert", "-")):
+        result = quorlane_command(args[0], tmp_path / "broken.txt", *args[1:])
+        assert (result.returncode, result.stdout) == (1, b""), args
+        assert result.stderr.decode().splitlines() == [f"{tmp_path / 'broken.txt'}:{lines}: Unrecognized line: 'мусор'"]
+    # What the text cannot keep is found in its last document: nothing on stdout, no file.
+    for out in ("-", tmp_path / "out.txt"):
+        result = quorlane_command("convert", tmp_path / "emoji.txt", out, "--encoding", "cp1251")
+        assert (result.returncode, result.stdout) == (1, b"")
+        assert "cannot be encoded in cp1251" in result.stderr.decode()
+    assert sorted(os.listdir(tmp_path)) == ["broken.txt", "emoji.txt"]
 
 
 @pytest.mark.posix

@@ -13,6 +13,7 @@ import pytest
 import quorlane
 import quorlane_py
 from conftest import account, document, rss_kib, statement
+from quorlane.text_conversion import write_converted
 
 GOOD = statement(account(), document(), document({"Сумма": "x"}), [*document()[:-1], "Код=1", "КонецДокумента"])
 CALLS = {
@@ -20,6 +21,9 @@ CALLS = {
     "read_sections": lambda data: [s.attributes for s in quorlane.read_sections(data).sections],
     "convert": lambda data: quorlane.convert(data, "cp1251", "\n"),
     "dumps": lambda data: quorlane.dumps(quorlane_py.parse(data), encoding="cp1251"),
+    "read_outline": lambda data: quorlane._accel.read_outline(data, True).read_documents(
+        lambda documents, sections: [s.attributes for s in sections], 2),
+    "write_converted": lambda data: write_converted(data, [].append, "cp1251", "\n"),
 }
 INPUTS = {
     "good": GOOD.encode("cp1251"),
@@ -31,8 +35,9 @@ INPUTS = {
     "not bytes": bytearray(b"x"),
 }
 CLASSES = [quorlane.Section, quorlane.SectionReading, quorlane.StatementTable, quorlane._accel.Table,
-           quorlane.TableError, quorlane.WriteError, quorlane_py.SyntaxError, quorlane_py.UnfinishedError,
-           quorlane_py.UnrecognizedLine, quorlane_py.Document, quorlane_py.Statement, quorlane_py.Interval]
+           quorlane._accel.Outline, quorlane.TableError, quorlane.WriteError, quorlane_py.SyntaxError,
+           quorlane_py.UnfinishedError, quorlane_py.UnrecognizedLine, quorlane_py.Document, quorlane_py.Statement,
+           quorlane_py.Interval]
 
 
 def run(call, data):

@@ -9,6 +9,7 @@ import pytest
 import quorlane
 import quorlane_py
 from conftest import document, statement
+from quorlane import _accel
 
 REAL = sorted((Path(__file__).parent.parent / "data" / "real").glob("*.txt"))
 
@@ -68,6 +69,7 @@ def test_repeated_keys_and_dropped_documents():
     assert kept.get("Номер") == "2a" == reading.statement.documents[0].doc_number
     assert kept.get_all("Номер") == ["125", "2a"] and kept.get("ПоказательКБК") == "18210301000011000110"
     assert kept.get("Нет") is None and kept.get("Нет", "") == ""
+    assert repr(kept) == f"<Section document 'Банковский ордер' lines 33-61, 27 attributes>"
 
 
 @pytest.mark.parametrize("data, error", [(b"", quorlane_py.NotStatementError), (b"abc\n", quorlane_py.NotStatementError),
@@ -75,3 +77,51 @@ def test_repeated_keys_and_dropped_documents():
 def test_the_readers_own_errors(data, error):
     with pytest.raises(error):
         quorlane.read_sections(data)
+
+
+def described(section: quorlane.Section) -> tuple:
+    return section.kind, section.doc_type, section.start_line, section.end_line, section.attributes, section.lines
+
+
+@pytest.mark.parametrize("data", [STATEMENT.encode("cp1251"), STATEMENT,
+                                  *[p.read_bytes() for p in REAL if readable(p)]],
+                         ids=["cp1251", "str", *[p.name for p in REAL if readable(p)]])
+def test_an_outline_gives_what_one_reading_gives_a_batch_at_a_time(data):
+    reading = quorlane.read_sections(data)
+    whole = reading.statement
+    for size in (1, 3):
+        outline = _accel.read_outline(data, True)
+        part = outline.statement
+        assert (part.encoding, part.header, part.accounts, part.warnings, part.documents) == (
+            whole.encoding, whole.header, whole.accounts, whole.warnings, [])
+        assert outline.count == len(whole.documents)
+        assert [described(s) for s in outline.sections] == [
+            described(s) for s in reading.sections if s.kind != "document" or s not in reading.documents]
+        assert outline.keys == tuple(dict.fromkeys(k for s in reading.documents for k, _ in s.attributes))
+        batches: list = []
+        outline.read_documents(lambda documents, sections: batches.append((documents, sections)), size)
+        assert all(len(documents) == len(sections) <= size for documents, sections in batches)
+        assert [d for documents, _ in batches for d in documents] == whole.documents
+        assert [described(s) for _, sections in batches for s in sections] == [described(s) for s in reading.documents]
+    plain = _accel.read_outline(data, False)
+    assert (plain.sections, plain.keys, plain.count) == (None, (), len(whole.documents))
+    batches = []
+    plain.read_documents(lambda documents, sections: batches.append((documents, sections)), 2)
+    assert [d for documents, _ in batches for d in documents] == whole.documents
+    assert {sections for _, sections in batches} <= {None}
+
+
+def test_an_exception_in_a_batch_ends_the_batches():
+    data = statement(*[document({"Номер": str(n)}) for n in range(10)]).encode("utf-8")
+    outline = _accel.read_outline(data, True)
+    taken = []
+
+    def take(documents: list, sections: tuple) -> None:
+        taken.append(len(documents))
+        outline.read_documents(take, 1)  # no second reading while one runs
+
+    with pytest.raises(RuntimeError, match="already running"):
+        outline.read_documents(take, 4)
+    assert taken == [4]
+    with pytest.raises(quorlane_py.ParseError):  # nothing is read of a refused statement
+        _accel.read_outline(data[:-20], True)

@@ -10,6 +10,7 @@ from hypothesis import strategies as st
 
 import quorlane
 import quorlane_py
+from quorlane.text_conversion import write_converted
 
 REAL = sorted((Path(__file__).parent.parent / "data" / "real").glob("*.txt"))
 
@@ -139,3 +140,29 @@ def test_the_encoding_line_stays_as_written():
     data = (HEAD.replace("1.03", "1.03\r\nКодировка=Windows") + TAIL).encode("utf-8")
     assert "Кодировка=Windows\r\n".encode("cp1251") in quorlane.convert(data, "cp1251")
     assert quorlane.convert(data) == data  # the input's own encoding by default
+
+
+def test_the_text_written_in_pieces_is_the_text_returned():
+    # Text given as a str of characters that take three bytes of UTF-8 each asks for more room than its size
+    # foretells; the text in pieces is written a MiB at a time.
+    wide = HEAD + "Отправитель=" + "€" * 400_000 + "\r\n" + TAIL
+    big = HEAD + ("Отправитель=" + "x" * 100 + "\r\n") * 30_000 + TAIL
+    for data in (wide, wide.encode("utf-8"), big.encode("cp1251"), *(path.read_bytes() for path in READABLE[:3])):
+        for encoding, newline in (("utf-8", "\n"), (None, "\r\n")):
+            pieces: list[bytes] = []
+            write_converted(data, pieces.append, encoding, newline)
+            assert b"".join(pieces) == quorlane.convert(data, encoding, newline)
+            assert len(pieces) == 1 or all(len(piece) <= 2**20 for piece in pieces[:-1])
+    pieces = []
+    with pytest.raises(quorlane.WriteError, match="cannot be encoded"):  # found where it is, after some pieces
+        write_converted(big.replace("Номер=1", "Номер=😀"), pieces.append, "cp1251")
+    assert pieces
+
+    def full(piece: bytes) -> None:
+        pieces.append(piece)
+        raise OSError(28, "No space left on device")
+
+    pieces = []
+    with pytest.raises(OSError, match="No space"):
+        write_converted(big.encode("cp1251"), full, "utf-8")
+    assert len(pieces) == 1  # the conversion stopped at the first failure

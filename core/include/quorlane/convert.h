@@ -40,15 +40,21 @@ struct ReadBackAs {
 
 using Unconvertible = std::variant<Unencodable, CarriageReturnAtEnd, NotReadBack, ReadBackAs>;
 
-// Where a conversion writes the text: one buffer for the whole of it, asked for when the reading starts.
+// Where a conversion writes the text, a piece after another: into one buffer for the whole of it, or on to a
+// file as it comes.
 class TextOutput {
  public:
   virtual ~TextOutput() = default;
-  // A buffer of at least `most` bytes for text in `target`, in place of any given before (a reading that starts
-  // over); throws std::bad_alloc.
-  virtual char* buffer(std::size_t most, Encoding target) = 0;
-  // The text took the first `size` bytes of the last buffer.
-  virtual void finish(std::size_t size) noexcept = 0;
+  // The text to come is in `target` and takes at most `most` bytes in all.
+  virtual void start(std::size_t most, Encoding target) = 0;
+  // Room for at least `size` more bytes, right after those written so far; throws std::bad_alloc.
+  virtual char* room(std::size_t size) = 0;
+  // The last room took `size` bytes.
+  virtual void wrote(std::size_t size) = 0;
+  // Whether the output takes no more text (it failed, and keeps why): the conversion stops then.
+  virtual bool stopped() const noexcept { return false; }
+  // The text is whole: every piece was written.
+  virtual void finish() = 0;
 };
 
 // The reading's verdict first: the statement's error, exactly as parse_statement gives it; then what the text

@@ -56,8 +56,8 @@ class DocumentSink {
  public:
   virtual ~DocumentSink() = default;
   // A reading starts: what an earlier one gave (bytes taken as UTF-8 that turned out not to be) is forgotten.
-  // `sections`, when the reading collects them, grows as it reads: a document's section is complete in it when
-  // the document is handed over.
+  // `sections`, when the reading collects them, grows as it reads: a document's section is complete in it, its
+  // last, when the document is handed over (and forgotten after, where it keeps only what was not handed over).
   virtual void start(const StatementSections* sections) = 0;
   virtual void take(const DocumentRecord& record, const FieldLines& lines) = 0;
   // The lines of the values of the account section closed at `lineno`, once it converted (without hooks).
@@ -76,7 +76,8 @@ struct ReaderResult {
 // Reads a statement from its lines, to their end or to the first error. The lines' own verdict (an
 // unrecognised line, a wrong first line) is not looked at: see LineCursor::finish(). With `documents`, the
 // documents go there and ReaderResult::documents stays empty. With `sections` (and no hooks), the sections as
-// written are collected there from the same lines, whose pieces are then never given back.
+// written are collected there from the same lines, whose pieces are then never given back; those its `kept`
+// asks for stay there.
 Result<ReaderResult, StatementError> read_statement(LineCursor& lines, HookList hooks,
                                                     DocumentSink* documents = nullptr,
                                                     StatementSections* sections = nullptr);

@@ -113,4 +113,8 @@ Result<Document, FieldFailure> convert_document(const AttributeMap& attrs, std::
 // The same conversion into a record whose texts are views of the map's values, valid as long as they are.
 Result<DocumentRecord, FieldFailure> view_document(const AttributeMap& attrs, std::uint64_t lineno);
 
+// A record whose texts are views (as a DocumentSink is handed one), kept: copied with its texts, as they are
+// written, into one block of `store`.
+Document keep_document(const DocumentRecord& viewed, TextStore& store);
+
 }  // namespace quorlane

@@ -41,11 +41,18 @@ struct SectionSpan {
   std::string_view type;  // a document's type; empty for the other kinds
 };
 
+// Which sections a reading keeps to its end. A reading that hands its documents to a sink can forget each
+// document's section once the sink took the document (the section was complete then): what it keeps is then
+// bounded by what it cannot hand over (the header, the accounts, the documents that became warnings), not by the
+// statement's size.
+enum class KeptSections : unsigned char { Every, NotHanded };
+
 // The texts are views into the statement's text, where it lies (bytes read in place: the input must outlive
 // the sections) or in the pieces that `text` keeps.
 struct StatementSections {
   Encoding encoding = Encoding::Utf8;       // as the statement is read
   Encoding text_encoding = Encoding::Utf8;  // how the texts are written: UTF-8, or windows-1251 as the input has it
+  KeptSections kept = KeptSections::Every;  // which sections are here (the reading was asked for these)
   std::vector<SectionSpan> sections;
   std::vector<AttributeSpan> attributes;
   std::unique_ptr<TextSource> text;
@@ -59,10 +66,13 @@ struct SectionsReading {
 
 // Statement bytes read as parse_statement reads them, the sections collected from the same lines; its error
 // where parse_statement gives one. With `documents`, the documents go there (see DocumentSink), each handed over
-// when its section is complete in `sections`. The input must outlive the result.
+// when its section is complete in `sections` (its last one), and `kept` may let the reading forget it then. The
+// input must outlive the result.
 Result<SectionsReading, StatementError> read_sections(std::string_view input, const ReadOptions& options = {},
-                                                      DocumentSink* documents = nullptr);
+                                                      DocumentSink* documents = nullptr,
+                                                      KeptSections kept = KeptSections::Every);
 Result<SectionsReading, StatementError> read_sections(CodePoints text, const ReadOptions& options = {},
-                                                      DocumentSink* documents = nullptr);
+                                                      DocumentSink* documents = nullptr,
+                                                      KeptSections kept = KeptSections::Every);
 
 }  // namespace quorlane

@@ -14,9 +14,12 @@
 namespace quorlane {
 
 // `attempt(Utf8Verdict)` reads the bytes once, taking them as UTF-8 as far as the verdict allows; a reading
-// that found them not to be UTF-8 is made again with the verdict Invalid.
+// that found them not to be UTF-8 is made again with the verdict Invalid. A verdict `known` from an earlier
+// reading (ReadOptions::utf8) is the one reading's.
 template <class Attempt>
-auto reading_utf8_or_cp1251(Attempt attempt) -> decltype(attempt(Utf8Verdict::Unknown)) {
+auto reading_utf8_or_cp1251(Attempt attempt, Utf8Verdict known = Utf8Verdict::Unknown)
+    -> decltype(attempt(Utf8Verdict::Unknown)) {
+  if (known != Utf8Verdict::Unknown) return attempt(known);
   auto reading = attempt(Utf8Verdict::Unknown);
   if (reading || !std::holds_alternative<NotUtf8>(reading.error())) return reading;
   return attempt(Utf8Verdict::Invalid);

@@ -17,6 +17,14 @@
 
 namespace quorlane {
 
+// What is known of statement bytes being valid UTF-8 as a whole.
+enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
+
+// What a reading that took bytes to be in `encoding` and read them to its end found: UTF-8 (valid), or not.
+constexpr Utf8Verdict verdict_after(Encoding encoding) noexcept {
+  return encoding == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
+}
+
 // How a statement's text is made.
 struct ReadOptions {
   // The input is made into text this many bytes (or code points) at a time, cut at the next line end. Only tests
@@ -27,6 +35,10 @@ struct ReadOptions {
   // bytes that are not UTF-8 and declare DOS (declares_dos) are read as cp866 (the reader reads windows-1251).
   bool skip_utf8_bom = false;
   bool read_declared_dos = false;
+  // Of bytes that an earlier reading read to its end: what it found (verdict_after), so that they are read as
+  // they were then, at once (a reading of bytes taken as UTF-8 by their start and found not to be UTF-8 further on
+  // starts over otherwise), and not checked again. Unknown for bytes not read before; text is never checked.
+  Utf8Verdict utf8 = Utf8Verdict::Unknown;
 };
 
 // The UTF-8 byte order mark, and a str's U+FEFF.
@@ -36,9 +48,6 @@ inline constexpr char32_t kByteOrderMark = 0xFEFF;
 // The single-byte encoding a reading with `options` takes bytes for that are not UTF-8 (and have no UTF-16 mark):
 // cp866 where the options read a declared DOS and the bytes declare it (declares_dos), else windows-1251.
 Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options) noexcept;
-
-// What is known of statement bytes being valid UTF-8 as a whole.
-enum class Utf8Verdict : unsigned char { Unknown, Valid, Invalid };
 
 class TextSource {
  public:

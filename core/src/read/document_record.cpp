@@ -69,6 +69,45 @@ Result<DocumentRecord, FieldFailure> view_document_fields(const DocumentFields& 
 
 }  // namespace detail
 
+namespace {
+
+// The bytes of a record's text field, and the field kept in a store; a value of another kind is itself.
+std::size_t text_size(std::string_view text) noexcept { return text.size(); }
+std::size_t text_size(const OptionalText& text) noexcept { return text.has_value() ? text.value().size() : 0; }
+template <class T>
+std::size_t text_size(const T&) noexcept {
+  return 0;
+}
+
+std::string_view kept(std::string_view text, TextStore& store) { return store.copy(text); }
+OptionalText kept(const OptionalText& text, TextStore& store) {
+  return text.has_value() ? OptionalText(store.copy(text.value())) : OptionalText();
+}
+template <class T>
+T kept(const T& value, TextStore&) {
+  return value;
+}
+
+}  // namespace
+
+Document keep_document(const DocumentRecord& viewed, TextStore& store) {
+  std::size_t total = 0;
+#define QUORLANE_TEXT_SIZE(attribute, key, kind) total += text_size(viewed.attribute);
+  QUORLANE_DOCUMENT_FIELDS(QUORLANE_TEXT_SIZE)
+#undef QUORLANE_TEXT_SIZE
+  // As convert_document_fields lays a record out: the record, then its texts, in one block.
+  BlockRef block = store.reserve(sizeof(DocumentRecord) + alignof(DocumentRecord) - 1 + total);
+  void* place = store.place(sizeof(DocumentRecord), alignof(DocumentRecord));
+  const DocumentRecord* record = new (place) DocumentRecord{
+      .text_encoding = viewed.text_encoding,
+      .lineno = viewed.lineno,
+#define QUORLANE_KEPT_FIELD(attribute, key, kind) .attribute = kept(viewed.attribute, store),
+      QUORLANE_DOCUMENT_FIELDS(QUORLANE_KEPT_FIELD)
+#undef QUORLANE_KEPT_FIELD
+  };
+  return Document(std::move(block), record);
+}
+
 Result<Document, FieldFailure> convert_document(const AttributeMap& attrs, std::uint64_t lineno, TextStore& store) {
   return detail::convert_document_fields(detail::DocumentConversion::gathered_from(attrs), Encoding::Utf8, lineno,
                                          store);

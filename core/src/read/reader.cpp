@@ -212,6 +212,7 @@ class Reader {
   void hand_document(std::uint64_t lineno, Result<DocumentRecord, FieldFailure>&& record, const FieldLines& lines) {
     if (record) {
       sink_->take(record.value(), lines);
+      if (collector_) collector_->handed();
     } else {
       warn(lineno, std::move(record).error());
     }

@@ -18,7 +18,15 @@ class SectionCollector {
     out_.attributes.clear();
     // A real statement writes an attribute line in about 25 bytes: reserving for more costs address space only,
     // where growing the vector would copy it.
-    out_.attributes.reserve(lines.size_hint() / 16);
+    if (out_.kept == KeptSections::Every) out_.attributes.reserve(lines.size_hint() / 16);
+  }
+
+  // The document section closed last was handed to the sink: forgotten, where only the sections not handed
+  // over are kept. It is the last one, its attributes the last ones.
+  void handed() {
+    if (out_.kept != KeptSections::NotHanded) return;
+    out_.attributes.resize(out_.sections.back().first_attribute);
+    out_.sections.pop_back();
   }
 
   void see(const ClassifiedLine& line) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "quorlane/declared_encoding.h"
 #include "quorlane/plausibility.h"
 #include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
@@ -70,38 +71,48 @@ class Converter {
   Converter(std::optional<Encoding> target, Newline newline, TextOutput& out, const ReadOptions& options)
       : wanted_(target), newline_(newline), output_(out), options_(options) {}
 
-  // A reading starts, of `source`: everything written before is forgotten.
+  // The conversion of `source` starts.
   void start(const TextSource& source) {
     target_ = wanted_.value_or(source.encoding());
     written_ = source.text_encoding();
-    // A single-byte encoding's byte takes at most three bytes of UTF-8; any other way the text takes at most the
-    // bytes it has (a code point of a str at most as many UTF-8 bytes as twice its width), and a line feed that
-    // gains a carriage return two. The decoders write a little past the end.
+    // A windows-1251 byte of a piece takes at most three bytes of UTF-8; any other way a byte of a piece takes at
+    // most one (the pieces are UTF-8 or windows-1251, whatever the input's form), and a line feed that gains a
+    // carriage return two. The decoders write a little past the end. Of the whole, measured in the input: a byte
+    // of a single-byte encoding (cp866 too, whose pieces are UTF-8) takes three bytes at most.
+    most_ = written_ == Encoding::Cp1251 && target_ == Encoding::Utf8 ? 3 : 2;
     const bool single_byte = source.encoding() == Encoding::Cp1251 || source.encoding() == Encoding::Cp866;
     const std::size_t most = single_byte && target_ == Encoding::Utf8 ? 3 : 2;
-    out_ = output_.buffer(most * source.size_hint() + 2 * detail::kDecodeSlack, target_);
-    size_ = 0;
+    output_.start(most * source.size_hint() + 2 * detail::kDecodeSlack, target_);
     lineno_ = 1;
+    beginning_.clear();
     problem_.reset();
   }
 
-  // Converts every piece of `source`, which start() was given.
+  // Converts every piece of `source`, which start() was given, until something stops it: a problem, or an
+  // output that takes no more.
   Status<StatementError> run(TextSource& source) {
     for (;;) {
       auto piece = source.next_piece();
       if (!piece) return Err(std::move(piece).error());
-      if (piece.value().empty() || problem_) return {};
+      if (piece.value().empty() || problem_ || output_.stopped()) return {};
+      out_ = output_.room(most_ * piece.value().size() + 2 * detail::kDecodeSlack);
+      size_ = 0;
       if (auto done = add_piece(piece.value()); !done) problem_ = std::move(done).error();
+      keep_beginning();
+      output_.wrote(size_);
       source.release_before(piece.value().data() + piece.value().size());
     }
   }
 
+  // The problem found, if any; else the output is told that the text is whole. An output that stopped knows
+  // why itself: it is told nothing.
   Status<Unconvertible> finish() {
+    if (output_.stopped()) return {};
     if (!problem_ && target_ != Encoding::Utf8) {
       if (auto readable = check_read_back(); !readable) problem_ = std::move(readable).error();
     }
     if (problem_) return Err(std::move(*problem_));
-    output_.finish(size_);
+    output_.finish();
     return {};
   }
 
@@ -137,14 +148,19 @@ class Converter {
     size_ += text.size();
   }
 
-  // A reading with the same options takes single-byte text for cp866 where it declares DOS, else for
-  // windows-1251, and only where its start looks like statement text.
+  // The start of the text, which the read-back check looks at: the output may have passed it on already.
+  void keep_beginning() {
+    if (beginning_.size() < kBeginning) beginning_.append(out_, std::min(size_, kBeginning - beginning_.size()));
+  }
+
+  // A reading with the same options takes single-byte text for cp866 where it declares DOS (in its header, which
+  // the beginning kept holds), else for windows-1251, and only where its start looks like statement text.
   Status<Unconvertible> check_read_back() const {
-    const std::string_view text(out_, size_);
-    if (const Encoding read_as = single_byte_reading(text, options_); read_as != target_) {
+    if (const Encoding read_as = single_byte_reading(beginning_, options_); read_as != target_) {
       return Err(Unconvertible(ReadBackAs{read_as}));
     }
-    if (!is_plausible(to_utf8(text.substr(0, kPlausibilityChars), target_))) return Err(Unconvertible(NotReadBack{}));
+    const std::string_view start = std::string_view(beginning_).substr(0, kPlausibilityChars);
+    if (!is_plausible(to_utf8(start, target_))) return Err(Unconvertible(NotReadBack{}));
     return {};
   }
 
@@ -199,9 +215,13 @@ class Converter {
   const ReadOptions& options_;
   Encoding target_ = Encoding::Utf8;
   Encoding written_ = Encoding::Utf8;
-  char* out_ = nullptr;
-  std::size_t size_ = 0;
+  std::size_t most_ = 2;  // bytes written for a byte of the text, at most
+  char* out_ = nullptr;   // the room for the piece being converted
+  std::size_t size_ = 0;  // of it, written
   std::string decoded_;  // a windows-1251 piece as UTF-8, on its way into another single-byte encoding
+  // The first kBeginning bytes written: what a reading looks at to choose its encoding.
+  static constexpr std::size_t kBeginning = std::max(kPlausibilityChars, kHeaderBytes);
+  std::string beginning_;
   std::string scratch_;
   std::uint64_t lineno_ = 1;
   std::optional<Unconvertible> problem_;
@@ -232,20 +252,22 @@ Conversion convert_read(Open open, Converter& converter) {
   return converter.finish();
 }
 
-// The text in a string, through a buffer of exactly the size asked for, so that a sanitizer sees any write past
-// the size the converter promised.
+// The text in a string, each piece through a buffer of exactly the room asked for, so that a sanitizer sees any
+// write past the room the converter asked for.
 class StringOutput final : public TextOutput {
  public:
-  char* buffer(std::size_t most, Encoding) override {
-    buffer_ = std::make_unique<char[]>(most);
-    return buffer_.get();
+  void start(std::size_t, Encoding) override { text_.clear(); }
+  char* room(std::size_t size) override {
+    room_ = std::make_unique<char[]>(size);
+    return room_.get();
   }
-  void finish(std::size_t size) noexcept override { size_ = size; }
-  std::string text() const { return std::string(buffer_.get(), size_); }
+  void wrote(std::size_t size) override { text_.append(room_.get(), size); }
+  void finish() override {}
+  std::string take() { return std::move(text_); }
 
  private:
-  std::unique_ptr<char[]> buffer_;
-  std::size_t size_ = 0;
+  std::unique_ptr<char[]> room_;
+  std::string text_;
 };
 
 }  // namespace
@@ -255,12 +277,14 @@ class StringOutput final : public TextOutput {
 Conversion convert_statement(std::string_view input, std::optional<Encoding> target, Newline newline,
                              TextOutput& out, const ReadOptions& options) {
   Utf8Verdict known = Utf8Verdict::Invalid;
-  auto checked = reading_utf8_or_cp1251([&](Utf8Verdict utf8) -> Status<StatementError> {
-    auto source = TextSource::of_bytes(input, options, utf8);
-    if (!source) return Err(std::move(source).error());
-    known = source.value().encoding() == Encoding::Utf8 ? Utf8Verdict::Valid : Utf8Verdict::Invalid;
-    return check_statement(source.value());
-  });
+  auto checked = reading_utf8_or_cp1251(
+      [&](Utf8Verdict utf8) -> Status<StatementError> {
+        auto source = TextSource::of_bytes(input, options, utf8);
+        if (!source) return Err(std::move(source).error());
+        known = verdict_after(source.value().encoding());
+        return check_statement(source.value());
+      },
+      options.utf8);
   if (!checked) return Err(std::move(checked).error());
   Converter converter(target, newline, out, options);
   return convert_read([&] { return std::move(TextSource::of_bytes(input, options, known)).value(); }, converter);
@@ -283,7 +307,7 @@ Result<Converted, StatementError> converted_text(Input input, Encoding target, N
   auto conversion = convert_statement(input, std::optional<Encoding>(target), newline, out, options);
   if (!conversion) return Err(std::move(conversion).error());
   if (!conversion.value()) return Converted(Err(std::move(conversion).value().error()));
-  return Converted(out.text());
+  return Converted(out.take());
 }
 
 }  // namespace
