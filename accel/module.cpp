@@ -68,6 +68,8 @@ PyMethodDef methods[] = {
     {"declares_dos", entry_point<quorlane_accel::declares_dos>, METH_O,
      "declares_dos(data, /)\n--\n\nWhether the bytes declare themselves cp866: the header's last Кодировка line,\n"
      "written in cp866, says DOS (the package then reads bytes that are not UTF-8 as cp866)."},
+    {"line_feeds", entry_point<quorlane_accel::line_feeds>, METH_O,
+     "line_feeds(data, /)\n--\n\nThe number of line feeds in the bytes, counted a vector at a time."},
     {"key_column", entry_point<quorlane_accel::key_column>, METH_O,
      "key_column(key, /)\n--\n\nThe name of the column of a key outside the fields: the key, or \"key:\" and the\n"
      "key where the key is named like one of the table's own columns or begins with \"key:\"."},

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "quorlane/declared_encoding.h"
+#include "quorlane/line_feeds.h"
 #include "quorlane/parse.h"
 #include "ref.h"
 #include "statement_errors.h"
@@ -52,6 +53,15 @@ PyObject* declares_dos(PyObject*, PyObject* data) {
   }
   const std::string_view bytes(PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data)));
   return PyBool_FromLong(quorlane::declares_dos(bytes));
+}
+
+PyObject* line_feeds(PyObject*, PyObject* data) {
+  if (!PyBytes_Check(data)) {
+    PyErr_Format(PyExc_TypeError, "expected bytes, not %.200s", Py_TYPE(data)->tp_name);
+    return nullptr;
+  }
+  const std::string_view bytes(PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data)));
+  return PyLong_FromSize_t(quorlane::count_line_feeds(bytes));
 }
 
 }  // namespace quorlane_accel

@@ -21,8 +21,9 @@ quorlane::ReadOptions package_reading() noexcept;
 // the key and value that dropped the document. New reference, or null with an exception.
 PyObject* dropped_documents(const ModuleState& state, const std::vector<quorlane::StatementWarning>& warnings);
 
-// read_statement(statement) and declares_dos(data): see the module's docstrings of the functions.
+// read_statement(statement), declares_dos(data) and line_feeds(data): see the module's docstrings of the functions.
 PyObject* read_statement(PyObject* module, PyObject* statement);
 PyObject* declares_dos(PyObject* module, PyObject* data);
+PyObject* line_feeds(PyObject* module, PyObject* data);
 
 }  // namespace quorlane_accel

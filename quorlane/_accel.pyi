@@ -168,6 +168,8 @@ def iso_date(text: str, /) -> Optional[str]:
 def declares_dos(data: bytes, /) -> bool:
     """Whether the bytes are read as cp866 by the package: not UTF-8, and the header's Кодировка, written in cp866,
     says DOS."""
+def line_feeds(data: bytes, /) -> int:
+    """The number of line feeds in the bytes, counted a vector at a time."""
 def key_column(key: str, /) -> str:
     """The name of a key's column: the key, or "key:" and the key where it is named like one of the table's own
     columns (or begins with "key:")."""

@@ -200,7 +200,7 @@ def _lines_from_the_end(data: bytes, start: int, package: bool) -> Iterator[tupl
     end = len(data)
     if end > start and data.endswith(b"\n"):
         end -= 1  # the last line feed ends the last line: no line follows it
-    number = data.count(b"\n", start, end) + 1
+    number = _accel.line_feeds(data) - (end < len(data)) + 1  # the mark, if any, holds none
     while True:
         cut = data.rfind(b"\n", start, end)
         line = data[cut + 1 if cut >= 0 else start:end]

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
+#include "quorlane/line_feeds.h"
 #include "test_support.h"
 
 namespace quorlane {
@@ -81,6 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"long_lines", std::string("=").append(100, 'x').append("\n=y"),
                                 {std::string("1:=").append(100, 'x'), "2:=y"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Counted in blocks of 16 bytes, 255 blocks at a time, and the rest a byte at a time: every length and place of
+// line feeds across those bounds gives the plain count.
+TEST(LineFeeds, CountAsTheBytesDo) {
+  for (const std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{16}, std::size_t{4080},
+                                 std::size_t{4097}, std::size_t{100003}}) {
+    std::string text(size, 'x');
+    for (std::size_t i = 0; i < size; i += 1 + i % 7) text[i] = '\n';  // up to 255 a lane in a run of 255 blocks
+    if (size > 0) text[size - 1] = '\n';
+    const auto plain = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(count_line_feeds(text), plain) << size;
+    EXPECT_EQ(count_line_feeds(std::string(size, '\n')), size);
+  }
+}
 
 // ---- one line, in both encodings --------------------------------------------------------------------------
 
