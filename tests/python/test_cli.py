@@ -52,10 +52,11 @@ def place(tmp_path_factory: pytest.TempPathFactory) -> Path:
     (folder / "balanced.txt").write_bytes(statement(account(), document(INCOME), document()).encode("utf-8"))
     (folder / "unbalanced.txt").write_bytes(
         statement(account({"КонечныйОстаток": "158500.51"}), document()).encode("utf-8"))
-    # Links: to a file listed another way, to nothing, to themselves, and to a folder (followed). Only where users
-    # make them freely (Windows asks for a privilege): elsewhere the case that reads them fails.
+    # Links: to a file listed another way (a hard one too), to nothing, to themselves, and to a folder (followed).
+    # Only where users make them freely (Windows asks for a privilege): elsewhere the case that reads them fails.
     (folder / "links").mkdir()
     if os.name == "posix":
+        os.link(folder / "upper" / "KL_TO_1C.TXT", folder / "links" / "hard.txt")
         (folder / "links" / "same.txt").symlink_to(folder / "upper" / "KL_TO_1C.TXT")
         (folder / "links" / "broken.txt").symlink_to("missing.txt")
         (folder / "links" / "loop.txt").symlink_to("loop.txt")
