@@ -8,6 +8,7 @@ it streams rows to disk, so that a statement of 100,000 documents does not sit i
 from __future__ import annotations
 
 import argparse
+import io
 from datetime import date
 from typing import Any, Optional
 
@@ -64,8 +65,8 @@ def run(args: argparse.Namespace, out: Any = None, err: Any = None) -> int:
     listing = files_to_read(args.paths, args.pattern)
     scratch = tempfile.mkdtemp(prefix="quorlane-xlsx-")  # XlsxWriter's rows until the workbook is put together
     try:
-        with replaced_file(args.output) as temporary:
-            book = _Workbook(temporary, scratch, several=len(listing.files) > 1)
+        with replaced_file(args.output) as temporary, _WorkbookFile(temporary, "wb") as file:
+            book = _Workbook(file, scratch, several=len(listing.files) > 1)
             with Report(listing, out, err) as report:
                 for path in listing.files:
                     report.add(book.add(path))
@@ -79,13 +80,48 @@ def run(args: argparse.Namespace, out: Any = None, err: Any = None) -> int:
     return report.totals.status(args.strict)
 
 
+class _WorkbookFile(io.FileIO):
+    """The file XlsxWriter's zip archive is written to, unbuffered, so that a write that fails (a full disk) fails
+    at once. Every byte is written. After a failure, or once closed, the file takes anything and does nothing: where
+    a write fails (here, or in XlsxWriter's scratch files) XlsxWriter gives up without closing its archive, which
+    would otherwise fail again when it is collected, and print a traceback."""
+
+    failed = False
+
+    @property
+    def _done(self) -> bool:
+        return self.failed or self.closed
+
+    def seek(self, offset: int, whence: int = io.SEEK_SET) -> int:
+        return 0 if self._done else super().seek(offset, whence)
+
+    def tell(self) -> int:
+        return 0 if self._done else super().tell()
+
+    def flush(self) -> None:
+        if not self._done:
+            super().flush()
+
+    def write(self, data: Any) -> int:
+        if self._done:
+            return len(data)
+        view = memoryview(data).cast("B")
+        try:
+            while view:
+                view = view[super().write(view) or 0:]
+        except OSError:
+            self.failed = True
+            raise
+        return len(data)
+
+
 class _Workbook:
     """The workbook as it is written: the documents sheet row by row, the warnings kept for their sheet."""
 
-    def __init__(self, path: str, scratch: str, several: bool) -> None:
+    def __init__(self, file: _WorkbookFile, scratch: str, several: bool) -> None:
         import xlsxwriter
 
-        self.book = xlsxwriter.Workbook(path, {
+        self.book = xlsxwriter.Workbook(file, {
             "constant_memory": True, "tmpdir": scratch,
             # write_string is used for every text; these make sure that no other call ever reads one as more.
             "strings_to_numbers": False, "strings_to_formulas": False, "strings_to_urls": False})
