@@ -126,7 +126,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
       const std::size_t count = detail::code_points_whole_lines(rest_points_, size);
       const CodePoints input = detail::code_points_slice(rest_points_, 0, count);
       rest_points_ = detail::code_points_slice(rest_points_, count, rest_points_.count - count);
-      Buffer& buffer = buffer_for(count * detail::utf8_bytes_per_point(input.width) + detail::kDecodeSlack);
+      Buffer& buffer = buffer_for(utf8_room(input));
       auto end = detail::code_points_to_utf8(input, buffer.bytes.get());
       if (!end) {
         rest_points_ = {};
