@@ -337,9 +337,7 @@ PyObject* read_outline(PyObject* module, PyObject* const* args, Py_ssize_t nargs
     sections = Ref::steal(new_sections(state, args[0], std::move(reading.sections)));
     if (!sections) return nullptr;
   }
-  Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
-  if (!warnings) return nullptr;
-  Ref statement = Ref::steal(state.api->new_statement(std::move(reading.statement), warnings.get()));
+  Ref statement = Ref::steal(package_statement(state, std::move(reading.statement)));
   if (!statement) return nullptr;
   auto* outline = PyObject_New(OutlineObject, state.outline_type);
   if (!outline) return nullptr;

@@ -452,9 +452,7 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
   if (!objects) return nullptr;
   Ref documents = Ref::steal(picked(objects.get(), kept));
   if (!documents) return nullptr;
-  Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
-  if (!warnings) return nullptr;
-  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement), warnings.get()));
+  Ref parsed = Ref::steal(package_statement(state, std::move(reading.statement)));
   if (!parsed) return nullptr;
   auto* object = PyObject_New(ReadingObject, state.section_reading_type);
   if (!object) return nullptr;

@@ -33,6 +33,12 @@ PyObject* dropped_documents(const ModuleState& state, const std::vector<quorlane
   });
 }
 
+PyObject* package_statement(const ModuleState& state, quorlane::ReaderResult&& reading) {
+  Ref warnings = Ref::steal(dropped_documents(state, reading.warnings));
+  if (!warnings) return nullptr;
+  return state.api->new_statement(std::move(reading), warnings.get());
+}
+
 PyObject* read_statement(PyObject* module, PyObject* statement) {
   quorlane_glue::StatementInput input;
   if (!quorlane_glue::statement_input(statement, input)) return nullptr;
@@ -42,9 +48,7 @@ PyObject* read_statement(PyObject* module, PyObject* statement) {
     quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
   }
-  Ref warnings = Ref::steal(dropped_documents(state, read.value().warnings));
-  if (!warnings) return nullptr;
-  return state.api->new_statement(std::move(read).value(), warnings.get());
+  return package_statement(state, std::move(read).value());
 }
 
 namespace {
