@@ -95,9 +95,7 @@ struct Place {
 
 Place value_place(std::uint64_t line, std::uint64_t section_line, std::string_view key) {
   if (line == 0) return Place{section_line, 0};
-  std::size_t characters = 0;
-  for (const char c : key) characters += !is_utf8_continuation(static_cast<unsigned char>(c));
-  return Place{line, characters + 2};
+  return Place{line, utf8_characters(key) + 2};
 }
 
 Refusal refused(std::string code, Place place, std::string_view key, std::string message) {

@@ -57,11 +57,7 @@ std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t 
   const std::string_view before = piece.substr(0, offset);
   lineno += static_cast<std::uint64_t>(std::count(before.begin(), before.end(), '\n'));
   const std::size_t line_start = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
-  std::size_t column = 1;
-  for (std::size_t i = line_start; i < offset; ++i) {
-    if (!is_utf8_continuation(static_cast<unsigned char>(piece[i]))) ++column;
-  }
-  return {lineno, column};
+  return {lineno, 1 + utf8_characters(before.substr(line_start))};
 }
 
 // The conversion of a statement's text, piece by piece, once its reading gave no error. It stops at the first
@@ -205,8 +201,7 @@ class Converter {
 
   std::size_t characters(std::string_view text) const noexcept {
     if (target_ == Encoding::Cp1251) return text.size();
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return !is_utf8_continuation(static_cast<unsigned char>(c)); }));
+    return utf8_characters(text);
   }
 
   const std::optional<Encoding> wanted_;
