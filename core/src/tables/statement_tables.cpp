@@ -102,13 +102,13 @@ Refusal refused(std::string code, Place place, std::string_view key, std::string
   return Refusal{std::move(code), place.lineno, place.column, std::string(key), std::move(message)};
 }
 
-bool fits_date32(const Date& date) noexcept {
-  const std::int64_t days = days_since_epoch(date);
+// Whether a date, in days since 1970-01-01, is one a date32 column holds.
+bool fits_date32(std::int64_t days) noexcept {
   return days >= std::numeric_limits<std::int32_t>::min() && days <= std::numeric_limits<std::int32_t>::max();
 }
 
 std::optional<Refusal> date_refusal(const Date& date, Place place, std::string_view key) {
-  if (fits_date32(date)) return std::nullopt;
+  if (fits_date32(days_since_epoch(date))) return std::nullopt;
   return refused("date-range", place, key, "date " + format_dotted_date(date) + " is beyond the range of a date32 column");
 }
 
@@ -149,7 +149,7 @@ std::size_t put(ColumnBuilder& column, const OptionalText& text, Encoding encodi
 
 std::size_t put(ColumnBuilder& column, const Date& date, Encoding, bool& beyond) {
   const std::int64_t days = days_since_epoch(date);
-  beyond |= days < std::numeric_limits<std::int32_t>::min() || days > std::numeric_limits<std::int32_t>::max();
+  beyond |= !fits_date32(days);
   column.value(static_cast<std::int32_t>(days));
   return 0;
 }
