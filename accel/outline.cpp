@@ -254,25 +254,18 @@ void Outline_dealloc(PyObject* self) {
   quorlane_glue::free_instance(self);
 }
 
-template <PyObject* OutlineObject::*Field>
-PyObject* outline_field(PyObject* self, void*) noexcept {
-  PyObject* value = reinterpret_cast<OutlineObject*>(self)->*Field;
-  Py_INCREF(value);
-  return value;
-}
-
 PyObject* Outline_count(PyObject* self, void*) noexcept {
   return PyLong_FromSsize_t(reinterpret_cast<OutlineObject*>(self)->count);
 }
 
 PyGetSetDef outline_getset[] = {
-    {"statement", outline_field<&OutlineObject::statement>, nullptr,
+    {"statement", quorlane_glue::member_getter<&OutlineObject::statement>, nullptr,
      "What quorlane_py.parse returns for the statement, but for its documents: read_documents gives them.", nullptr},
     {"count", Outline_count, nullptr, "The number of the statement's documents.", nullptr},
-    {"keys", outline_field<&OutlineObject::keys>, nullptr,
+    {"keys", quorlane_glue::member_getter<&OutlineObject::keys>, nullptr,
      "Every key of the documents' sections, in the order of its first appearance (empty without sections).",
      nullptr},
-    {"sections", outline_field<&OutlineObject::sections>, nullptr,
+    {"sections", quorlane_glue::member_getter<&OutlineObject::sections>, nullptr,
      "The sections read_documents does not give, in file order: the header's, the accounts', and those of the\n"
      "documents that became warnings; None when the outline was read without sections.",
      nullptr},
@@ -344,9 +337,7 @@ PyObject* read_outline(PyObject* module, PyObject* const* args, Py_ssize_t nargs
     sections = Ref::steal(new_sections(state, args[0], std::move(reading.sections)));
     if (!sections) return nullptr;
   }
-  Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
-  if (!warnings) return nullptr;
-  Ref statement = Ref::steal(state.api->new_statement(std::move(reading.statement), warnings.get()));
+  Ref statement = Ref::steal(package_statement(state, std::move(reading.statement)));
   if (!statement) return nullptr;
   auto* outline = PyObject_New(OutlineObject, state.outline_type);
   if (!outline) return nullptr;

@@ -255,13 +255,6 @@ void Section_dealloc(PyObject* self) {
   quorlane_glue::free_instance(self);
 }
 
-template <PyObject* SectionObject::*Field>
-PyObject* field(PyObject* self, void*) noexcept {
-  PyObject* value = reinterpret_cast<SectionObject*>(self)->*Field;
-  Py_INCREF(value);
-  return value;
-}
-
 // A line of the section, made into an int when it is asked for.
 template <std::uint64_t quorlane::SectionSpan::*Line>
 PyObject* line(PyObject* self, void*) noexcept {
@@ -269,8 +262,9 @@ PyObject* line(PyObject* self, void*) noexcept {
 }
 
 PyGetSetDef section_getset[] = {
-    {"kind", field<&SectionObject::kind>, nullptr, "\"header\", \"account\" or \"document\".", nullptr},
-    {"doc_type", field<&SectionObject::doc_type>, nullptr,
+    {"kind", quorlane_glue::member_getter<&SectionObject::kind>, nullptr,
+     "\"header\", \"account\" or \"document\".", nullptr},
+    {"doc_type", quorlane_glue::member_getter<&SectionObject::doc_type>, nullptr,
      "A document's type, the text after \"СекцияДокумент=\"; None for the other kinds.", nullptr},
     {"start_line", line<&quorlane::SectionSpan::start_line>, nullptr,
      "The opening line: 1 for the header (\"1CClientBankExchange\"), \"СекцияРасчСчет\", \"СекцияДокумент=...\".",
@@ -367,21 +361,14 @@ PyObject* Reading_repr(PyObject* self) {
                               PyTuple_GET_SIZE(reading->sections), PyTuple_GET_SIZE(reading->documents));
 }
 
-template <PyObject* ReadingObject::*Field>
-PyObject* reading_field(PyObject* self, void*) noexcept {
-  PyObject* value = reinterpret_cast<ReadingObject*>(self)->*Field;
-  Py_INCREF(value);
-  return value;
-}
-
 PyGetSetDef reading_getset[] = {
-    {"statement", reading_field<&ReadingObject::statement>, nullptr,
+    {"statement", quorlane_glue::member_getter<&ReadingObject::statement>, nullptr,
      "The statement, as quorlane_py.parse returns it (read as the package reads: its `encoding` may be \"cp866\", "
      "its warnings are DroppedDocument pairs).", nullptr},
-    {"sections", reading_field<&ReadingObject::sections>, nullptr,
+    {"sections", quorlane_glue::member_getter<&ReadingObject::sections>, nullptr,
      "Every section in file order: the header first; documents that became warnings included.", nullptr},
-    {"header", reading_field<&ReadingObject::header>, nullptr, "The header's section.", nullptr},
-    {"documents", reading_field<&ReadingObject::documents>, nullptr,
+    {"header", quorlane_glue::member_getter<&ReadingObject::header>, nullptr, "The header's section.", nullptr},
+    {"documents", quorlane_glue::member_getter<&ReadingObject::documents>, nullptr,
      "The section of each of statement.documents, in the same order.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -465,9 +452,7 @@ PyObject* read_sections(PyObject* module, PyObject* statement) {
   if (!objects) return nullptr;
   Ref documents = Ref::steal(picked(objects.get(), kept));
   if (!documents) return nullptr;
-  Ref warnings = Ref::steal(dropped_documents(state, reading.statement.warnings));
-  if (!warnings) return nullptr;
-  Ref parsed = Ref::steal(state.api->new_statement(std::move(reading.statement), warnings.get()));
+  Ref parsed = Ref::steal(package_statement(state, std::move(reading.statement)));
   if (!parsed) return nullptr;
   auto* object = PyObject_New(ReadingObject, state.section_reading_type);
   if (!object) return nullptr;

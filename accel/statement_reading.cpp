@@ -1,5 +1,6 @@
 #include "statement_reading.h"
 
+#include <string_view>
 #include <utility>
 
 #include "quorlane/declared_encoding.h"
@@ -32,6 +33,12 @@ PyObject* dropped_documents(const ModuleState& state, const std::vector<quorlane
   });
 }
 
+PyObject* package_statement(const ModuleState& state, quorlane::ReaderResult&& reading) {
+  Ref warnings = Ref::steal(dropped_documents(state, reading.warnings));
+  if (!warnings) return nullptr;
+  return state.api->new_statement(std::move(reading), warnings.get());
+}
+
 PyObject* read_statement(PyObject* module, PyObject* statement) {
   quorlane_glue::StatementInput input;
   if (!quorlane_glue::statement_input(statement, input)) return nullptr;
@@ -41,26 +48,32 @@ PyObject* read_statement(PyObject* module, PyObject* statement) {
     quorlane_glue::raise_statement_error(read.error(), *state.api->errors);
     return nullptr;
   }
-  Ref warnings = Ref::steal(dropped_documents(state, read.value().warnings));
-  if (!warnings) return nullptr;
-  return state.api->new_statement(std::move(read).value(), warnings.get());
+  return package_statement(state, std::move(read).value());
 }
 
-PyObject* declares_dos(PyObject*, PyObject* data) {
+namespace {
+
+// The bytes of an argument that must be bytes. False with TypeError for anything else.
+bool bytes_argument(PyObject* data, std::string_view& bytes) {
   if (!PyBytes_Check(data)) {
     PyErr_Format(PyExc_TypeError, "expected bytes, not %.200s", Py_TYPE(data)->tp_name);
-    return nullptr;
+    return false;
   }
-  const std::string_view bytes(PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data)));
+  bytes = {PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data))};
+  return true;
+}
+
+}  // namespace
+
+PyObject* declares_dos(PyObject*, PyObject* data) {
+  std::string_view bytes;
+  if (!bytes_argument(data, bytes)) return nullptr;
   return PyBool_FromLong(quorlane::declares_dos(bytes));
 }
 
 PyObject* line_feeds(PyObject*, PyObject* data) {
-  if (!PyBytes_Check(data)) {
-    PyErr_Format(PyExc_TypeError, "expected bytes, not %.200s", Py_TYPE(data)->tp_name);
-    return nullptr;
-  }
-  const std::string_view bytes(PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data)));
+  std::string_view bytes;
+  if (!bytes_argument(data, bytes)) return nullptr;
   return PyLong_FromSize_t(quorlane::count_line_feeds(bytes));
 }
 

@@ -10,6 +10,7 @@
 
 #include "module_state.h"
 #include "quorlane/errors.h"
+#include "quorlane/reader.h"
 #include "quorlane/text_source.h"
 
 namespace quorlane_accel {
@@ -20,6 +21,10 @@ quorlane::ReadOptions package_reading() noexcept;
 // A list of quorlane.errors.DroppedDocument, one per warning: the (lineno, message) pair quorlane_py gives, with
 // the key and value that dropped the document. New reference, or null with an exception.
 PyObject* dropped_documents(const ModuleState& state, const std::vector<quorlane::StatementWarning>& warnings);
+
+// The Statement of a reading, as quorlane_py.parse makes one, its warnings those of dropped_documents. New
+// reference, or null with an exception.
+PyObject* package_statement(const ModuleState& state, quorlane::ReaderResult&& reading);
 
 // read_statement(statement), declares_dos(data) and line_feeds(data): see the module's docstrings of the functions.
 PyObject* read_statement(PyObject* module, PyObject* statement);

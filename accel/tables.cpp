@@ -192,21 +192,14 @@ void StatementTable_dealloc(PyObject* self) {
   quorlane_glue::free_instance(self);
 }
 
-template <PyObject* StatementTableObject::*Field>
-PyObject* statement_table_field(PyObject* self, void*) noexcept {
-  PyObject* value = statement_table(self).*Field;
-  Py_INCREF(value);
-  return value;
-}
-
 PyGetSetDef statement_table_getset[] = {
-    {"encoding", statement_table_field<&StatementTableObject::encoding>, nullptr,
+    {"encoding", quorlane_glue::member_getter<&StatementTableObject::encoding>, nullptr,
      "\"utf-8\", \"cp1251\" or \"cp866\".", nullptr},
-    {"documents", statement_table_field<&StatementTableObject::documents>, nullptr,
+    {"documents", quorlane_glue::member_getter<&StatementTableObject::documents>, nullptr,
      "The documents' Table: one row per document of quorlane_py.parse, in the same order.", nullptr},
-    {"intervals", statement_table_field<&StatementTableObject::intervals>, nullptr,
+    {"intervals", quorlane_glue::member_getter<&StatementTableObject::intervals>, nullptr,
      "The accounts' intervals as a Table.", nullptr},
-    {"warnings", statement_table_field<&StatementTableObject::warnings>, nullptr,
+    {"warnings", quorlane_glue::member_getter<&StatementTableObject::warnings>, nullptr,
      "The documents the reader dropped: (lineno, message) pairs, each a DroppedDocument with its key and value.",
      nullptr},
     {"column_names", quorlane_glue::entry_point<StatementTable_column_names>, nullptr,

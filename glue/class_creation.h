@@ -22,4 +22,23 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwar
 // class holds to its class.
 void free_instance(PyObject* self) noexcept;
 
+namespace detail {
+template <class Member>
+struct MemberOf;
+template <class Object>
+struct MemberOf<PyObject* Object::*> {
+  using type = Object;
+};
+}  // namespace detail
+
+// The getter (PyGetSetDef::get) of an instance's PyObject* member that is set for the instance's whole life:
+// a new reference to it. member_getter<&SomeObject::field>.
+template <auto Member>
+PyObject* member_getter(PyObject* self, void*) noexcept {
+  using Object = typename detail::MemberOf<decltype(Member)>::type;
+  PyObject* value = reinterpret_cast<Object*>(self)->*Member;
+  Py_INCREF(value);
+  return value;
+}
+
 }  // namespace quorlane_glue

@@ -5,18 +5,12 @@
 #include <variant>
 
 #include "pending_error.h"
+#include "quorlane/overloaded.h"
 #include "statement_input.h"
 #include "str_conversion.h"
 
 namespace quorlane_glue {
 namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-  using Fs::operator()...;
-};
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // The detail object of a syntax error, made as quorlane_py makes its details. New reference, or null with an
 // exception.
@@ -27,7 +21,7 @@ PyObject* new_detail(const quorlane::SyntaxDetail& detail, const ErrorClasses& c
     return classes.new_detail(kind, lineno, std::span<const string_view>(views));
   };
   return std::visit(
-      Overloaded{
+      quorlane::Overloaded{
           [&](const quorlane::UnexpectedSection& d) {
             return make(ErrorClasses::kUnexpectedSection, d.lineno, d.found, quorlane::context_name(d.context));
           },

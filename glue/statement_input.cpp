@@ -1,5 +1,7 @@
 #include "statement_input.h"
 
+#include "str_conversion.h"
+
 namespace quorlane_glue {
 
 bool statement_input(PyObject* arg, StatementInput& input) noexcept {
@@ -11,11 +13,11 @@ bool statement_input(PyObject* arg, StatementInput& input) noexcept {
       return false;
     }
 #endif
-    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(arg));
+    const quorlane::CodePoints points = code_points(arg);
     if (PyUnicode_IS_ASCII(arg)) {
-      input.bytes = {static_cast<const char*>(PyUnicode_DATA(arg)), length};
+      input.bytes = {static_cast<const char*>(points.data), points.count};
     } else {
-      input.text = {PyUnicode_DATA(arg), length, static_cast<unsigned>(PyUnicode_KIND(arg))};
+      input.text = points;
       input.is_text = true;
     }
     return true;

@@ -1,14 +1,9 @@
 #include "quorlane/errors.h"
 
+#include "quorlane/overloaded.h"
+
 namespace quorlane {
 namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-  using Fs::operator()...;
-};
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
 
 std::string join(std::initializer_list<std::string_view> pieces) {
   std::size_t size = 0;

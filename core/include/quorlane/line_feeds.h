@@ -1,5 +1,6 @@
-// Counting a text's line feeds: what numbers its lines. The package's diagnosis of a statement read to its end
-// counts those of the whole text, so this runs at memory speed rather than a byte at a time.
+// Counting a text's line feeds: what numbers its lines. The conversion counts those of every piece it writes, and
+// the package's diagnosis of a statement read to its end those of the whole text, so this runs at memory speed
+// rather than a byte at a time.
 #pragma once
 
 #include <algorithm>

@@ -37,6 +37,13 @@ constexpr char* put_utf8(char* out, char32_t c) noexcept {
 
 constexpr bool is_utf8_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
 
+// The characters of UTF-8 text: its bytes that are not continuation bytes. What a column number counts.
+constexpr std::size_t utf8_characters(std::string_view text) noexcept {
+  std::size_t count = 0;
+  for (const char c : text) count += !is_utf8_continuation(static_cast<unsigned char>(c));
+  return count;
+}
+
 // Whether the eight bytes at `p` are all ASCII: the word-wise fast path of the loops over UTF-8.
 inline bool all_ascii8(const unsigned char* p) noexcept {
   std::uint64_t word;

@@ -95,22 +95,20 @@ struct Place {
 
 Place value_place(std::uint64_t line, std::uint64_t section_line, std::string_view key) {
   if (line == 0) return Place{section_line, 0};
-  std::size_t characters = 0;
-  for (const char c : key) characters += !is_utf8_continuation(static_cast<unsigned char>(c));
-  return Place{line, characters + 2};
+  return Place{line, utf8_characters(key) + 2};
 }
 
 Refusal refused(std::string code, Place place, std::string_view key, std::string message) {
   return Refusal{std::move(code), place.lineno, place.column, std::string(key), std::move(message)};
 }
 
-bool fits_date32(const Date& date) noexcept {
-  const std::int64_t days = days_since_epoch(date);
+// Whether a date, in days since 1970-01-01, is one a date32 column holds.
+bool fits_date32(std::int64_t days) noexcept {
   return days >= std::numeric_limits<std::int32_t>::min() && days <= std::numeric_limits<std::int32_t>::max();
 }
 
 std::optional<Refusal> date_refusal(const Date& date, Place place, std::string_view key) {
-  if (fits_date32(date)) return std::nullopt;
+  if (fits_date32(days_since_epoch(date))) return std::nullopt;
   return refused("date-range", place, key, "date " + format_dotted_date(date) + " is beyond the range of a date32 column");
 }
 
@@ -151,7 +149,7 @@ std::size_t put(ColumnBuilder& column, const OptionalText& text, Encoding encodi
 
 std::size_t put(ColumnBuilder& column, const Date& date, Encoding, bool& beyond) {
   const std::int64_t days = days_since_epoch(date);
-  beyond |= days < std::numeric_limits<std::int32_t>::min() || days > std::numeric_limits<std::int32_t>::max();
+  beyond |= !fits_date32(days);
   column.value(static_cast<std::int32_t>(days));
   return 0;
 }

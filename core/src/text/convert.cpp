@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "quorlane/declared_encoding.h"
+#include "quorlane/line_feeds.h"
 #include "quorlane/plausibility.h"
 #include "quorlane/reader.h"
 #include "quorlane/statement_lines.h"
@@ -55,13 +56,9 @@ std::size_t append_with(const SingleByteEncoder& encoder, std::string_view utf8,
 // The line and column (from 1) of the byte at `offset` of a piece of UTF-8 text whose first line is `lineno`.
 std::pair<std::uint64_t, std::size_t> place(std::string_view piece, std::size_t offset, std::uint64_t lineno) {
   const std::string_view before = piece.substr(0, offset);
-  lineno += static_cast<std::uint64_t>(std::count(before.begin(), before.end(), '\n'));
+  lineno += static_cast<std::uint64_t>(count_line_feeds(before));
   const std::size_t line_start = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
-  std::size_t column = 1;
-  for (std::size_t i = line_start; i < offset; ++i) {
-    if (!is_utf8_continuation(static_cast<unsigned char>(piece[i]))) ++column;
-  }
-  return {lineno, column};
+  return {lineno, 1 + utf8_characters(before.substr(line_start))};
 }
 
 // The conversion of a statement's text, piece by piece, once its reading gave no error. It stops at the first
@@ -124,7 +121,7 @@ class Converter {
       // Line ends are the same bytes in both encodings: where they stay, the piece is decoded in place.
       if (target_ == Encoding::Utf8 && newline_ == Newline::CrLf && every_line_ends_in_crlf(piece)) {
         size_ = static_cast<std::size_t>(detail::decode_cp1251_into(piece, out_ + size_) - out_);
-        lineno_ += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
+        lineno_ += static_cast<std::uint64_t>(count_line_feeds(piece));
         return {};
       }
       decoded_ = to_utf8(piece, Encoding::Cp1251);
@@ -168,7 +165,7 @@ class Converter {
   Status<Unconvertible> add_lines(std::string_view text) {
     if (newline_ == Newline::CrLf && every_line_ends_in_crlf(text)) {  // the common case: the text as it is
       append(text);
-      lineno_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+      lineno_ += static_cast<std::uint64_t>(count_line_feeds(text));
       return {};
     }
     const std::string_view line_end = newline_ == Newline::CrLf ? "\r\n" : "\n";
@@ -205,8 +202,7 @@ class Converter {
 
   std::size_t characters(std::string_view text) const noexcept {
     if (target_ == Encoding::Cp1251) return text.size();
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return !is_utf8_continuation(static_cast<unsigned char>(c)); }));
+    return utf8_characters(text);
   }
 
   const std::optional<Encoding> wanted_;

@@ -13,10 +13,6 @@ namespace {
 // header, which a line starts with.
 constexpr std::size_t kLineStart = 32;
 
-bool starts_with(std::string_view text, std::string_view prefix) noexcept {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 bool declares_dos(std::string_view bytes) noexcept {
@@ -33,10 +29,10 @@ bool declares_dos(std::string_view bytes) noexcept {
     const std::string_view line(utf8, static_cast<std::size_t>(
                                           write_utf8(raw.substr(0, kLineStart), Encoding::Cp866, utf8) - utf8));
     if (std::any_of(std::begin(section_ends), std::end(section_ends),
-                    [&](std::string_view marker) { return starts_with(line, marker); })) {
+                    [&](std::string_view marker) { return line.starts_with(marker); })) {
       break;
     }
-    if (starts_with(line, kEncodingKey) && line.substr(kEncodingKey.size(), 1) == "=") {
+    if (line.starts_with(kEncodingKey) && line.substr(kEncodingKey.size(), 1) == "=") {
       dos = raw.size() <= kLineStart && line.substr(kEncodingKey.size() + 1) == kDosEncoding;
     }
   }

@@ -15,10 +15,6 @@
 namespace quorlane {
 namespace {
 
-bool starts_with_bytes(std::string_view input, std::string_view prefix) noexcept {
-  return input.substr(0, prefix.size()) == prefix;
-}
-
 // The size of the shortest start of `text` that holds at least `least` bytes and ends with a line feed (all
 // of the text when there is none): a piece of whole lines.
 std::size_t whole_lines_prefix(std::string_view text, std::size_t least) noexcept {
@@ -45,7 +41,7 @@ Encoding single_byte_reading(std::string_view bytes, const ReadOptions& options)
 
 Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, const ReadOptions& options,
                                                         Utf8Verdict utf8) {
-  const bool marked = options.skip_utf8_bom && starts_with_bytes(input, kUtf8Bom);
+  const bool marked = options.skip_utf8_bom && input.starts_with(kUtf8Bom);
   if (marked) input.remove_prefix(kUtf8Bom.size());
   if (utf8 != Utf8Verdict::Invalid) {
     const std::string_view first = input.substr(0, whole_lines_prefix(input, options.piece_size));
@@ -60,9 +56,9 @@ Result<TextSource, StatementError> TextSource::of_bytes(std::string_view input, 
   }
   // From here on the input is not valid UTF-8 as a whole. After the three-byte mark the UTF-8 decoder it
   // selects would therefore meet a malformed sequence.
-  if (marked || (input.size() > 2 && starts_with_bytes(input, kUtf8Bom))) return Err(StatementError(NotStatement{}));
-  const bool little_endian = input.size() >= 2 && starts_with_bytes(input, "\xFF\xFE");
-  if (little_endian || (input.size() >= 2 && starts_with_bytes(input, "\xFE\xFF"))) {
+  if (marked || input.starts_with(kUtf8Bom)) return Err(StatementError(NotStatement{}));
+  const bool little_endian = input.starts_with("\xFF\xFE");
+  if (little_endian || input.starts_with("\xFE\xFF")) {
     const std::string_view units = input.substr(2);
     TextSource source(Kind::Whole, Encoding::Cp1251, options);
     Buffer& buffer = source.buffer_for(units.size() / 2 * detail::kUtf16MaxBytesPerUnit + detail::kDecodeSlack);
@@ -130,7 +126,7 @@ Result<std::string_view, StatementError> TextSource::make_piece(std::size_t size
       const std::size_t count = detail::code_points_whole_lines(rest_points_, size);
       const CodePoints input = detail::code_points_slice(rest_points_, 0, count);
       rest_points_ = detail::code_points_slice(rest_points_, count, rest_points_.count - count);
-      Buffer& buffer = buffer_for(count * detail::utf8_bytes_per_point(input.width) + detail::kDecodeSlack);
+      Buffer& buffer = buffer_for(utf8_room(input));
       auto end = detail::code_points_to_utf8(input, buffer.bytes.get());
       if (!end) {
         rest_points_ = {};
