@@ -42,8 +42,8 @@ def test_sections_are_the_lines_of_the_file(path):
     written = [line for line in lines if "=" in line and not line.startswith("СекцияДокумент=")]
     assert sum(len(s.attributes) for s in reading.sections) == len(written)  # every key of every section
     assert len(reading.documents) == len(reading.statement.documents)
-    for section, document in zip(reading.documents, reading.statement.documents):
-        assert section.get("Номер") == document.doc_number and section.doc_type == document.doc_type
+    for section, parsed in zip(reading.documents, reading.statement.documents):
+        assert section.get("Номер") == parsed.doc_number and section.doc_type == parsed.doc_type
     assert quorlane.read_sections(data.decode(reading.statement.encoding)).sections[-1].attributes == \
         reading.sections[-1].attributes  # a str is read as its bytes are
 
@@ -69,7 +69,7 @@ def test_repeated_keys_and_dropped_documents():
     assert kept.get("Номер") == "2a" == reading.statement.documents[0].doc_number
     assert kept.get_all("Номер") == ["125", "2a"] and kept.get("ПоказательКБК") == "18210301000011000110"
     assert kept.get("Нет") is None and kept.get("Нет", "") == ""
-    assert repr(kept) == f"<Section document 'Банковский ордер' lines 33-61, 27 attributes>"
+    assert repr(kept) == "<Section document 'Банковский ордер' lines 33-61, 27 attributes>"
 
 
 @pytest.mark.parametrize("data, error", [(b"", quorlane_py.NotStatementError), (b"abc\n", quorlane_py.NotStatementError),
