@@ -22,11 +22,13 @@ def readable(path: Path) -> bool:
     return True
 
 
+READABLE = [p for p in REAL if readable(p)]
+
 MARKERS = {"header": ("1CClientBankExchange", None), "account": ("СекцияРасчСчет", "КонецРасчСчет"),
            "document": ("СекцияДокумент=", "КонецДокумента")}
 
 
-@pytest.mark.parametrize("path", [p for p in REAL if readable(p)], ids=lambda p: p.name)
+@pytest.mark.parametrize("path", READABLE, ids=lambda p: p.name)
 def test_sections_are_the_lines_of_the_file(path):
     data = path.read_bytes()
     reading = quorlane.read_sections(data)
@@ -84,8 +86,8 @@ def described(section: quorlane.Section) -> tuple:
 
 
 @pytest.mark.parametrize("data", [STATEMENT.encode("cp1251"), STATEMENT,
-                                  *[p.read_bytes() for p in REAL if readable(p)]],
-                         ids=["cp1251", "str", *[p.name for p in REAL if readable(p)]])
+                                  *[p.read_bytes() for p in READABLE]],
+                         ids=["cp1251", "str", *[p.name for p in READABLE]])
 def test_an_outline_gives_what_one_reading_gives_a_batch_at_a_time(data):
     reading = quorlane.read_sections(data)
     whole = reading.statement
