@@ -18,20 +18,10 @@ import argparse
 import json
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from bench_parse import statement_file  # noqa: E402  (the same cached statements)
-
-
-def best(func, repeat: int) -> float:
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        func()
-        times.append(time.perf_counter() - start)
-    return min(times)
+from bench_parse import best_time, statement_file  # noqa: E402  (the same cached statements and timing)
 
 
 def child(encoding: str, path: str, repeat: int) -> None:
@@ -44,11 +34,11 @@ def child(encoding: str, path: str, repeat: int) -> None:
     assert quorlane_py.parse(data).documents == statement.documents
     dumps_time = decode_time = float("inf")
     for _ in range(repeat):  # alternated, so that a change of the machine's speed weighs on both alike
-        dumps_time = min(dumps_time, best(lambda: quorlane.dumps(statement), 1))
-        decode_time = min(decode_time, best(lambda: data.decode(encoding), 1))
+        dumps_time = min(dumps_time, best_time(lambda: quorlane.dumps(statement), 1))
+        decode_time = min(decode_time, best_time(lambda: data.decode(encoding), 1))
 
     accelerator, statement_writer._render_documents = statement_writer._render_documents, None
-    python_time = best(lambda: quorlane.dumps(statement), max(1, repeat // 2))
+    python_time = best_time(lambda: quorlane.dumps(statement), max(1, repeat // 2))
     statement_writer._render_documents = accelerator
     names = _keys.DOCUMENT_FIELDS
 
@@ -57,7 +47,7 @@ def child(encoding: str, path: str, repeat: int) -> None:
             for name in names:
                 getattr(document, name)
 
-    attributes_time = best(read_attributes, max(1, repeat // 2))
+    attributes_time = best_time(read_attributes, max(1, repeat // 2))
     print(json.dumps({"output": len(data), "dumps": dumps_time, "decode": decode_time, "python": python_time,
                       "attributes": attributes_time}))
 
