@@ -27,7 +27,7 @@ from bench_parse import best_time, statement_file  # noqa: E402  (the same cache
 def child(encoding: str, path: str, repeat: int) -> None:
     import quorlane
     import quorlane_py
-    from quorlane import _keys, statement_writer
+    from quorlane import _accel, _keys, statement_writer
 
     statement = quorlane_py.parse(Path(path).read_bytes())
     data = quorlane.dumps(statement)
@@ -37,7 +37,10 @@ def child(encoding: str, path: str, repeat: int) -> None:
         dumps_time = min(dumps_time, best_time(lambda: quorlane.dumps(statement), 1))
         decode_time = min(decode_time, best_time(lambda: data.decode(encoding), 1))
 
-    accelerator, statement_writer._render_documents = statement_writer._render_documents, None
+    def not_rendered(*_: object) -> None:  # what the fast writer says of a value it leaves to the Python path
+        raise _accel.NotRendered()
+
+    accelerator, statement_writer._render_documents = statement_writer._render_documents, not_rendered
     python_time = best_time(lambda: quorlane.dumps(statement), max(1, repeat // 2))
     statement_writer._render_documents = accelerator
     names = _keys.DOCUMENT_FIELDS
