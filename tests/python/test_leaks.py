@@ -12,7 +12,7 @@ import weakref
 import pytest
 
 import quorlane_py
-from conftest import account, document, rss_kib, statement
+from conftest import account, document, rss_growth_kib, statement
 
 GOOD = statement(account(), document(), document({"Дата": ""}))  # the second document is a warning
 # Each ending of a parse; the statements come as str, UTF-8 and windows-1251 in turn.
@@ -197,11 +197,4 @@ def test_memory_stays_flat_over_every_kind_of_ending():
             except TypeError:
                 pass
 
-    for _ in range(30):
-        once()
-    gc.collect()
-    start = rss_kib()
-    for _ in range(300):
-        once()
-    gc.collect()
-    assert rss_kib() - start < 2048
+    assert rss_growth_kib(once, 30, 300) < 2048

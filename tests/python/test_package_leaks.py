@@ -12,7 +12,7 @@ import pytest
 
 import quorlane
 import quorlane_py
-from conftest import account, document, rss_kib, statement
+from conftest import account, document, rss_growth_kib, statement
 from quorlane.text_conversion import write_converted
 
 GOOD = statement(account(), document(), document({"Сумма": "x"}), [*document()[:-1], "Код=1", "КонецДокумента"])
@@ -87,11 +87,4 @@ def test_memory_stays_flat_over_many_calls():
             for data in (big, *INPUTS.values()):
                 run(call, data)
 
-    for _ in range(10):
-        once()
-    gc.collect()
-    start = rss_kib()
-    for _ in range(100):
-        once()
-    gc.collect()
-    assert rss_kib() - start < 2048
+    assert rss_growth_kib(once, 10, 100) < 2048
