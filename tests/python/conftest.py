@@ -84,6 +84,23 @@ def rss_kib() -> int:
     return int(Path("/proc/self/statm").read_bytes().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
 
 
+def counts(objects: list[object]) -> list[int]:
+    # Shared singletons and small integers have counts that move with everything else: they are not watched.
+    return [sys.getrefcount(o) for o in objects if o is not None and type(o) is not int]
+
+
+def steady(call: Callable[[], object], watched: list[object], rounds: int = 25) -> None:
+    """Runs `call` until caches settle, then checks that `rounds` more calls change no watched count."""
+    for _ in range(3):
+        call()
+    gc.collect()
+    before = counts(watched)
+    for _ in range(rounds):
+        call()
+    gc.collect()
+    assert counts(watched) == before
+
+
 def rss_growth_kib(once: Callable[[], None], warm_up: int, rounds: int) -> int:
     """What the resident memory grows by over `rounds` calls of `once`, after `warm_up` calls that fill the
     interpreter's and the allocator's caches."""
