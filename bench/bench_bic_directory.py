@@ -13,33 +13,17 @@ Usage: bench_bic_directory.py [--entries N] [--repeat R]
 from __future__ import annotations
 
 import argparse
-import subprocess
 import sys
-import time
 import xml.etree.ElementTree as ElementTree
-from collections.abc import Callable
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-DATA = HERE / "data"
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from bench_parse import best_time, generated  # noqa: E402  (the same cache folder and timing)
 
 
 def directory_file(entries: int, encoding: str) -> Path:
-    path = DATA / f"ed807-{entries}-{encoding}.xml"
-    if not path.exists():
-        DATA.mkdir(exist_ok=True)
-        subprocess.run([sys.executable, str(HERE / "gen_bic_directory.py"), "--entries", str(entries),
-                        "--encoding", encoding, "-o", str(path)], check=True)
-    return path
-
-
-def best_time(func: Callable[[], object], repeat: int) -> float:
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        func()
-        times.append(time.perf_counter() - start)
-    return min(times)
+    return generated(f"ed807-{entries}-{encoding}.xml", "gen_bic_directory.py", "--entries", str(entries),
+                     "--encoding", encoding)
 
 
 def main() -> None:

@@ -18,37 +18,30 @@ import argparse
 import json
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from bench_parse import statement_file  # noqa: E402  (the same cached statements)
-
-
-def best(func, repeat: int) -> float:
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        func()
-        times.append(time.perf_counter() - start)
-    return min(times)
+from bench_parse import best_time, statement_file  # noqa: E402  (the same cached statements and timing)
 
 
 def child(encoding: str, path: str, repeat: int) -> None:
     import quorlane
     import quorlane_py
-    from quorlane import _keys, statement_writer
+    from quorlane import _accel, _keys, statement_writer
 
     statement = quorlane_py.parse(Path(path).read_bytes())
     data = quorlane.dumps(statement)
     assert quorlane_py.parse(data).documents == statement.documents
     dumps_time = decode_time = float("inf")
     for _ in range(repeat):  # alternated, so that a change of the machine's speed weighs on both alike
-        dumps_time = min(dumps_time, best(lambda: quorlane.dumps(statement), 1))
-        decode_time = min(decode_time, best(lambda: data.decode(encoding), 1))
+        dumps_time = min(dumps_time, best_time(lambda: quorlane.dumps(statement), 1))
+        decode_time = min(decode_time, best_time(lambda: data.decode(encoding), 1))
 
-    accelerator, statement_writer._render_documents = statement_writer._render_documents, None
-    python_time = best(lambda: quorlane.dumps(statement), max(1, repeat // 2))
+    def not_rendered(*_: object) -> None:  # what the fast writer says of a value it leaves to the Python path
+        raise _accel.NotRendered()
+
+    accelerator, statement_writer._render_documents = statement_writer._render_documents, not_rendered
+    python_time = best_time(lambda: quorlane.dumps(statement), max(1, repeat // 2))
     statement_writer._render_documents = accelerator
     names = _keys.DOCUMENT_FIELDS
 
@@ -57,7 +50,7 @@ def child(encoding: str, path: str, repeat: int) -> None:
             for name in names:
                 getattr(document, name)
 
-    attributes_time = best(read_attributes, max(1, repeat // 2))
+    attributes_time = best_time(read_attributes, max(1, repeat // 2))
     print(json.dumps({"output": len(data), "dumps": dumps_time, "decode": decode_time, "python": python_time,
                       "attributes": attributes_time}))
 

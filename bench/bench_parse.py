@@ -31,16 +31,18 @@ HERE = Path(__file__).resolve().parent
 DATA = HERE / "data"
 
 
-def statement_file(documents: int, encoding: str) -> Path:
-    path = DATA / f"statement-{documents}-{encoding}.txt"
+def generated(name: str, generator: str, *arguments: str) -> Path:
+    """The file bench/data/NAME, made by the generator script (with its arguments and "-o") the first time."""
+    path = DATA / name
     if not path.exists():
         DATA.mkdir(exist_ok=True)
-        subprocess.run(
-            [sys.executable, str(HERE / "gen_statement.py"), "--documents", str(documents), "--encoding", encoding,
-             "--seed", "1", "-o", str(path)],
-            check=True,
-        )
+        subprocess.run([sys.executable, str(HERE / generator), *arguments, "-o", str(path)], check=True)
     return path
+
+
+def statement_file(documents: int, encoding: str) -> Path:
+    return generated(f"statement-{documents}-{encoding}.txt", "gen_statement.py", "--documents", str(documents),
+                     "--encoding", encoding, "--seed", "1")
 
 
 def maxrss_bytes() -> int:

@@ -51,8 +51,8 @@ if TYPE_CHECKING:
 # the writers and payment orders they do not need (startup is serial time before a pool of processes starts).
 _HOMES = {
     "to_dict": "conversions", "diagnose": "diagnosis", "WriteError": "errors", "OrderWarning": "errors",
-    "Problem": "errors",
-    "TableError": "errors", "DroppedDocument": "errors", "ByteOrderMarkWarning": "errors", "read_table": "table", "empty_table": "table", "StatementTable": "table",
+    "Problem": "errors", "TableError": "errors", "DroppedDocument": "errors", "ByteOrderMarkWarning": "errors",
+    "read_table": "table", "empty_table": "table", "StatementTable": "table",
     "validate_outgoing": "payment_order_checks", "validate_order_pairs": "payment_order_checks",
     "single_tax_payment": "budget_payments", "TAX_SERVICE": "budget_payments",
     "dump_outgoing": "payment_order_writer", "dumps_outgoing": "payment_order_writer",
@@ -80,8 +80,7 @@ def __dir__() -> list[str]:
 __all__ = [
     "dumps", "dump", "convert", "read_sections", "Section", "SectionReading", "read_table", "empty_table",
     "StatementTable", "WriteError", "OrderWarning", "Problem", "TableError", "DroppedDocument",
-    "ByteOrderMarkWarning", "to_dict", "diagnose",
-    "Kind", "Bank", "Party", "Budget", "OutgoingDocument", "validate_outgoing",
-    "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment", "TAX_SERVICE",
-    "read_bic_directory", "BicDirectory", "DirectoryError",
+    "ByteOrderMarkWarning", "to_dict", "diagnose", "Kind", "Bank", "Party", "Budget", "OutgoingDocument",
+    "validate_outgoing", "validate_order_pairs", "dumps_outgoing", "dump_outgoing", "single_tax_payment",
+    "TAX_SERVICE", "read_bic_directory", "BicDirectory", "DirectoryError",
 ]

@@ -13,11 +13,11 @@ from typing import Optional, Union
 import quorlane_py
 
 from . import _accel
-from ._text import declares_dos, decode_cp866, decode_cp1251, plausible, quoted
+from ._text import (ACCOUNT_END, ACCOUNT_START, DOCUMENT_END, DOCUMENT_START, FILE_END, FILE_START, declares_dos,
+                    decode_cp866, decode_cp1251, plausible, quoted)
 
 __all__ = ["diagnose"]
 
-FIRST_LINE = "1CClientBankExchange"
 _UTF8_BOM = codecs.BOM_UTF8
 _UTF16_BOMS = {codecs.BOM_UTF16_LE: "utf-16-le", codecs.BOM_UTF16_BE: "utf-16-be"}
 _ENCODING_KEY = _accel.ENCODING_KEY + "="
@@ -90,7 +90,7 @@ def _encoding_findings(data: bytes, package: bool) -> list[str]:
             return ["after its byte order mark, " + _first_line_finding(text[1:])]
         rest = _first_line(text[1:])
         return ["begins with a UTF-8 byte order mark" + (", which the reader takes as part of the first line"
-                                                         if rest == FIRST_LINE else "")]
+                                                         if rest == FILE_START else "")]
     return [_first_line_finding(text)]
 
 
@@ -141,10 +141,10 @@ def _first_line_finding(text: str) -> str:
     if "\n" not in text and "\r" in text:
         return "its lines end in a carriage return alone, so that it is one line to the reader"
     line = _first_line(text)
-    if line.strip() == FIRST_LINE:
-        return f"its first line is {quoted(line)}, with blanks around {FIRST_LINE}"
+    if line.strip() == FILE_START:
+        return f"its first line is {quoted(line)}, with blanks around {FILE_START}"
     shown = line if len(line) <= 60 else line[:60] + "…"
-    return f"its first line is {quoted(shown)}, not {FIRST_LINE}"
+    return f"its first line is {quoted(shown)}, not {FILE_START}"
 
 
 def _declared_encoding(data: bytes) -> Optional[str]:
@@ -176,15 +176,15 @@ def _unfinished(data: bytes, package: bool) -> Optional[str]:
             if not line.strip():
                 continue
             last = (number, line)
-        if line in ("КонецРасчСчет", "КонецДокумента"):
+        if line in (ACCOUNT_END, DOCUMENT_END):
             break
-        if line == "СекцияРасчСчет" or line.startswith("СекцияДокумент="):
-            kind, closing = ("account", "КонецРасчСчет") if line == "СекцияРасчСчет" else ("document", "КонецДокумента")
+        if line == ACCOUNT_START or line.startswith(DOCUMENT_START + "="):
+            kind, closing = ("account", ACCOUNT_END) if line == ACCOUNT_START else ("document", DOCUMENT_END)
             return (f"the last line read is line {last[0]}, {quoted(last[1])}, inside the {kind} section of line "
                     f"{number} (no {closing})")
     if last is None:
         return None
-    return f"the last line read is line {last[0]}, {quoted(last[1])}; no КонецФайла follows"
+    return f"the last line read is line {last[0]}, {quoted(last[1])}; no {FILE_END} follows"
 
 
 def _lines_from_the_end(data: bytes, start: int, package: bool) -> Iterator[tuple[int, str]]:

@@ -9,7 +9,7 @@ from typing import Any
 
 from . import streams
 from .output import replaced_file
-from .reading import Failed, read_bytes, reading, shown
+from .reading import Failed, read_bytes, reading, refused, shown
 
 
 def register(commands: Any) -> None:
@@ -45,7 +45,7 @@ def run(args: argparse.Namespace) -> int:
             with open(temporary, "wb") as out:
                 _convert(args.input, data, args.encoding, newline, out.write)
         except OSError as error:
-            raise Failed(shown(f"{args.output}: {error.strerror or error}")) from None
+            raise refused(args.output, error) from None
     return 0
 
 

@@ -5,7 +5,7 @@ from __future__ import annotations
 import argparse
 import itertools
 import sys
-from collections.abc import Callable, Iterable, Sequence
+from collections.abc import Callable, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
 
 import quorlane_py
@@ -154,14 +154,6 @@ class _Frame(NamedTuple):
         return document.replace("\n", "\n" + self.indent) if self.indent else document
 
 
-def key_columns(keys: Iterable[str]) -> list[str]:
-    """The name of the column of each key of the documents' sections (in the order of its first appearance): the
-    key, or "key:amount" for "amount=", as read_table names it."""
-    from .._text import key_column
-
-    return [key_column(key) for key in keys]
-
-
 def key_cells(section: Section, keys: list[str]) -> list[str]:
     """The section's value of each key; a key written more than once gives its values in file order, each on a
     line of its own (a value never holds a line break, so the lines give the values back exactly)."""
@@ -176,12 +168,13 @@ def write_csv(path: str, every_key: bool, delimiter: str, excel: bool) -> quorla
     import io
 
     from .. import _keys
+    from .._text import key_column
     from ..conversions import document_rows
     from . import spreadsheet
 
     source = outline(path, read_bytes(path), every_key)
     keys = list(source.keys)
-    header = [*_keys.DOCUMENT_FIELDS, *key_columns(keys)]
+    header = [*_keys.DOCUMENT_FIELDS, *map(key_column, keys)]  # each key's column as read_table names it
     # --excel: the fields as csv_cells has them, the keys' columns as protected text.
     cells = [*spreadsheet.csv_cells(), *[spreadsheet.protected] * len(keys)]
     out = io.StringIO()

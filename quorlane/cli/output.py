@@ -8,7 +8,7 @@ import os
 from collections.abc import Iterator
 from contextlib import contextmanager
 
-from .reading import Failed, shown
+from .reading import Failed, refused, shown
 
 
 def require(module: str, name: str, command: str, extra: str) -> None:
@@ -37,7 +37,7 @@ def replaced_file(target: str) -> Iterator[str]:
             os.close(handle)
             os.chmod(temporary, _mode(target, 0o666))
         except OSError as error:
-            raise Failed(shown(f"{target}: {error.strerror or error}")) from None
+            raise refused(target, error) from None
         yield temporary
         _moved(temporary, target)
     except BaseException:
@@ -64,7 +64,7 @@ def replaced_folder(target: str) -> Iterator[str]:
             temporary = tempfile.mkdtemp(prefix=f".{name}.", suffix=".tmp", dir=folder)
             os.chmod(temporary, _mode(target, 0o777))
         except OSError as error:
-            raise Failed(shown(f"{target}: {error.strerror or error}")) from None
+            raise refused(target, error) from None
         yield temporary
         _moved(temporary, target, folder=True)
     except BaseException:
@@ -89,7 +89,7 @@ def _moved(temporary: str, target: str, folder: bool = False) -> None:
             os.rmdir(target)  # empty, as checked at the start; refused if something was put there meanwhile
         os.replace(temporary, target)
     except OSError as error:
-        raise Failed(shown(f"{target}: {error.strerror or error}")) from None
+        raise refused(target, error) from None
 
 
 def _remove(path: str) -> None:

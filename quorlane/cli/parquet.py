@@ -9,7 +9,7 @@ from typing import Any, List, Optional, Tuple
 
 from .check import Outcome, Report, add_file_arguments, files_to_read, outcomes
 from .output import replaced_folder, require
-from .reading import Failed, read_bytes, reading, shown, warning_lines
+from .reading import Failed, read_bytes, reading, refused, shown, warning_lines
 
 COMMAND = "parquet"
 
@@ -112,5 +112,5 @@ def write_part(part: Part) -> list[Outcome]:
         try:
             pq.write_table(pa.concat_tables(tables), os.path.join(folder, name))
         except OSError as error:
-            raise Failed(shown(f"{os.path.join(dataset, name)}: {error.strerror or error}")) from None
+            raise refused(os.path.join(dataset, name), error) from None
     return results

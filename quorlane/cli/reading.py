@@ -22,6 +22,11 @@ class Failed(Exception):
     note lines that say what was found, if any."""
 
 
+def refused(path: str, error: OSError) -> Failed:
+    """What the system refused of a file or folder (a missing folder, a full disk), as one line: "path: reason"."""
+    return Failed(shown(f"{path}: {error.strerror or error}"))
+
+
 def sample_bytes() -> bytes:
     """The sample statement shipped inside the package."""
     from importlib.resources import files  # only `show` without a file needs it
@@ -40,7 +45,7 @@ def read_bytes(path: str) -> bytes:
             raise Failed(shown(f"{path}: a symbolic link to {os.readlink(path)}, which does not exist")) from None
         raise Failed(shown(f"{path}: No such file or directory")) from None
     except OSError as error:
-        raise Failed(shown(f"{path}: {error.strerror or error}")) from None
+        raise refused(path, error) from None
 
 
 def failure(path: str, error: quorlane_py.ParseError) -> Failed:

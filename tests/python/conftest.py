@@ -3,10 +3,12 @@ or removes key by key; and the interpreter features that some tests need."""
 
 from __future__ import annotations
 
+import gc
 import importlib.util
 import os
 import subprocess
 import sys
+from collections.abc import Callable
 from pathlib import Path
 
 import pytest
@@ -80,6 +82,36 @@ def pytest_runtest_setup(item: pytest.Item) -> None:
 def rss_kib() -> int:
     """The process's resident memory in KiB, where /proc tells it (the leak tests skip elsewhere)."""
     return int(Path("/proc/self/statm").read_bytes().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+def counts(objects: list[object]) -> list[int]:
+    # Shared singletons and small integers have counts that move with everything else: they are not watched.
+    return [sys.getrefcount(o) for o in objects if o is not None and type(o) is not int]
+
+
+def steady(call: Callable[[], object], watched: list[object], rounds: int = 25) -> None:
+    """Runs `call` until caches settle, then checks that `rounds` more calls change no watched count."""
+    for _ in range(3):
+        call()
+    gc.collect()
+    before = counts(watched)
+    for _ in range(rounds):
+        call()
+    gc.collect()
+    assert counts(watched) == before
+
+
+def rss_growth_kib(once: Callable[[], None], warm_up: int, rounds: int) -> int:
+    """What the resident memory grows by over `rounds` calls of `once`, after `warm_up` calls that fill the
+    interpreter's and the allocator's caches."""
+    for _ in range(warm_up):
+        once()
+    gc.collect()
+    start = rss_kib()
+    for _ in range(rounds):
+        once()
+    gc.collect()
+    return rss_kib() - start
 
 
 HEADER: dict[str, str] = {

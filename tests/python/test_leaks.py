@@ -12,7 +12,7 @@ import weakref
 import pytest
 
 import quorlane_py
-from conftest import account, document, rss_kib, statement
+from conftest import account, document, rss_growth_kib, statement, steady
 
 GOOD = statement(account(), document(), document({"Дата": ""}))  # the second document is a warning
 # Each ending of a parse; the statements come as str, UTF-8 and windows-1251 in turn.
@@ -36,23 +36,6 @@ TYPES = [
     quorlane_py.AccountParseError, quorlane_py.DocumentParseError, quorlane_py.HookError,
     quorlane_py.SectionType.Document, quorlane_py.SectionType.Account,
 ]
-
-
-def counts(objects):
-    # Shared singletons and small integers have counts that move with everything else: they are not watched.
-    return [sys.getrefcount(o) for o in objects if o is not None and type(o) is not int]
-
-
-def steady(call, watched, rounds=25):
-    """Runs `call` until caches settle, then checks that `rounds` more calls change no watched count."""
-    for _ in range(3):
-        call()
-    gc.collect()
-    before = counts(watched)
-    for _ in range(rounds):
-        call()
-    gc.collect()
-    assert counts(watched) == before
 
 
 def finish(statement_arg, hooks, probes):
@@ -197,11 +180,4 @@ def test_memory_stays_flat_over_every_kind_of_ending():
             except TypeError:
                 pass
 
-    for _ in range(30):
-        once()
-    gc.collect()
-    start = rss_kib()
-    for _ in range(300):
-        once()
-    gc.collect()
-    assert rss_kib() - start < 2048
+    assert rss_growth_kib(once, 30, 300) < 2048

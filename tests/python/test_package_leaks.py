@@ -4,7 +4,6 @@ classes it uses stay as they were, and memory stays flat."""
 
 from __future__ import annotations
 
-import gc
 import os
 import sys
 
@@ -12,7 +11,7 @@ import pytest
 
 import quorlane
 import quorlane_py
-from conftest import account, document, rss_kib, statement
+from conftest import account, document, rss_growth_kib, statement, steady
 from quorlane.text_conversion import write_converted
 
 GOOD = statement(account(), document(), document({"Сумма": "x"}), [*document()[:-1], "Код=1", "КонецДокумента"])
@@ -50,16 +49,7 @@ def run(call, data):
 @pytest.mark.needs("getrefcount")
 @pytest.mark.parametrize("name", CALLS)
 def test_inputs_and_classes_keep_their_counts(name):
-    watched = [*INPUTS.values(), *CLASSES]
-    for data in INPUTS.values():
-        run(CALLS[name], data)  # warm up caches
-    gc.collect()
-    before = [sys.getrefcount(o) for o in watched]
-    for _ in range(20):
-        for data in INPUTS.values():
-            run(CALLS[name], data)
-    gc.collect()
-    assert [sys.getrefcount(o) for o in watched] == before
+    steady(lambda: [run(CALLS[name], data) for data in INPUTS.values()], [*INPUTS.values(), *CLASSES], rounds=20)
 
 
 @pytest.mark.needs("getrefcount")
@@ -87,11 +77,4 @@ def test_memory_stays_flat_over_many_calls():
             for data in (big, *INPUTS.values()):
                 run(call, data)
 
-    for _ in range(10):
-        once()
-    gc.collect()
-    start = rss_kib()
-    for _ in range(100):
-        once()
-    gc.collect()
-    assert rss_kib() - start < 2048
+    assert rss_growth_kib(once, 10, 100) < 2048

@@ -22,11 +22,13 @@ def readable(path: Path) -> bool:
     return True
 
 
+READABLE = [p for p in REAL if readable(p)]
+
 MARKERS = {"header": ("1CClientBankExchange", None), "account": ("СекцияРасчСчет", "КонецРасчСчет"),
            "document": ("СекцияДокумент=", "КонецДокумента")}
 
 
-@pytest.mark.parametrize("path", [p for p in REAL if readable(p)], ids=lambda p: p.name)
+@pytest.mark.parametrize("path", READABLE, ids=lambda p: p.name)
 def test_sections_are_the_lines_of_the_file(path):
     data = path.read_bytes()
     reading = quorlane.read_sections(data)
@@ -42,8 +44,8 @@ def test_sections_are_the_lines_of_the_file(path):
     written = [line for line in lines if "=" in line and not line.startswith("СекцияДокумент=")]
     assert sum(len(s.attributes) for s in reading.sections) == len(written)  # every key of every section
     assert len(reading.documents) == len(reading.statement.documents)
-    for section, document in zip(reading.documents, reading.statement.documents):
-        assert section.get("Номер") == document.doc_number and section.doc_type == document.doc_type
+    for section, parsed in zip(reading.documents, reading.statement.documents):
+        assert section.get("Номер") == parsed.doc_number and section.doc_type == parsed.doc_type
     assert quorlane.read_sections(data.decode(reading.statement.encoding)).sections[-1].attributes == \
         reading.sections[-1].attributes  # a str is read as its bytes are
 
@@ -69,7 +71,7 @@ def test_repeated_keys_and_dropped_documents():
     assert kept.get("Номер") == "2a" == reading.statement.documents[0].doc_number
     assert kept.get_all("Номер") == ["125", "2a"] and kept.get("ПоказательКБК") == "18210301000011000110"
     assert kept.get("Нет") is None and kept.get("Нет", "") == ""
-    assert repr(kept) == f"<Section document 'Банковский ордер' lines 33-61, 27 attributes>"
+    assert repr(kept) == "<Section document 'Банковский ордер' lines 33-61, 27 attributes>"
 
 
 @pytest.mark.parametrize("data, error", [(b"", quorlane_py.NotStatementError), (b"abc\n", quorlane_py.NotStatementError),
@@ -84,8 +86,8 @@ def described(section: quorlane.Section) -> tuple:
 
 
 @pytest.mark.parametrize("data", [STATEMENT.encode("cp1251"), STATEMENT,
-                                  *[p.read_bytes() for p in REAL if readable(p)]],
-                         ids=["cp1251", "str", *[p.name for p in REAL if readable(p)]])
+                                  *[p.read_bytes() for p in READABLE]],
+                         ids=["cp1251", "str", *[p.name for p in READABLE]])
 def test_an_outline_gives_what_one_reading_gives_a_batch_at_a_time(data):
     reading = quorlane.read_sections(data)
     whole = reading.statement
