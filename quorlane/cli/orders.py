@@ -7,7 +7,7 @@ import sys
 from datetime import date
 from typing import TYPE_CHECKING, Any
 
-from .reading import Failed, dropped, read_bytes, reading
+from .reading import Failed, dropped, read_bytes, reading, shown
 
 if TYPE_CHECKING:
     from ..bic_directory import BicDirectory
@@ -44,7 +44,7 @@ def _directory(path: str) -> BicDirectory:
         return read_bic_directory(read_bytes(path))
     except DirectoryError as error:
         where = "" if error.line is None else f"{error.line}:"
-        raise Failed(f"{path}:{where} {error.message}") from None
+        raise Failed(shown(f"{path}:{where} {error.message}")) from None
 
 
 def run(args: argparse.Namespace) -> int:
@@ -58,7 +58,7 @@ def run(args: argparse.Namespace) -> int:
         sections = read_sections(data)
     documents = [section for section in sections.sections if section.kind == "document"]
     if not documents:
-        raise Failed(f"{path}: a file for the bank needs at least one document section")
+        raise Failed(shown(f"{path}: a file for the bank needs at least one document section"))
     dropped_at = {warning.lineno: warning for warning in dropped(sections.statement)}
     errors = 0
     for number, section in enumerate(documents, start=1):
@@ -71,7 +71,7 @@ def run(args: argparse.Namespace) -> int:
             located.append((section.end_line, "warning", f"the reader drops this document: "
                                                          f"{dropped_at[section.end_line]}"))
         for line, level, message in sorted(located, key=lambda found: found[0]):
-            print(f"{path}:{line}: {level}: {message}")
+            print(shown(f"{path}:{line}: {level}: {message}"))
             errors += level == "error"
     sys.stdout.flush()
     return 1 if errors else 0

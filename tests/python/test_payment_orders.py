@@ -4,6 +4,7 @@ reads back."""
 from __future__ import annotations
 
 import dataclasses
+import os
 import subprocess
 from datetime import date, datetime
 from decimal import Decimal
@@ -407,6 +408,11 @@ def test_check_orders_fails_in_one_line_on_what_is_not_orders(tmp_path):
     empty.write_bytes("1CClientBankExchange\nСекцияРасчСчет\nДатаНачала=02.03.2026\nРасчСчет=40702810200000012345\n"
                       "НачальныйОстаток=0\nКонецРасчСчет\nКонецФайла\n".encode("utf-8"))
     assert check_orders(empty).stderr == f"{empty}: a file for the bank needs at least one document section\n"
+    if os.name == "posix":  # a name with a line feed is shown escaped, as every command shows it: one visible line
+        hidden = tmp_path / "new\nline.txt"
+        hidden.write_bytes(empty.read_bytes())
+        assert check_orders(hidden).stderr == f"{tmp_path}/new\\nline.txt: a file for the bank needs at least one " \
+                                              "document section\n"
     assert check_orders(empty, "--today", "4.3.2026").returncode == 2
 
 
